@@ -1,0 +1,7 @@
+#include "numbertext.h"
+
+QString numberText(std::int64_t value)
+{
+    const QString digits = QString::number(value);
+    return value < 0 ? digits : QLatin1Char(' ') + digits;
+}

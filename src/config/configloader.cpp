@@ -1,0 +1,90 @@
+#include "configloader.h"
+
+#include "common/userdialogs.h"
+#include "i18n/uilanguage.h"
+#include "localesource.h"
+#include "settings.h"
+#include "settingsconversions.h"
+#include "settingsstore.h"
+
+namespace {
+
+QString key(const char16_t* name) { return QString::fromUtf16(name); }
+
+const QString kNull = QStringLiteral("Null");
+
+} // namespace
+
+ConfigLoader::ConfigLoader(SettingsStore& store, const LocaleSource& locale,
+                           UiLanguage& language, UserDialogs& dialogs)
+    : m_store(store), m_locale(locale), m_language(language), m_dialogs(dialogs)
+{
+}
+
+void ConfigLoader::ReadConf(Settings& settings)
+{
+    namespace K = SettingsKey;
+    namespace C = SettingsConversions;
+    bool failed = !m_store.loadProblem().isEmpty();
+
+    const auto read = [this](const char16_t* name, const char* defaultValue) {
+        return m_store.read(key(name), QString::fromLatin1(defaultValue));
+    };
+    // A value that cannot be converted leaves its field as it was.
+    const auto setOption = [&](bool& field, const char16_t* name, const char* defaultValue) {
+        if (const auto value = C::optionState(read(name, defaultValue))) {
+            field = *value;
+        } else {
+            failed = true;
+        }
+    };
+    const auto setCheckState = [&](std::int16_t& field, const char16_t* name) {
+        if (const auto value = C::checkState(read(name, "0"))) {
+            field = *value;
+        } else {
+            failed = true;
+        }
+    };
+
+    settings.MyFileName = read(K::MyFilenameForLoad, "Demo.txt");
+    settings.MyExternalProgram = read(K::MyExternalProgram, "");
+    setOption(settings.AutomaticMode, K::AutomaticMode, "0");
+    setOption(settings.ManualMode, K::ManualMode, "1");
+    setOption(settings.InsertKeys, K::InsertKeys, "0");
+    setCheckState(settings.AutoStart, K::AutoStart);
+    setCheckState(settings.AutoClear, K::AutoClear);
+    setOption(settings.IncrNumber, K::IncrNumber, "0");
+    setOption(settings.NewFile, K::NewFile, "1");
+    setOption(settings.AppendFile, K::AppendFile, "0");
+    settings.BodyTemplate = read(K::AsciiDataFormat, "") + QLatin1String("\r\n");
+    settings.HeaderTemplate = read(K::AsciiDataFormat2, "");
+    if (const auto port = C::comPortNumber(read(K::ComPort, "Com1"))) {
+        settings.ComPortNumber = *port;
+    } else {
+        failed = true;
+    }
+    settings.BaudRate9600 = kBaudRate9600;
+    settings.IncrNumberText = read(K::IncrNumberText, "0000");
+    settings.UseTerminalId = C::checkFlag(read(K::UseTerminalId, "0"));
+    settings.AutoAnswer = C::checkFlag(read(K::AutoAnswer, "0"));
+
+    // First run (or a language stored as "Null"): English first, then the locale's language
+    // where it is one of ours, so the key exists afterwards whatever the locale.
+    const QString language = key(K::Language);
+    if (m_store.read(language, kNull) == kNull) {
+        const QString localeName = m_locale.languageName();
+        failed |= !m_store.write(language, QStringLiteral("English"));
+        if (localeName.left(9) == QLatin1String("Portugues")) {
+            failed |= !m_store.write(language, QStringLiteral("Portugues"));
+        }
+        if (localeName.left(7) == QLatin1String("Spanish")) {
+            failed |= !m_store.write(language, QStringLiteral("Spanish"));
+        }
+    }
+    m_language.ApplyLanguage(m_store.read(language, QStringLiteral("Portugues")), true, true,
+                             false);
+
+    if (failed) {
+        m_dialogs.showMessage(QStringLiteral("Invalid Configurations !!!"));
+    }
+}

@@ -1,0 +1,103 @@
+#include "inisettingsstore.h"
+
+#include "common/atomicfile.h"
+#include "common/textcodec.h"
+#include "common/userdialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+IniSettingsStore::IniSettingsStore(QString filePath, UserDialogs* dialogs)
+    : m_filePath(std::move(filePath)), m_dialogs(dialogs), m_document(QStringLiteral("Setup"))
+{
+}
+
+QString IniSettingsStore::defaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QLatin1String("/Kolbrin/Kolbrin.ini");
+}
+
+IniSettingsStore::FileStamp IniSettingsStore::currentStamp() const
+{
+    const QFileInfo info(m_filePath);
+    if (!info.exists()) {
+        return {};
+    }
+    return {true, info.size(), info.lastModified()};
+}
+
+void IniSettingsStore::reloadIfChanged()
+{
+    const FileStamp stamp = currentStamp();
+    if (m_loadedOnce && stamp == m_loadedStamp) {
+        return;
+    }
+    m_loadedOnce = true;
+    m_loadedStamp = stamp;
+    m_loadProblem.clear();
+    m_fileUnreadable = false;
+    if (!stamp.exists) {
+        return; // no file yet: what was written in this run stays in effect
+    }
+    QFile file(m_filePath);
+    if (!QFileInfo(m_filePath).isFile() || !file.open(QIODevice::ReadOnly)) {
+        m_fileUnreadable = true;
+        m_loadProblem = QStringLiteral("The settings file %1 could not be read: %2")
+                            .arg(QDir::toNativeSeparators(m_filePath),
+                                 QFileInfo(m_filePath).isDir() ? QStringLiteral("it is a folder")
+                                                               : file.errorString());
+        return;
+    }
+    const std::vector<int> badLines = m_document.parse(TextCodec::decodeFileText(file.readAll()));
+    if (!badLines.empty()) {
+        m_loadProblem = QStringLiteral("Line %1 of the settings file %2 is not a setting")
+                            .arg(badLines.front())
+                            .arg(QDir::toNativeSeparators(m_filePath));
+    }
+}
+
+std::optional<QString> IniSettingsStore::value(const QString& key)
+{
+    reloadIfChanged();
+    return m_document.value(key);
+}
+
+bool IniSettingsStore::write(const QString& key, const QString& value)
+{
+    reloadIfChanged();
+    m_document.setValue(key, value);
+    if (m_fileUnreadable) {
+        // Writing now would replace content we could not read.
+        reportWriteFailure(QStringLiteral("the existing file could not be read"));
+        return false;
+    }
+    const QString folder = QFileInfo(m_filePath).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        reportWriteFailure(QStringLiteral("the folder %1 cannot be created")
+                               .arg(QDir::toNativeSeparators(folder)));
+        return false;
+    }
+    const FileWriteResult result = writeFileAtomically(m_filePath, m_document.toText().toUtf8());
+    if (!result) {
+        reportWriteFailure(result.error);
+        return false;
+    }
+    m_loadedStamp = currentStamp();
+    m_writeFailureShown = false;
+    return true;
+}
+
+void IniSettingsStore::reportWriteFailure(const QString& reason)
+{
+    // One message for a run of failed writes (the dialog writes many keys at once).
+    if (m_writeFailureShown || m_dialogs == nullptr) {
+        m_writeFailureShown = true;
+        return;
+    }
+    m_writeFailureShown = true;
+    m_dialogs->showMessage(QStringLiteral("The settings could not be saved to %1: %2")
+                               .arg(QDir::toNativeSeparators(m_filePath), reason));
+}

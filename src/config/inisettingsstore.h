@@ -1,0 +1,49 @@
+#pragma once
+
+#include "inidocument.h"
+#include "settingsstore.h"
+
+#include <QDateTime>
+
+class UserDialogs;
+
+/// The settings store as an INI file (section [Setup], UTF-8). The file is read again when it
+/// changed on disk, and every write replaces it atomically. Values written stay in effect for
+/// this run even when the file cannot be written; the user is told once, naming the file.
+class IniSettingsStore : public SettingsStore
+{
+public:
+    /// dialogs may be null (no messages, e.g. in tools).
+    IniSettingsStore(QString filePath, UserDialogs* dialogs);
+
+    /// Kolbrin/Kolbrin.ini in the user's configuration folder.
+    [[nodiscard]] static QString defaultFilePath();
+
+    std::optional<QString> value(const QString& key) override;
+    bool write(const QString& key, const QString& value) override;
+    [[nodiscard]] QString loadProblem() const override { return m_loadProblem; }
+
+    [[nodiscard]] const QString& filePath() const { return m_filePath; }
+
+private:
+    struct FileStamp
+    {
+        bool exists = false;
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const FileStamp&) const = default;
+    };
+
+    [[nodiscard]] FileStamp currentStamp() const;
+    void reloadIfChanged();
+    void reportWriteFailure(const QString& reason);
+
+    QString m_filePath;
+    UserDialogs* m_dialogs;
+    IniDocument m_document;
+    FileStamp m_loadedStamp;
+    bool m_loadedOnce = false;
+    bool m_fileUnreadable = false;
+    QString m_loadProblem;
+    bool m_writeFailureShown = false;
+};

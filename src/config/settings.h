@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+/// The settings in memory, one field per stored key. Before the first load every field is
+/// false, 0 or empty; each load overwrites what it can convert.
+struct Settings
+{
+    QString MyFileName;
+    QString MyExternalProgram;
+    bool AutomaticMode = false;
+    bool ManualMode = false;
+    bool InsertKeys = false;
+    std::int16_t AutoStart = 0;
+    std::int16_t AutoClear = 0;
+    bool IncrNumber = false;
+    bool NewFile = false;
+    bool AppendFile = false;
+    QString BodyTemplate;   ///< the stored body template followed by CR LF
+    QString HeaderTemplate; ///< the stored header template as it is
+    std::int32_t ComPortNumber = 0;
+    std::int32_t BaudRate9600 = 0;
+    QString IncrNumberText;
+    bool UseTerminalId = false;
+    bool AutoAnswer = false;
+};
+
+/// Names of the stored keys, spelled as they are written.
+namespace SettingsKey {
+inline constexpr char16_t MyFileName[] = u"MyFileName";
+/// The load reads the output file name under this spelling; it names the same entry.
+inline constexpr char16_t MyFilenameForLoad[] = u"MyFilename";
+inline constexpr char16_t MyExternalProgram[] = u"MyExternalProgram";
+inline constexpr char16_t AutomaticMode[] = u"AutomaticMode";
+inline constexpr char16_t ManualMode[] = u"ManualMode";
+inline constexpr char16_t InsertKeys[] = u"InsertKeys";
+inline constexpr char16_t AutoStart[] = u"AutoStart";
+inline constexpr char16_t AutoClear[] = u"AutoClear";
+inline constexpr char16_t IncrNumber[] = u"IncrNumber";
+inline constexpr char16_t NewFile[] = u"NewFile";
+inline constexpr char16_t AppendFile[] = u"AppendFile";
+inline constexpr char16_t AsciiDataFormat[] = u"AsciiDataFormat";
+inline constexpr char16_t AsciiDataFormat2[] = u"AsciiDataFormat2";
+inline constexpr char16_t ComPort[] = u"ComPort";
+inline constexpr char16_t IncrNumberText[] = u"IncrNumberText";
+inline constexpr char16_t IncrNumberTextFile[] = u"IncrNumberTextFile";
+inline constexpr char16_t UseTerminalId[] = u"UseTerminalId";
+inline constexpr char16_t AutoAnswer[] = u"AutoAnswer";
+inline constexpr char16_t Language[] = u"Language";
+inline constexpr char16_t BaudRate[] = u"BaudRate";
+} // namespace SettingsKey
+
+/// The line speed of every reading session and modem use.
+inline constexpr std::int32_t kBaudRate9600 = 9600;

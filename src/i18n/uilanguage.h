@@ -1,0 +1,59 @@
+#pragma once
+
+#include "uitext.h"
+
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class CaptionTarget;
+
+/// The windows whose captions come from the string table.
+enum class CaptionWindow { Main = 0, Configuration = 1, Upload = 2 };
+
+/// The current user-interface language: the string table, the language index, the four message
+/// copies, and ApplyLanguage, which puts the current language's texts on the registered windows.
+class UiLanguage
+{
+public:
+    /// Finds a window when its captions are to be set; may create it (the configuration dialog
+    /// is created hidden on its first captioning) or give nullptr when it does not exist.
+    using WindowProvider = std::function<CaptionTarget*()>;
+
+    UiLanguage();
+
+    void setWindowProvider(CaptionWindow window, WindowProvider provider);
+
+    /// Sets the language for a known name ("English", "Portugues", "Spanish", exact case;
+    /// any other name keeps the current one), refills the table, captions the chosen windows
+    /// and refreshes the message copies.
+    void ApplyLanguage(const QString& languageName, bool mainWindow, bool configurationDialog,
+                       bool uploadDialog);
+
+    /// 0 English, 1 Portuguese, 2 Spanish; nullopt for any other name.
+    [[nodiscard]] static std::optional<std::int16_t> languageIndexOf(const QString& languageName);
+
+    [[nodiscard]] std::int16_t LanguageIndex() const { return m_languageIndex; }
+    [[nodiscard]] const UiText& table() const { return m_table; }
+    /// Row r in the current language.
+    [[nodiscard]] const QString& text(int row) const { return m_table.cell(row, m_languageIndex); }
+
+    [[nodiscard]] const QString& MsgCommError() const { return m_msgCommError; }
+    [[nodiscard]] const QString& MsgPlaceTerminal() const { return m_msgPlaceTerminal; }
+    [[nodiscard]] const QString& MsgReadData() const { return m_msgReadData; }
+    [[nodiscard]] const QString& MsgPortError() const { return m_msgPortError; }
+
+private:
+    void captionWindow(CaptionWindow window);
+
+    UiText m_table;
+    std::int16_t m_languageIndex = 0;
+    std::array<WindowProvider, 3> m_providers;
+    QString m_msgCommError;
+    QString m_msgPlaceTerminal;
+    QString m_msgReadData;
+    QString m_msgPortError;
+};
