@@ -25,7 +25,7 @@ void ConfigLoader::ReadConf(Settings& settings)
 {
     namespace K = SettingsKey;
     namespace C = SettingsConversions;
-    bool failed = !m_store.loadProblem().isEmpty();
+    bool failed = false;
 
     const auto read = [this](const char16_t* name, const char* defaultValue) {
         return m_store.read(key(name), QString::fromLatin1(defaultValue));
@@ -83,6 +83,8 @@ void ConfigLoader::ReadConf(Settings& settings)
     }
     m_language.ApplyLanguage(m_store.read(language, QStringLiteral("Portugues")), true, true,
                              false);
+    // A store that could not be read in full counts as one more value that could not be taken.
+    failed |= !m_store.loadProblem().isEmpty();
 
     if (failed) {
         m_dialogs.showMessage(QStringLiteral("Invalid Configurations !!!"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/userdialogs.h"
+#include "qtprinters.h"
 
 #include <QList>
 #include <QStringList>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "qtprinters.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
