@@ -99,6 +99,7 @@ public:
 
 private:
     void saveTerminal() const;
+    void saveList(int position) const;
 
     std::string m_id;
     std::string m_bodyTemplate;

@@ -1,0 +1,46 @@
+#include "linepacer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace qelsim {
+namespace {
+
+// A sender woken late catches up at most this many characters at once, like the transmit
+// FIFO of a serial port: a stall must not turn into a long burst above the line speed.
+constexpr int kCatchUpCharacters = 16;
+
+} // namespace
+
+void LinePacer::setSpeed(int baud, int bitsPerCharacter)
+{
+    if (baud <= 0 || bitsPerCharacter <= 0) {
+        return;
+    }
+    m_characterTime = Duration(static_cast<double>(bitsPerCharacter) / baud);
+}
+
+void LinePacer::start(Clock::time_point now)
+{
+    m_next = std::max(m_next, now);
+}
+
+std::size_t LinePacer::allowance(Clock::time_point now, std::size_t wanted)
+{
+    const auto earliest =
+        now - std::chrono::duration_cast<Clock::duration>(m_characterTime * kCatchUpCharacters);
+    m_next = std::max(m_next, earliest);
+    if (now < m_next) {
+        return 0;
+    }
+    const double ready = std::floor(Duration(now - m_next) / m_characterTime) + 1.0;
+    return std::min(wanted, static_cast<std::size_t>(ready));
+}
+
+void LinePacer::sent(std::size_t count)
+{
+    m_next +=
+        std::chrono::duration_cast<Clock::duration>(m_characterTime * static_cast<double>(count));
+}
+
+} // namespace qelsim

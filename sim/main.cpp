@@ -1,0 +1,110 @@
+// qel-sim: a simulated Qel terminal on its cradle, served on a pseudo-terminal.
+#include "options.h"
+#include "protocolserver.h"
+#include "pseudoterminal.h"
+#include "simulator.h"
+#include "terminalstate.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <iostream>
+#include <optional>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+int g_stopWrite = -1;
+
+extern "C" void onStopSignal(int /*signal*/)
+{
+    const int saved = errno;
+    const char byte = 's';
+    [[maybe_unused]] const auto ignored = write(g_stopWrite, &byte, 1);
+    errno = saved;
+}
+
+// A signal ends the run through the main loop, so the link is removed as after `quit`.
+int installStopSignals()
+{
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return -1;
+    }
+    g_stopWrite = fds[1];
+    struct sigaction action
+    {
+    };
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaction(sig, &action, nullptr);
+    }
+    return fds[0];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace qelsim;
+    // Nobody reading our output must not kill us before the link is removed.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    Options options;
+    try {
+        options = parseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const UsageError& e) {
+        std::cerr << "qel-sim: " << e.what() << "\n\n" << usageText();
+        return kExitUsage;
+    }
+    if (options.help) {
+        std::cout << usageText();
+        return 0;
+    }
+
+    TerminalState state;
+    try {
+        state = TerminalState::fromFile(options.terminalFile);
+    } catch (const TerminalFileError& e) {
+        std::cerr << "qel-sim: " << e.what() << '\n';
+        return kExitUsage;
+    }
+
+    try {
+        if (!options.stateDir.empty()) {
+            state.attachStateDir(options.stateDir);
+        }
+        PseudoTerminal line;
+        std::optional<PortLink> link;
+        if (!options.link.empty()) {
+            link.emplace(options.link, line.slavePath());
+        }
+        ProtocolServer server(state);
+        LineOptions lineOptions;
+        lineOptions.noiseProbability = options.noise;
+        lineOptions.seed = options.seed;
+        lineOptions.lineRate = options.lineRate;
+        lineOptions.modem = options.modem;
+        Simulator simulator(line, server, lineOptions, std::cout, std::cerr);
+        simulator.setInCradle(!options.removed);
+        if (options.modem) {
+            std::cerr << "qel-sim: the modem is not available yet; the terminal answers on the "
+                         "cradle line\n";
+        }
+        const int stopFd = installStopSignals();
+        std::cout << "ready " << line.slavePath() << std::endl;
+        simulator.run(STDIN_FILENO, stopFd);
+    } catch (const StateDirError& e) {
+        std::cerr << "qel-sim: " << e.what() << '\n';
+        return kExitFailure;
+    } catch (const std::system_error& e) {
+        std::cerr << "qel-sim: " << e.what() << '\n';
+        return kExitFailure;
+    }
+    return 0;
+}
