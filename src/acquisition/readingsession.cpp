@@ -1,0 +1,56 @@
+#include "readingsession.h"
+
+#include "common/appstate.h"
+#include "common/eventpump.h"
+#include "common/mainwindowcontrols.h"
+#include "common/numbertext.h"
+#include "common/userdialogs.h"
+#include "i18n/uilanguage.h"
+#include "link/commlibrary.h"
+
+ReadingSession::ReadingSession(CommLibrary& library, AppState& state, MainWindowControls& window,
+                               EventPump& pump, UserDialogs& dialogs, const UiLanguage& language)
+    : m_library(library)
+    , m_state(state)
+    , m_window(window)
+    , m_pump(pump)
+    , m_dialogs(dialogs)
+    , m_language(language)
+{
+}
+
+QString ReadingSession::portStateText(int port, const QString& closing)
+{
+    return QStringLiteral("Port Open (") + numberText(port) + closing;
+}
+
+void ReadingSession::receivingdata_ini()
+{
+    const int port = m_state.settings.ComPortNumber;
+    if (m_library.I_OpenCom(port, m_state.settings.BaudRate9600) == CommLibrary::kCommError) {
+        QString message = m_language.MsgPortError() + QStringLiteral(" :") + numberText(port);
+        // The library may know why (no such device, no permission): the user can act on that.
+        if (const auto reason = m_library.lastOpenError(); reason && !reason->text.isEmpty()) {
+            message += QStringLiteral("\n\n") + reason->text;
+        }
+        m_dialogs.showMessage(message);
+        m_state.PortOpen = false;
+        m_window.setStatusText(2, QString());
+        return;
+    }
+    m_window.setStatusText(2, portStateText(port, QStringLiteral(")")));
+    m_state.PortOpen = true;
+    m_window.setTimerEnabled(true);
+}
+
+void ReadingSession::receivingdata_end()
+{
+    const int port = m_state.settings.ComPortNumber;
+    if (port <= 0 || !m_state.PortOpen) {
+        return;
+    }
+    m_window.setTimerEnabled(false);
+    // A tick already queued runs now, while the port is still there.
+    m_pump.processEvents();
+    m_library.I_CloseCom(port);
+}

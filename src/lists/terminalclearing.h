@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+class CommLibrary;
+class UiLanguage;
+class UserDialogs;
+struct AppState;
+
+/// Erasing data on the terminal in the cradle: one list chosen by number, or all data.
+class TerminalClearing
+{
+public:
+    TerminalClearing(CommLibrary& library, AppState& state, UserDialogs& dialogs,
+                     const UiLanguage& language);
+
+    /// Asks for the list number and clears that list; 0, negative or not a number does nothing.
+    void ClearEntries_Click();
+    /// Clears all data at once, without asking. Returns the library's result (16-bit reading).
+    std::int16_t Clear_all_entries_Click();
+
+    /// The list number typed: a whole number within 16 bits (rounded), otherwise 0.
+    [[nodiscard]] static std::int16_t listNumber(const QString& entry);
+
+private:
+    void reportResult(std::int16_t result);
+
+    CommLibrary& m_library;
+    AppState& m_state;
+    UserDialogs& m_dialogs;
+    const UiLanguage& m_language;
+};

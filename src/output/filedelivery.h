@@ -1,0 +1,28 @@
+#pragma once
+
+class ExternalProgramRunner;
+class OutputFilePolicy;
+class TerminalClearing;
+class UserDialogs;
+struct AppState;
+
+/// Delivers a reading to files: writes every file of the set policies first, clears the
+/// terminal (when AutoClear is on) only once all of them are written, then runs the external
+/// program. A file that cannot be written stops the delivery with a message: the data stays on
+/// the terminal and in the view, and the external program is not run.
+class FileDelivery
+{
+public:
+    FileDelivery(OutputFilePolicy& files, TerminalClearing& clearing,
+                 ExternalProgramRunner& runner, UserDialogs& dialogs, AppState& state);
+
+    /// True when every file was written.
+    bool deliver();
+
+private:
+    OutputFilePolicy& m_files;
+    TerminalClearing& m_clearing;
+    ExternalProgramRunner& m_runner;
+    UserDialogs& m_dialogs;
+    AppState& m_state;
+};

@@ -1,0 +1,114 @@
+#include "recordretrieval.h"
+
+#include "common/appstate.h"
+#include "common/documentview.h"
+#include "common/textcodec.h"
+#include "common/userdialogs.h"
+#include "config/configloader.h"
+#include "i18n/uilanguage.h"
+#include "link/commlibrary.h"
+
+#include <optional>
+
+namespace {
+
+// Removes the space character (only) from both ends.
+QString trimSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == QLatin1Char(' ')) {
+        ++begin;
+    }
+    while (end > begin && text[end - 1] == QLatin1Char(' ')) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+} // namespace
+
+RecordRetrieval::RecordRetrieval(CommLibrary& library, AppState& state, ConfigLoader& config,
+                                 DocumentView& view, UserDialogs& dialogs,
+                                 const UiLanguage& language)
+    : m_library(library)
+    , m_state(state)
+    , m_config(config)
+    , m_view(view)
+    , m_dialogs(dialogs)
+    , m_language(language)
+{
+}
+
+void RecordRetrieval::ReadTerminalData()
+{
+    // Templates edited since the last reading take effect now.
+    m_config.ReadConf(m_state.settings);
+
+    std::optional<BusyPointer> busy(std::in_place, m_dialogs);
+    m_view.setText(QString());
+
+    bool lossy = false;
+    bool lossyBody = false;
+    const QByteArray headerTemplate =
+        TextCodec::toWindows1252(m_state.settings.HeaderTemplate, &lossy);
+    const QByteArray bodyTemplate = TextCodec::toWindows1252(m_state.settings.BodyTemplate, &lossyBody);
+    const bool withHeaders = isPresent(m_state.settings.HeaderTemplate.size());
+    const bool withEntries = isPresent(m_state.settings.BodyTemplate.size());
+
+    const auto readAndHandle = [&](bool isHeader, int index) {
+        std::int32_t token = 0;
+        const std::int32_t result =
+            isHeader ? m_library.I_ReadHeader(m_state.TerminalId, headerTemplate, index, token)
+                     : m_library.I_ReadEntries(m_state.TerminalId, bodyTemplate, index, token);
+        if (result == CommLibrary::kCommError || result == CommLibrary::kNoTerminal) {
+            busy.reset(); // no hourglass over the message
+        }
+        return handleResult(result, token, isHeader);
+    };
+
+    int index = 0;
+    do {
+        --index;
+        if (withHeaders && readAndHandle(true, index) == Step::Stop) {
+            break;
+        }
+        if (withEntries && readAndHandle(false, index) == Step::Stop) {
+            break;
+        }
+    } while (withHeaders);
+    busy.reset();
+
+    if (lossy || lossyBody) {
+        m_dialogs.showMessage(QStringLiteral(
+            "The data format holds characters the terminal cannot take; they were sent as \"?\"."));
+    }
+}
+
+RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool isHeader)
+{
+    if (result == CommLibrary::kCommError) {
+        m_dialogs.showMessage(m_language.MsgCommError());
+        return Step::Stop;
+    }
+    if (result == CommLibrary::kNoTerminal) {
+        m_dialogs.showMessage(m_language.MsgPlaceTerminal());
+        return Step::Stop;
+    }
+    if (result == CommLibrary::kNothingMore) {
+        return Step::Stop;
+    }
+    if (result <= 0) {
+        return Step::Go; // nothing this time
+    }
+    m_state.DataReceived = true;
+    const QString text = TextCodec::fromWindows1252(m_library.GetStringFromPtr(token, result));
+    if (isHeader) {
+        // A header ends with LF CR; the view turns that into its one line break.
+        m_view.setText(m_view.text() + text + QStringLiteral("\n\r"));
+        m_view.setText(trimSpaces(m_view.text()));
+    } else {
+        m_view.setText(m_view.text() + text);
+    }
+    return Step::Go;
+}
