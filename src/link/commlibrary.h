@@ -14,9 +14,10 @@
 /// (spaces to capacity, zero-terminated) and come back at their full capacity: the bytes before
 /// the first zero, padded with spaces.
 ///
-/// When the library cannot be called (not installed, or a function missing), the terminal
-/// functions answer -1, IO_NumCharsInQue 0, IO_Read and GetStringFromPtr no bytes, and the
-/// others do nothing.
+/// When the library cannot be called (not installed, or a function missing), each function
+/// answers as it does on a communication error: the terminal functions -1, except
+/// I_CheckTerminal 0 (no terminal), IO_NumCharsInQue 0, IO_Read and GetStringFromPtr no bytes;
+/// the others do nothing.
 class CommLibrary
 {
 public:
@@ -47,7 +48,8 @@ public:
     /// Closes a port opened with I_OpenCom or I_OpenComWithoutOpen.
     virtual void I_CloseCom(std::int32_t port) = 0;
 
-    /// Nonzero when a terminal answers; terminalId (in/out, padded to 8) receives its identity.
+    /// Nonzero when a terminal answers, 0 when none does or on error; terminalId (in/out,
+    /// padded to 8) receives its identity.
     virtual std::int32_t I_CheckTerminal(QByteArray& terminalId) = 0;
     /// Formats document header -index; > 0 is the length of the text named by textToken.
     virtual std::int32_t I_ReadHeader(QByteArray& terminalId, const QByteArray& headerTemplate,

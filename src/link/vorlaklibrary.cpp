@@ -284,7 +284,9 @@ std::int32_t VorlakLibrary::I_CheckTerminal(QByteArray& terminalId)
 {
     const auto fn = functions().checkTerminal;
     if (!fn) {
-        return kCommError;
+        // This function's error is 0, like "no terminal": callers take any nonzero answer,
+        // -1 included, for a terminal in the cradle and would go on to read it.
+        return 0;
     }
     return withTerminalId(terminalId, [&](char* id) { return fn(id); });
 }

@@ -123,8 +123,10 @@ TEST_F(VorlakLibraryTest, MissingLibraryIsReportedOnceAndEveryCallFails)
 
     QByteArray terminalId(8, ' ');
     for (int tick = 0; tick < 50; ++tick) {
-        EXPECT_EQ(library.I_CheckTerminal(terminalId), -1);
+        // 0, not -1: the polling cycle reads any nonzero answer as a terminal in the cradle.
+        EXPECT_EQ(library.I_CheckTerminal(terminalId), 0);
     }
+    EXPECT_EQ(library.I_ClearAllEntries(terminalId), -1);
     std::int32_t token = 77;
     EXPECT_EQ(library.I_ReadHeader(terminalId, "[Doc]", -1, token), -1);
     EXPECT_EQ(token, 0);
@@ -167,8 +169,7 @@ TEST_F(VorlakLibraryTest, UnusableCopyIsSkippedAndNamedWhenNothingElseLoads)
     {
         VorlakLibrary library(dialogs, {programFolder, emptyFolder(QStringLiteral("lib")), false});
         EXPECT_FALSE(library.load());
-        QByteArray terminalId(8, ' ');
-        EXPECT_EQ(library.I_CheckTerminal(terminalId), -1);
+        EXPECT_EQ(library.I_OpenCom(1, 9600), -1);
         ASSERT_EQ(dialogs.messages().size(), 1);
         const QString message = dialogs.messages().first();
         EXPECT_TRUE(message.contains(QStringLiteral("could not be loaded")))
@@ -212,15 +213,15 @@ TEST_F(VorlakLibraryTest, CallMadeWhileTheMessageIsShownGetsNoSecondMessage)
         }
     } ticking;
     VorlakLibrary library(ticking, {emptyFolder(QStringLiteral("bin")), {}, false});
-    std::int32_t nestedResult = 0;
+    std::int32_t nestedResult = -99;
     ticking.duringMessage = [&] {
         QByteArray terminalId(8, ' ');
         nestedResult = library.I_CheckTerminal(terminalId);
     };
 
     QByteArray terminalId(8, ' ');
-    EXPECT_EQ(library.I_CheckTerminal(terminalId), -1);
-    EXPECT_EQ(nestedResult, -1);
+    EXPECT_EQ(library.I_CheckTerminal(terminalId), 0);
+    EXPECT_EQ(nestedResult, 0);
     EXPECT_EQ(ticking.messages().size(), 1);
 }
 
