@@ -1,0 +1,70 @@
+#include "common/appstate.h"
+#include "fakecommlibrary.h"
+#include "i18n/uilanguage.h"
+#include "lists/terminalclearing.h"
+#include "recordingdialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class TerminalClearingTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { language.ApplyLanguage(QStringLiteral("English"), false, false, false); }
+
+    FakeCommLibrary library;
+    AppState state;
+    RecordingDialogs dialogs;
+    UiLanguage language;
+    TerminalClearing clearing{library, state, dialogs, language};
+};
+
+} // namespace
+
+TEST_F(TerminalClearingTest, ListNumbersThatAreNotPositiveWholeNumbersSendNothing)
+{
+    const std::optional<QString> entries[] = {
+        QStringLiteral("0"), QStringLiteral("-4"), QStringLiteral("abc"), QString(),
+        std::nullopt,        QStringLiteral("70000"), QStringLiteral("3abc"),
+    };
+    for (const auto& entry : entries) {
+        dialogs.textAnswers.push_back(entry);
+        clearing.ClearEntries_Click();
+    }
+    EXPECT_TRUE(library.calls.isEmpty());
+    EXPECT_TRUE(dialogs.messages().isEmpty());
+    ASSERT_FALSE(dialogs.shown.isEmpty());
+    EXPECT_EQ(dialogs.shown.front().text, QStringLiteral("Witch list to clear?"));
+}
+
+TEST_F(TerminalClearingTest, AListIsClearedByNumberAndFailuresAreReported)
+{
+    library.script(QStringLiteral("I_ClearEntries"), {0, 1, -1, -2});
+    for (const char* entry : {"3", " 2.6 ", "7", "8"}) {
+        dialogs.textAnswers.push_back(QString::fromLatin1(entry));
+        clearing.ClearEntries_Click();
+    }
+    EXPECT_EQ(library.calls,
+              (QStringList{QStringLiteral("I_ClearEntries 3"), QStringLiteral("I_ClearEntries 3"),
+                           QStringLiteral("I_ClearEntries 7"), QStringLiteral("I_ClearEntries 8")}));
+    EXPECT_EQ(dialogs.messages(),
+              (QStringList{QStringLiteral("Communication Error"),
+                           QStringLiteral("Please place the terminal on the craddle")}));
+}
+
+TEST_F(TerminalClearingTest, ClearAllAsksNothingAndSpeaksTheCurrentLanguage)
+{
+    language.ApplyLanguage(QStringLiteral("Portugues"), false, false, false);
+    library.script(QStringLiteral("I_ClearAllEntries"), {5, -1, -2, 65535});
+    EXPECT_EQ(clearing.Clear_all_entries_Click(), 5);
+    EXPECT_EQ(clearing.Clear_all_entries_Click(), -1);
+    EXPECT_EQ(clearing.Clear_all_entries_Click(), -2);
+    EXPECT_EQ(clearing.Clear_all_entries_Click(), -1); // read as a 16-bit result
+    EXPECT_EQ(library.calls.size(), 4);
+    EXPECT_EQ(dialogs.messages(),
+              (QStringList{QStringLiteral("Erro de Comunica\u00e7\u00f5es"),
+                           QStringLiteral("Por favor pouse o terminal no suporte"),
+                           QStringLiteral("Erro de Comunica\u00e7\u00f5es")}));
+    EXPECT_EQ(dialogs.shown.size(), 3); // no question before clearing
+}

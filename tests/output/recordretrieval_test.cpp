@@ -1,0 +1,157 @@
+#include "common/appstate.h"
+#include "common/documentview.h"
+#include "config/configloader.h"
+#include "config/localesource.h"
+#include "config/memorysettingsstore.h"
+#include "fakecommlibrary.h"
+#include "i18n/uilanguage.h"
+#include "output/recordretrieval.h"
+#include "recordingdialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordRetrievalTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(store.write(QStringLiteral("Language"), QStringLiteral("English")));
+    }
+    void setTemplates(const QString& header, const QString& body)
+    {
+        ASSERT_TRUE(store.write(QStringLiteral("AsciiDataFormat2"), header));
+        ASSERT_TRUE(store.write(QStringLiteral("AsciiDataFormat"), body));
+    }
+    QStringList readingCalls() const
+    {
+        QStringList calls;
+        for (const QString& call : library.calls) {
+            if (call.startsWith(QLatin1String("I_Read"))) {
+                calls.append(call);
+            }
+        }
+        return calls;
+    }
+
+    MemorySettingsStore store;
+    SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
+    UiLanguage language;
+    RecordingDialogs dialogs;
+    ConfigLoader config{store, locale, language, dialogs};
+    FakeCommLibrary library;
+    AppState state;
+    MemoryDocumentView view;
+    RecordRetrieval retrieval{library, state, config, view, dialogs, language};
+};
+
+} // namespace
+
+TEST_F(RecordRetrievalTest, WithoutHeaderTemplateOneEntriesCallReadsEverything)
+{
+    setTemplates(QString(), QStringLiteral("[Code]"));
+    view.setText(QStringLiteral("old text"));
+    library.scriptText(QStringLiteral("I_ReadEntries"), "5601\r\n5602\r\n");
+    retrieval.ReadTerminalData();
+    EXPECT_EQ(readingCalls(), QStringList{QStringLiteral("I_ReadEntries -1")});
+    EXPECT_EQ(library.readTemplates, QList<QByteArray>{QByteArray("[Code]\r\n")});
+    EXPECT_EQ(view.text(), QStringLiteral("5601\n5602\n"));
+    EXPECT_TRUE(state.DataReceived);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(dialogs.busyDepth, 0);
+    EXPECT_EQ(dialogs.busyMaxDepth, 1);
+}
+
+TEST_F(RecordRetrievalTest, WithHeaderTemplateDocumentsAreReadInTurnUntilTheEnd)
+{
+    setTemplates(QStringLiteral("[Doc]"), QStringLiteral("[Code]"));
+    library.scriptText(QStringLiteral("I_ReadHeader"), "  H1  ");
+    library.scriptText(QStringLiteral("I_ReadEntries"), "E1\r\n");
+    library.script(QStringLiteral("I_ReadHeader"), {0}); // nothing this time: the loop goes on
+    library.script(QStringLiteral("I_ReadEntries"), {0});
+    library.scriptText(QStringLiteral("I_ReadHeader"), "H3 ");
+    library.scriptText(QStringLiteral("I_ReadEntries"), "E3 \r\n");
+    library.script(QStringLiteral("I_ReadHeader"), {-3});
+    retrieval.ReadTerminalData();
+    EXPECT_EQ(readingCalls(),
+              (QStringList{QStringLiteral("I_ReadHeader -1"), QStringLiteral("I_ReadEntries -1"),
+                           QStringLiteral("I_ReadHeader -2"), QStringLiteral("I_ReadEntries -2"),
+                           QStringLiteral("I_ReadHeader -3"), QStringLiteral("I_ReadEntries -3"),
+                           QStringLiteral("I_ReadHeader -4")}));
+    // Each header ends with a line break, and spaces at both ends of the view are trimmed.
+    EXPECT_EQ(view.text(), QStringLiteral("H1  \nE1\nH3 \nE3 \n"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(RecordRetrievalTest, TemplatesOfTwoCharactersOrLessCountAsAbsent)
+{
+    setTemplates(QStringLiteral("AB"), QString());
+    retrieval.ReadTerminalData();
+    EXPECT_TRUE(readingCalls().isEmpty());
+    EXPECT_FALSE(state.DataReceived);
+    EXPECT_EQ(dialogs.busyDepth, 0);
+
+    setTemplates(QStringLiteral("ABC"), QString());
+    library.scriptText(QStringLiteral("I_ReadHeader"), "H");
+    retrieval.ReadTerminalData();
+    EXPECT_EQ(readingCalls(),
+              (QStringList{QStringLiteral("I_ReadHeader -1"), QStringLiteral("I_ReadHeader -2")}));
+}
+
+TEST_F(RecordRetrievalTest, FailuresStopWithOneMessageAndKeepWhatWasRead)
+{
+    struct Case
+    {
+        std::int32_t failure;
+        const char* message;
+    };
+    const Case cases[] = {{-1, "Communication Error"},
+                          {-2, "Please place the terminal on the craddle"}};
+    for (const Case& c : cases) {
+        FakeCommLibrary lib;
+        RecordingDialogs shown;
+        MemoryDocumentView doc;
+        AppState st;
+        RecordRetrieval reader{lib, st, config, doc, shown, language};
+        setTemplates(QStringLiteral("[Doc]"), QStringLiteral("[Code]"));
+        lib.scriptText(QStringLiteral("I_ReadHeader"), "H1");
+        lib.scriptText(QStringLiteral("I_ReadEntries"), "E1\r\n");
+        lib.script(QStringLiteral("I_ReadHeader"), {c.failure});
+        reader.ReadTerminalData();
+        EXPECT_EQ(doc.text(), QStringLiteral("H1\nE1\n"));
+        EXPECT_TRUE(st.DataReceived);
+        EXPECT_EQ(shown.messages(), QStringList{QString::fromLatin1(c.message)});
+        EXPECT_EQ(lib.calls.size(), 5); // header and its text, entries and their text, failing header
+    }
+}
+
+TEST_F(RecordRetrievalTest, NoTerminalOnTheFirstCallLeavesTheViewEmptyAndTheFlagAsItWas)
+{
+    setTemplates(QString(), QStringLiteral("[Code]"));
+    library.script(QStringLiteral("I_ReadEntries"), {-2});
+    view.setText(QStringLiteral("previous"));
+    retrieval.ReadTerminalData();
+    EXPECT_TRUE(view.text().isEmpty());
+    EXPECT_FALSE(state.DataReceived);
+    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Please place the terminal on the craddle")});
+    EXPECT_EQ(dialogs.busyDepth, 0);
+}
+
+TEST_F(RecordRetrievalTest, TextCrossesTheLibraryAsWindows1252)
+{
+    setTemplates(QString(), QStringLiteral("[Caf\u00e9]"));
+    library.scriptText(QStringLiteral("I_ReadEntries"), "Caf\xe9 \x80\r\n");
+    retrieval.ReadTerminalData();
+    EXPECT_EQ(library.readTemplates.front(), QByteArray("[Caf\xe9]\r\n"));
+    EXPECT_EQ(view.text(), QStringLiteral("Caf\u00e9 \u20ac\n"));
+}
+
+TEST_F(RecordRetrievalTest, SettingsAreReloadedBeforeReading)
+{
+    setTemplates(QString(), QStringLiteral("[A]"));
+    retrieval.ReadTerminalData();
+    setTemplates(QString(), QStringLiteral("[B]"));
+    retrieval.ReadTerminalData();
+    EXPECT_EQ(library.readTemplates.back(), QByteArray("[B]\r\n"));
+}
