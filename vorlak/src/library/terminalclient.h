@@ -1,0 +1,102 @@
+#pragma once
+
+#include "protocol/frame.h"
+#include "protocol/messages.h"
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vorlak {
+
+class SerialPort;
+
+/// How an exchange with the terminal ended.
+enum class LinkResult {
+    Ok,         ///< a valid reply came (its status may still say no)
+    CommError,  ///< bytes came back, but no valid reply after every attempt
+    NoTerminal, ///< nothing came back at all
+};
+
+/// Wait limits and attempts of one request. A request is sent, and sent again with the same
+/// sequence number, until a valid reply carrying that number arrives or the attempts run out.
+struct RetryPolicy
+{
+    int attempts = 1;
+    /// How long after the request has left the PC the first byte of the reply may take.
+    std::chrono::milliseconds answerTime{0};
+    /// Overall limit of all attempts together (0: none beyond attempts x limits).
+    std::chrono::milliseconds budget{0};
+};
+
+/// The PC's side of the wire protocol (docs/protocol.md) on one open port: every library call
+/// that talks to the terminal is one call here, made of one or more request/reply exchanges.
+class TerminalClient
+{
+public:
+    /// Presence check: two quick attempts within 160 ms, so an empty cradle answers well within
+    /// the 200 ms the polling cycle allows.
+    static const RetryPolicy kCheckPolicy;
+    /// Every other request.
+    static const RetryPolicy kDataPolicy;
+    /// Quiet time after the last byte received that ends an attempt whose reply is incomplete.
+    static constexpr std::chrono::milliseconds kGapTime{50};
+    /// Size limits of the data block per page (read replies, list chunks). The block starts at
+    /// kInitialBlock, doubles after each page that needed no retry and halves on each retry, so
+    /// that a clean line moves large pages and a noisy one still gets small pages through.
+    static constexpr std::size_t kMinBlock = 16;
+    static constexpr std::size_t kInitialBlock = 1024;
+    static constexpr std::size_t kMaxBlock = protocol::kMaxBlock;
+    /// Longest stream the client accepts (a damaged length must not make it reserve gigabytes).
+    static constexpr std::uint32_t kMaxStream = 64U * 1024U * 1024U;
+
+    explicit TerminalClient(SerialPort& port);
+
+    /// Outcome of a call: the link result, the terminal's status and identity from its last reply.
+    struct CallResult
+    {
+        LinkResult link = LinkResult::CommError;
+        protocol::Status status = protocol::Status::Ok;
+        std::string terminalId;
+
+        [[nodiscard]] bool ok() const
+        {
+            return link == LinkResult::Ok && status == protocol::Status::Ok;
+        }
+    };
+
+    [[nodiscard]] CallResult check();
+    /// Reads the whole stream `scope` (of `document`, 1-based, where the scope has one) page by
+    /// page into `stream`.
+    [[nodiscard]] CallResult read(protocol::Scope scope, std::uint32_t document,
+                                  std::string& stream);
+    /// ClearAll, Kill, or ClearList of `position`.
+    [[nodiscard]] CallResult command(protocol::MessageType type, std::int32_t position = 0);
+    [[nodiscard]] CallResult sendList(std::int32_t position, std::string_view userVariable,
+                                      std::string_view data);
+
+    /// Current page size (for tests and the benchmark).
+    [[nodiscard]] std::size_t blockSize() const { return m_blockSize; }
+
+private:
+    /// One request until a valid reply or the end of the attempts. `onRetry`, when given, may
+    /// change the request before it is sent again (a smaller page).
+    template <typename OnRetry>
+    LinkResult exchange(protocol::Request& request, const RetryPolicy& policy,
+                        protocol::Reply& reply, OnRetry onRetry);
+    LinkResult exchange(protocol::Request& request, const RetryPolicy& policy,
+                        protocol::Reply& reply);
+    void shrinkBlock();
+    void growBlock();
+
+    SerialPort& m_port;
+    protocol::FrameDecoder m_decoder;
+    std::uint8_t m_sequence;
+    std::uint16_t m_call;
+    std::size_t m_blockSize = kInitialBlock;
+    int m_retries = 0; // attempts beyond the first in the last exchange
+};
+
+} // namespace vorlak
