@@ -18,7 +18,9 @@ char toCp1252(char32_t cp)
         return static_cast<char>(cp);
     }
     for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-        if (kHighControls[i] != 0 && kHighControls[i] == cp) {
+        // The undefined bytes stand for the control characters of the same value, both ways.
+        const char32_t mapped = kHighControls[i] != 0 ? kHighControls[i] : 0x80 + i;
+        if (mapped == cp) {
             return static_cast<char>(0x80 + i);
         }
     }

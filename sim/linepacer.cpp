@@ -33,7 +33,8 @@ std::size_t LinePacer::allowance(Clock::time_point now, std::size_t wanted)
     if (now < m_next) {
         return 0;
     }
-    const double ready = std::floor(Duration(now - m_next) / m_characterTime) + 1.0;
+    const double ready = std::min(std::floor(Duration(now - m_next) / m_characterTime) + 1.0,
+                                  static_cast<double>(kCatchUpCharacters));
     return std::min(wanted, static_cast<std::size_t>(ready));
 }
 
