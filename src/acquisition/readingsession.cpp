@@ -1,5 +1,7 @@
 #include "readingsession.h"
 
+#include "porterror.h"
+
 #include "common/appstate.h"
 #include "common/eventpump.h"
 #include "common/mainwindowcontrols.h"
@@ -28,12 +30,7 @@ void ReadingSession::receivingdata_ini()
 {
     const int port = m_state.settings.ComPortNumber;
     if (m_library.I_OpenCom(port, m_state.settings.BaudRate9600) == CommLibrary::kCommError) {
-        QString message = m_language.MsgPortError() + QStringLiteral(" :") + numberText(port);
-        // The library may know why (no such device, no permission): the user can act on that.
-        if (const auto reason = m_library.lastOpenError(); reason && !reason->text.isEmpty()) {
-            message += QStringLiteral("\n\n") + reason->text;
-        }
-        m_dialogs.showMessage(message);
+        m_dialogs.showMessage(portErrorMessage(m_language, m_library, port));
         m_state.PortOpen = false;
         m_window.setStatusText(2, QString());
         return;

@@ -3,30 +3,13 @@
 #include "common/appstate.h"
 #include "common/documentview.h"
 #include "common/textcodec.h"
+#include "common/textutil.h"
 #include "common/userdialogs.h"
 #include "config/configloader.h"
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 
 #include <optional>
-
-namespace {
-
-// Removes the space character (only) from both ends.
-QString trimSpaces(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == QLatin1Char(' ')) {
-        ++begin;
-    }
-    while (end > begin && text[end - 1] == QLatin1Char(' ')) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
-}
-
-} // namespace
 
 RecordRetrieval::RecordRetrieval(CommLibrary& library, AppState& state, ConfigLoader& config,
                                  DocumentView& view, UserDialogs& dialogs,

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <functional>
+
+class CommLibrary;
+class DocumentView;
+class MainWindowControls;
+class ModemAnswer;
+class SettingsStore;
+class UiLanguage;
+class UserDialogs;
+struct AppState;
+
+/// The polling cycle: every tick either listens to the modem for a connection or asks whether
+/// a terminal sits in the cradle, and on its arrival decides whether to read and deliver it.
+class AcquisitionCycle
+{
+public:
+    /// The steps of the reading path the cycle drives.
+    struct Steps
+    {
+        std::function<void()> readTerminalData;
+        std::function<bool()> deliverToFile;
+        std::function<bool()> deliverToKeyboard;
+    };
+
+    /// ModemText keeps at most this many characters (enough to find "CONNECT" across ticks).
+    static constexpr int kModemTextLimit = 4096;
+
+    AcquisitionCycle(CommLibrary& library, AppState& state, MainWindowControls& window,
+                     DocumentView& view, UserDialogs& dialogs, const UiLanguage& language,
+                     SettingsStore& store, ModemAnswer& modem, Steps steps);
+
+    /// One tick of the polling timer. Ticks may nest (the question, the external program and
+    /// the modem pause let events run); the arrival flag is set before anything slow.
+    void AcquisitionTick();
+
+private:
+    void modemPath();
+    void cradlePath();
+    void fetchBodyTemplate();
+    void nameFileAfterTerminal();
+
+    CommLibrary& m_library;
+    AppState& m_state;
+    MainWindowControls& m_window;
+    DocumentView& m_view;
+    UserDialogs& m_dialogs;
+    const UiLanguage& m_language;
+    SettingsStore& m_store;
+    ModemAnswer& m_modem;
+    Steps m_steps;
+};

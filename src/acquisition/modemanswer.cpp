@@ -1,0 +1,67 @@
+#include "modemanswer.h"
+
+#include "common/appstate.h"
+#include "common/eventpump.h"
+#include "common/mainwindowcontrols.h"
+#include "common/userdialogs.h"
+#include "link/commlibrary.h"
+#include "porterror.h"
+#include "readingsession.h"
+
+const QByteArray ModemAnswer::kArmCommand = QByteArrayLiteral("AT &D2 S0=1\r\n");
+const QByteArray ModemAnswer::kDisarmCommand = QByteArrayLiteral("AT S0=0\r\n");
+
+ModemAnswer::ModemAnswer(CommLibrary& library, AppState& state, MainWindowControls& window,
+                         EventPump& pump, UserDialogs& dialogs, const UiLanguage& language,
+                         ReadingSession& session)
+    : m_library(library)
+    , m_state(state)
+    , m_window(window)
+    , m_pump(pump)
+    , m_dialogs(dialogs)
+    , m_language(language)
+    , m_session(session)
+{
+}
+
+void ModemAnswer::WaitPhoneCall()
+{
+    const int port = m_state.settings.ComPortNumber;
+    m_state.ModemConnected = false;
+    // A library may report failure as -1 or as 0; neither gives an open port.
+    if (m_library.IO_Open(port, m_state.settings.BaudRate9600) <= 0) {
+        m_dialogs.showMessage(portErrorMessage(m_language, m_library, port));
+        m_state.PortOpen = false;
+        m_window.setStatusText(2, QString());
+        return;
+    }
+    m_window.setStatusText(2, ReadingSession::portStateText(port, QStringLiteral(")")));
+    m_library.IO_dtr_control_enable(port);
+    m_library.IO_Write(port, kArmCommand);
+    m_state.PortOpen = true;
+    m_window.setTimerEnabled(true);
+}
+
+void ModemAnswer::hangUpAndRearm()
+{
+    m_library.IO_dtr_control_enable(m_state.settings.ComPortNumber);
+    m_session.receivingdata_end();
+    m_pump.waitWithEvents(std::chrono::milliseconds(kSettleMs));
+    WaitPhoneCall();
+}
+
+void ModemAnswer::restoreAtClose()
+{
+    const int port = m_state.settings.ComPortNumber;
+    if (m_state.ModemConnected) {
+        m_session.receivingdata_end();
+        m_pump.waitWithEvents(std::chrono::milliseconds(kSettleMs));
+        static_cast<void>(m_library.IO_Open(port, m_state.settings.BaudRate9600));
+        m_library.IO_Write(port, kDisarmCommand);
+        m_library.IO_dtr_control_disable(port);
+        m_library.IO_Close(port);
+        return;
+    }
+    m_library.IO_Write(port, kDisarmCommand);
+    m_library.IO_Close(port);
+}

@@ -1,0 +1,105 @@
+#include "acquisition/modemanswer.h"
+#include "acquisition/readingsession.h"
+#include "common/appstate.h"
+#include "fakecommlibrary.h"
+#include "fakewindow.h"
+#include "i18n/uilanguage.h"
+#include "recordingdialogs.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ModemAnswerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+        state.settings.ComPortNumber = 2;
+        state.settings.BaudRate9600 = 9600;
+        state.settings.AutoAnswer = true;
+    }
+
+    FakeCommLibrary library;
+    AppState state;
+    FakeWindowControls window;
+    CountingEventPump pump;
+    RecordingDialogs dialogs;
+    UiLanguage language;
+    ReadingSession session{library, state, window, pump, dialogs, language};
+    ModemAnswer modem{library, state, window, pump, dialogs, language, session};
+};
+
+} // namespace
+
+TEST_F(ModemAnswerTest, ArmingRaisesDtrThenSendsTheThirteenBytes)
+{
+    state.ModemConnected = true;
+    modem.WaitPhoneCall();
+    EXPECT_EQ(library.calls, (QStringList{QStringLiteral("IO_Open 2 9600"),
+                                          QStringLiteral("IO_dtr_control_enable 2"),
+                                          QStringLiteral("IO_Write 2 13")}));
+    EXPECT_EQ(library.written, QByteArray("AT &D2 S0=1\r\n"));
+    EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 2)"));
+    EXPECT_TRUE(state.PortOpen);
+    EXPECT_FALSE(state.ModemConnected);
+    EXPECT_TRUE(window.timerOn);
+}
+
+TEST_F(ModemAnswerTest, APortThatCannotBeOpenedIsReportedWhateverTheFailureValue)
+{
+    for (std::int32_t failure : {-1, 0}) {
+        RecordingDialogs shown;
+        FakeCommLibrary lib;
+        lib.script(QStringLiteral("IO_Open"), {failure});
+        ModemAnswer m{lib, state, window, pump, shown, language, session};
+        window.panel2 = QStringLiteral("old");
+        m.WaitPhoneCall();
+        EXPECT_EQ(shown.messages(), QStringList{QStringLiteral("Error opening serial port : 2")});
+        EXPECT_TRUE(lib.written.isEmpty());
+        EXPECT_FALSE(state.PortOpen);
+        EXPECT_TRUE(window.panel2.isEmpty());
+        EXPECT_EQ(window.timerChanges, 0);
+    }
+}
+
+TEST_F(ModemAnswerTest, ClosingWhileArmedSendsTheNineBytesAndClosesThePort)
+{
+    modem.WaitPhoneCall();
+    library.calls.clear();
+    library.written.clear();
+    modem.restoreAtClose();
+    EXPECT_EQ(library.calls,
+              (QStringList{QStringLiteral("IO_Write 2 9"), QStringLiteral("IO_Close 2")}));
+    EXPECT_EQ(library.written, QByteArray("AT S0=0\r\n"));
+    EXPECT_EQ(pump.waitCalls, 0);
+}
+
+TEST_F(ModemAnswerTest, ClosingDuringACallWaitsFiveSecondsAndDropsDtrBeforeClosing)
+{
+    state.ModemConnected = true;
+    state.PortOpen = true;
+    pump.onEvents = [&] { library.calls.append(QStringLiteral("events")); };
+    modem.restoreAtClose();
+    EXPECT_EQ(library.calls,
+              (QStringList{QStringLiteral("events"), QStringLiteral("I_CloseCom 2"),
+                           QStringLiteral("events"), QStringLiteral("IO_Open 2 9600"),
+                           QStringLiteral("IO_Write 2 9"), QStringLiteral("IO_dtr_control_disable 2"),
+                           QStringLiteral("IO_Close 2")}));
+    EXPECT_EQ(pump.waited, std::chrono::milliseconds(5000));
+}
+
+TEST_F(ModemAnswerTest, HangingUpClosesTheSessionWaitsAndArmsAgain)
+{
+    state.ModemConnected = true;
+    state.PortOpen = true;
+    modem.hangUpAndRearm();
+    EXPECT_EQ(library.calls,
+              (QStringList{QStringLiteral("IO_dtr_control_enable 2"), QStringLiteral("I_CloseCom 2"),
+                           QStringLiteral("IO_Open 2 9600"),
+                           QStringLiteral("IO_dtr_control_enable 2"), QStringLiteral("IO_Write 2 13")}));
+    EXPECT_EQ(pump.waited, std::chrono::milliseconds(5000));
+    EXPECT_FALSE(state.ModemConnected);
+    EXPECT_TRUE(window.timerOn);
+}

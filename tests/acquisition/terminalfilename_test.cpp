@@ -1,0 +1,46 @@
+#include "acquisition/terminalfilename.h"
+#include "qtprinters.h"
+
+#include <gtest/gtest.h>
+
+TEST(TerminalFileName, TheIdentityReplacesTheFileNameAfterTheLastSeparator)
+{
+    struct Case
+    {
+        const char* name;
+        const char* id;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"C:\\data\\Demo.txt", "T1      ", "C:\\data\\T1      .txt"},
+        {"/home/u/out/Demo.txt", "T1      ", "/home/u/out/T1      .txt"},
+        {"C:\\a\\b/c.txt", "SHOP 42 ", "C:\\a\\b/SHOP 42 .txt"},
+        {"Demo.txt", "T1      ", "Demo.txt"},
+        {"", "T1      ", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fileNameForTerminal(QString::fromLatin1(c.name), QString::fromLatin1(c.id)),
+                  QString::fromLatin1(c.expected))
+            << c.name;
+    }
+}
+
+TEST(TerminalFileName, IdentitiesCannotLeadOutOfTheFolder)
+{
+    struct Case
+    {
+        QString id;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {QStringLiteral("../../x"), "/out/______x.txt"},
+        {QStringLiteral("a/b\\c   "), "/out/a_b_c   .txt"},
+        {QStringLiteral("..      "), "/out/__      .txt"},
+        {QString::fromLatin1("T\0\n1    ", 8), "/out/T__1    .txt"},
+        {QStringLiteral("v1.2    "), "/out/v1.2    .txt"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(fileNameForTerminal(QStringLiteral("/out/Demo.txt"), c.id),
+                  QString::fromLatin1(c.expected));
+    }
+}
