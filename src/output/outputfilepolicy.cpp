@@ -1,0 +1,450 @@
+#include "outputfilepolicy.h"
+
+#include "common/documentview.h"
+#include "common/linebreaks.h"
+#include "common/mainwindowcontrols.h"
+#include "common/textcodec.h"
+#include "config/settings.h"
+#include "config/settingsconversions.h"
+#include "config/settingsstore.h"
+
+#include <QByteArrayView>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QUtf8StringView>
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr int kStatusPanelFile = 1;
+
+QString quoted(const QString& path)
+{
+    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// After a failed write, a sharper reason than the platform's "No such file or directory" when
+// the folder is at fault: which folder is missing, or which part of the path is a file.
+QString folderProblem(const QString& filePath)
+{
+    const QString folder = QFileInfo(filePath).absolutePath();
+    QString existing = folder;
+    for (;;) {
+        const QFileInfo info(existing);
+        if (info.exists()) {
+            if (!info.isDir()) {
+                return QStringLiteral("%1 is a file, not a folder").arg(quoted(existing));
+            }
+            break;
+        }
+        const QString parent = info.absolutePath();
+        if (parent == existing) {
+            break;
+        }
+        existing = parent;
+    }
+    if (existing != folder) {
+        return QStringLiteral("the folder %1 does not exist").arg(quoted(folder));
+    }
+    return {};
+}
+
+QString writeFailure(const QString& path, const QString& platformReason)
+{
+    const QString folder = folderProblem(path);
+    return folder.isEmpty() ? platformReason : folder;
+}
+
+// Only regular files are replaced or appended to: renaming onto a device node, or reading a
+// FIFO that nobody writes to, would destroy something or wait for ever.
+QString notARegularFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() || info.isFile()) {
+        return {};
+    }
+    return info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("it is not a file");
+}
+
+/// The view's text as the bytes of a file: UTF-8 with the platform's line ending.
+QByteArray fileBytes(const QString& viewText)
+{
+    return withPlatformLineEndings(viewText).toUtf8();
+}
+
+// Writes the chunks one after another to a temporary file beside `path`, then renames it onto
+// `path`. Empty reason when done.
+QString replaceFile(const QString& path, std::initializer_list<QByteArrayView> chunks)
+{
+    QSaveFile file(path);
+    // Never fall back to writing the target in place: that is what leaves half-written files.
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return writeFailure(path, file.errorString());
+    }
+    for (const QByteArrayView chunk : chunks) {
+        if (file.write(chunk.data(), chunk.size()) != chunk.size()) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            return reason;
+        }
+    }
+    if (!file.commit()) {
+        return file.errorString();
+    }
+    return {};
+}
+
+enum class PlaceOutcome { Placed, NameTaken, Failed };
+
+// Gives the file `from` the name `to` unless `to` exists, in one step: a file that appears
+// under that name at the same moment is never replaced.
+PlaceOutcome placeWithoutReplacing(const QString& from, const QString& to, QString* reason)
+{
+#ifdef Q_OS_UNIX
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+#ifdef Q_OS_LINUX
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
+        0) {
+        return PlaceOutcome::Placed;
+    }
+    if (errno == EEXIST) {
+        return PlaceOutcome::NameTaken;
+    }
+    // File systems without the flag answer EINVAL; a hard link is just as exclusive.
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        *reason = systemError(errno);
+        return PlaceOutcome::Failed;
+    }
+#endif
+    if (::link(source.constData(), target.constData()) == 0) {
+        ::unlink(source.constData());
+        return PlaceOutcome::Placed;
+    }
+    if (errno == EEXIST) {
+        return PlaceOutcome::NameTaken;
+    }
+    *reason = systemError(errno);
+    return PlaceOutcome::Failed;
+#else
+    // Elsewhere a rename does not replace an existing file.
+    QFile file(from);
+    if (QFileInfo::exists(to)) {
+        return PlaceOutcome::NameTaken;
+    }
+    if (file.rename(to)) {
+        return PlaceOutcome::Placed;
+    }
+    if (QFileInfo::exists(to)) {
+        return PlaceOutcome::NameTaken;
+    }
+    *reason = file.errorString();
+    return PlaceOutcome::Failed;
+#endif
+}
+
+/// A complete file under a temporary name, removed again unless it was given its final name.
+class StagedFile
+{
+public:
+    StagedFile() = default;
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+    ~StagedFile()
+    {
+        if (!m_path.isEmpty()) {
+            QFile::remove(m_path);
+        }
+    }
+
+    /// Writes the content to a new temporary file beside `nearPath`, flushed to the disk.
+    /// Empty reason when done.
+    QString write(const QString& nearPath, const QByteArray& content)
+    {
+        QFile file;
+        // Created exclusively, with the permissions of any new file (a temporary-file class
+        // would make it readable to its owner only, and it keeps those under its final name).
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const QString candidate =
+                QStringLiteral("%1.%2.tmp")
+                    .arg(nearPath)
+                    .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+            file.setFileName(candidate);
+            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+                m_path = candidate;
+                break;
+            }
+            if (!QFileInfo::exists(candidate)) {
+                return writeFailure(nearPath, file.errorString());
+            }
+        }
+        if (m_path.isEmpty()) {
+            return file.errorString();
+        }
+        if (file.write(content) != content.size() || !file.flush()) {
+            return file.errorString();
+        }
+#ifdef Q_OS_UNIX
+        if (::fsync(file.handle()) != 0) {
+            return systemError(errno);
+        }
+#endif
+        file.close();
+        if (file.error() != QFileDevice::NoError) {
+            return file.errorString();
+        }
+        return {};
+    }
+
+    [[nodiscard]] const QString& path() const
+    {
+        return m_path;
+    }
+    void release()
+    {
+        m_path.clear();
+    }
+
+private:
+    QString m_path;
+};
+
+bool isFourDigits(const QString& counter)
+{
+    if (counter.size() != 4) {
+        return false;
+    }
+    for (const QChar ch : counter) {
+        if (ch < QLatin1Char('0') || ch > QLatin1Char('9')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool fail(FileDeliveryResult& result, const QString& path, const QString& reason)
+{
+    result.ok = false;
+    result.failedPath = path;
+    result.reason = reason;
+    return false;
+}
+
+} // namespace
+
+QString IncrementedFileName(const QString& myFileName, const QString& counter)
+{
+    const qsizetype nameStart = std::max(myFileName.lastIndexOf(QLatin1Char('/')),
+                                         myFileName.lastIndexOf(QLatin1Char('\\'))) +
+                                1;
+    const qsizetype dot = myFileName.indexOf(QLatin1Char('.'), nameStart);
+    if (dot < 0) {
+        return myFileName + counter;
+    }
+    return myFileName.left(dot) + counter + myFileName.mid(dot);
+}
+
+QString advanceCounter(const QString& counter)
+{
+    const double number = SettingsConversions::leadingNumber(counter);
+    // Only the last four digits are kept, so the remainder is all that matters of a huge value.
+    long long value = 0;
+    if (std::isfinite(number) && number > 0) {
+        value = static_cast<long long>(std::fmod(std::floor(number), 10000.0));
+    }
+    return QStringLiteral("%1").arg((value + 1) % 10000, 4, 10, QLatin1Char('0'));
+}
+
+QString FileDeliveryResult::message() const
+{
+    if (ok) {
+        return {};
+    }
+    if (failedPath.isEmpty()) {
+        return QStringLiteral("The data read could not be saved: %1.").arg(reason);
+    }
+    return QStringLiteral("The data read could not be saved to %1: %2.")
+        .arg(quoted(failedPath), reason);
+}
+
+OutputFilePolicy::OutputFilePolicy(SettingsStore& store, DocumentView& view,
+                                   MainWindowControls& window)
+    : m_store(store)
+    , m_view(view)
+    , m_window(window)
+{
+}
+
+FileDeliveryResult OutputFilePolicy::deliver(Settings& settings)
+{
+    FileDeliveryResult result;
+    result.ok = true;
+    if (!settings.IncrNumber && !settings.AppendFile && !settings.NewFile) {
+        return result;
+    }
+    if (settings.MyFileName.trimmed().isEmpty()) {
+        fail(result, {}, QStringLiteral("no output file name is set"));
+        return result;
+    }
+    if (settings.IncrNumber && !writeNumbered(settings, result)) {
+        return result;
+    }
+    if (settings.AppendFile && !appendTo(settings.MyFileName, result)) {
+        return result;
+    }
+    if (settings.NewFile && !overwrite(settings.MyFileName, result)) {
+        return result;
+    }
+    return result;
+}
+
+bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& result)
+{
+    // The counter belongs to one output file name; for any other name it starts again.
+    QString counter = settings.IncrNumberText;
+    const QString counterFile =
+        m_store.read(QString::fromUtf16(SettingsKey::IncrNumberTextFile), QString());
+    if (counterFile.trimmed() != settings.MyFileName.trimmed()) {
+        counter = QStringLiteral("0000");
+    }
+
+    const QString firstName = IncrementedFileName(settings.MyFileName, counter);
+    StagedFile staged;
+    const QString writeError = staged.write(firstName, fileBytes(m_view.text()));
+    if (!writeError.isEmpty()) {
+        return fail(result, firstName, writeError);
+    }
+
+    // The counter wraps after 9999 and restarts for another file name, so its name may already
+    // hold an earlier reading: move on to the next free value, at most once round.
+    QString firstTried;
+    for (;;) {
+        const QString name = IncrementedFileName(settings.MyFileName, counter);
+        QString reason;
+        const PlaceOutcome outcome = placeWithoutReplacing(staged.path(), name, &reason);
+        if (outcome == PlaceOutcome::Placed) {
+            staged.release();
+            break;
+        }
+        if (outcome == PlaceOutcome::Failed) {
+            return fail(result, name, writeFailure(name, reason));
+        }
+        if (firstTried.isEmpty() && isFourDigits(counter)) {
+            firstTried = counter;
+        }
+        counter = advanceCounter(counter);
+        if (counter == firstTried) {
+            return fail(result, firstName,
+                        QStringLiteral("all 10,000 numbered names of this file exist already; "
+                                       "move or delete some of them"));
+        }
+    }
+
+    settings.IncrNumberText = advanceCounter(counter);
+    // A store that cannot keep the counter has told the user so; the next reading then finds
+    // the name taken and moves on, so nothing is replaced either way.
+    static_cast<void>(
+        m_store.write(QString::fromUtf16(SettingsKey::IncrNumberText), settings.IncrNumberText));
+    static_cast<void>(
+        m_store.write(QString::fromUtf16(SettingsKey::IncrNumberTextFile), settings.MyFileName));
+    noteWritten(IncrementedFileName(settings.MyFileName, counter), result);
+    return true;
+}
+
+bool OutputFilePolicy::appendTo(const QString& path, FileDeliveryResult& result)
+{
+    if (const QString problem = notARegularFile(path); !problem.isEmpty()) {
+        return fail(result, path, problem);
+    }
+    const QString newText = m_view.text();
+
+    QByteArray oldBytes;
+    QFile oldFile(path);
+    if (oldFile.open(QIODevice::ReadOnly)) {
+        if (oldFile.size() > m_appendSizeLimit) {
+            return fail(result, path,
+                        QStringLiteral("the file is too large to load (%1 MB; at most %2 MB)")
+                            .arg(oldFile.size() >> 20)
+                            .arg(m_appendSizeLimit >> 20));
+        }
+        oldBytes = oldFile.readAll();
+        if (oldFile.error() != QFileDevice::NoError) {
+            return fail(result, path, oldFile.errorString());
+        }
+        oldFile.close();
+    } else if (QFileInfo::exists(path)) {
+        // Taking an unreadable file as empty would replace it with the reading alone.
+        return fail(result, path, oldFile.errorString());
+    }
+
+    // The reading follows in the old file's encoding where it can, so the file stays one text.
+    const bool oldIsUtf8 = QUtf8StringView(oldBytes).isValidUtf8();
+    const QString newLines = withPlatformLineEndings(newText);
+    QByteArray newBytes;
+    if (!oldIsUtf8) {
+        bool lossy = false;
+        newBytes = TextCodec::toWindows1252(newLines, &lossy);
+        if (lossy) {
+            newBytes = newLines.toUtf8();
+        }
+    } else {
+        newBytes = newLines.toUtf8();
+    }
+
+    // The old bytes go to disk untouched; only the view gets their decoded, normalised text.
+    if (const QString reason =
+            replaceFile(path, {QByteArrayView(oldBytes), QByteArrayView(newBytes)});
+        !reason.isEmpty()) {
+        return fail(result, path, reason);
+    }
+    newBytes.clear();
+
+    // The file is several times smaller than its text in the view: free each copy as soon as
+    // the next one exists.
+    QString combined = TextCodec::decodeFileText(oldBytes);
+    oldBytes = QByteArray();
+    combined.append(newText);
+    m_view.setText(combined);
+    combined = QString();
+
+    noteWritten(path, result);
+    return true;
+}
+
+bool OutputFilePolicy::overwrite(const QString& path, FileDeliveryResult& result)
+{
+    if (const QString problem = notARegularFile(path); !problem.isEmpty()) {
+        return fail(result, path, problem);
+    }
+    if (const QString reason = replaceFile(path, {QByteArrayView(fileBytes(m_view.text()))});
+        !reason.isEmpty()) {
+        return fail(result, path, reason);
+    }
+    noteWritten(path, result);
+    return true;
+}
+
+void OutputFilePolicy::noteWritten(const QString& path, FileDeliveryResult& result)
+{
+    result.written.append(path);
+    m_window.setStatusText(kStatusPanelFile, path);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QtGlobal>
+
+class DocumentView;
+class MainWindowControls;
+class SettingsStore;
+struct Settings;
+
+/// The name of a numbered output file: the counter goes before the first dot of the file name
+/// itself (after the last '/' or '\\'), so a dot in a folder name is left alone:
+/// "C:\\out.d\\data.txt" + "0000" gives "C:\\out.d\\data0000.txt"; "Demo.txt" gives
+/// "Demo0000.txt"; "Demo" gives "Demo0000".
+[[nodiscard]] QString IncrementedFileName(const QString& myFileName, const QString& counter);
+
+/// The counter after the given one: the number the text starts with (blanks skipped; none, or a
+/// negative one, counts as 0) plus 1, as the last four decimal digits. "0041" gives "0042",
+/// "9999" gives "0000", "12ab" gives "0013". The result is always four digits.
+[[nodiscard]] QString advanceCounter(const QString& counter);
+
+/// What a delivery to the output files did.
+struct FileDeliveryResult
+{
+    bool ok = false;
+    /// The file that could not be written; empty when no output file name is set.
+    QString failedPath;
+    /// Why, in words for the user; names the folder when a folder is the problem.
+    QString reason;
+    /// Every file written, in the order written (also when a later one failed).
+    QStringList written;
+
+    /// One sentence naming the file and the reason, for a message box.
+    [[nodiscard]] QString message() const;
+};
+
+/// Writes the reading in the document view to the output files of the set policies.
+///
+/// Nothing already on disk is lost: every file is written to a temporary file in its own folder
+/// and then renamed onto its name, so a failed or interrupted write leaves the earlier file as it
+/// was; a numbered file never takes the place of an existing file.
+class OutputFilePolicy
+{
+public:
+    /// The append policy loads the existing file into the view; beyond this size it refuses
+    /// rather than exhaust memory (the view holds the text as UTF-16, twice the bytes or more).
+    static constexpr qint64 kDefaultAppendSizeLimit = qint64(1) << 30;
+
+    OutputFilePolicy(SettingsStore& store, DocumentView& view, MainWindowControls& window);
+
+    /// Runs the numbered, append and overwrite policies that are set in `settings`, in that
+    /// order, from the view's text. After a numbered file is written, settings.IncrNumberText
+    /// and the store's IncrNumberText and IncrNumberTextFile follow the number used. Shows each
+    /// path written in status panel 1. Stops at the first file that cannot be written and
+    /// reports it; the view then still holds the reading.
+    ///
+    /// Numbered: when the name for the counter exists, the next free four-digit value is used
+    /// (wrapping once); when all 10,000 names exist, that is a failure.
+    ///
+    /// Append: the view afterwards shows the old file's text (UTF-8, or Windows-1252 when it is
+    /// not valid UTF-8) followed by the reading. On disk the old bytes stay exactly as they were
+    /// (line endings, encoding, byte-order mark) and the reading follows with the platform's line
+    /// ending, in the old file's encoding: UTF-8, or Windows-1252 when the old file was read as
+    /// Windows-1252 and the reading fits in it, so the file stays readable as one encoding (a
+    /// reading with characters Windows-1252 cannot hold is appended as UTF-8: mixed, but nothing
+    /// is lost). Only a missing file counts as empty; one that cannot be read is a failure and is
+    /// left alone.
+    [[nodiscard]] FileDeliveryResult deliver(Settings& settings);
+
+    void setAppendSizeLimit(qint64 bytes) { m_appendSizeLimit = bytes; }
+
+private:
+    bool writeNumbered(Settings& settings, FileDeliveryResult& result);
+    bool appendTo(const QString& path, FileDeliveryResult& result);
+    bool overwrite(const QString& path, FileDeliveryResult& result);
+    void noteWritten(const QString& path, FileDeliveryResult& result);
+
+    SettingsStore& m_store;
+    DocumentView& m_view;
+    MainWindowControls& m_window;
+    qint64 m_appendSizeLimit = kDefaultAppendSizeLimit;
+};
