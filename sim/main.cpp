@@ -75,6 +75,8 @@ int main(int argc, char** argv)
         return kExitUsage;
     }
 
+    // Before the link exists, so that no signal can end the run without removing it.
+    const int stopFd = installStopSignals();
     try {
         if (!options.stateDir.empty()) {
             state.attachStateDir(options.stateDir);
@@ -96,7 +98,6 @@ int main(int argc, char** argv)
             std::cerr << "qel-sim: the modem is not available yet; the terminal answers on the "
                          "cradle line\n";
         }
-        const int stopFd = installStopSignals();
         std::cout << "ready " << line.slavePath() << std::endl;
         simulator.run(STDIN_FILENO, stopFd);
     } catch (const StateDirError& e) {
