@@ -107,6 +107,13 @@ QString replaceFile(const QString& path, std::initializer_list<QByteArrayView> c
             return reason;
         }
     }
+    // The last part of the content may still sit in the device's buffer, and a failure to
+    // write it out is not reported by commit(): flush first.
+    if (!file.flush()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
     if (!file.commit()) {
         return file.errorString();
     }
