@@ -52,6 +52,13 @@ int installStopSignals()
 int main(int argc, char** argv)
 {
     using namespace qelsim;
+    // Started with a standard descriptor closed, the pseudo-terminal could take its number and
+    // receive our messages: give each closed one /dev/null instead.
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1) {
+            open("/dev/null", O_RDWR);
+        }
+    }
     // Nobody reading our output must not kill us before the link is removed.
     std::signal(SIGPIPE, SIG_IGN);
 

@@ -74,7 +74,7 @@ TEST_F(QelSim, ReplacesAStaleLinkButNothingElse)
     fs::create_symlink("/dev/pts/nonexistent", link);
     {
         QelSimProcess sim;
-        ASSERT_TRUE(sim.start({"--terminal", file("t.json"), "--link", link}));
+        ASSERT_TRUE(sim.start({"--terminal", file("t.json"), "--link", link})) << sim.errorOutput();
         EXPECT_EQ(fs::read_symlink(link), sim.slavePath());
     }
     const std::string occupied = file("notes");
@@ -91,7 +91,8 @@ TEST_F(QelSim, ReplacesAStaleLinkButNothingElse)
 TEST_F(QelSim, KeepsTheTerminalInTheStateFolder)
 {
     QelSimProcess sim;
-    ASSERT_TRUE(sim.start({"--terminal", file("t.json"), "--state", file("state"), "--removed"}));
+    ASSERT_TRUE(sim.start({"--terminal", file("t.json"), "--state", file("state"), "--removed"}))
+        << sim.errorOutput();
     EXPECT_TRUE(fs::exists(file("state/terminal.json")));
     EXPECT_TRUE(fs::exists(file("state/events.log")));
     EXPECT_TRUE(fs::is_directory(file("state/lists")));

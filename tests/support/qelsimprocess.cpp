@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,8 +39,13 @@ QelSimProcess::~QelSimProcess()
 
 std::string QelSimProcess::programPath()
 {
-    const char* dir = std::getenv("KOLBRIN_BIN_DIR");
-    return std::string(dir != nullptr ? dir : "build/bin") + "/qel-sim";
+    if (const char* dir = std::getenv("KOLBRIN_BIN_DIR"); dir != nullptr && *dir != '\0') {
+        return std::string(dir) + "/qel-sim";
+    }
+    // Test programs land in <build>/tests and programs in <build>/bin.
+    std::error_code ec;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return (self.parent_path().parent_path() / "bin" / "qel-sim").string();
 }
 
 bool QelSimProcess::launch(const std::vector<std::string>& args)
@@ -62,9 +68,14 @@ bool QelSimProcess::launch(const std::vector<std::string>& args)
 
     m_pid = fork();
     if (m_pid == 0) {
-        dup2(in[0], STDIN_FILENO);
-        dup2(out[1], STDOUT_FILENO);
-        dup2(err[1], STDERR_FILENO);
+        // The test may run with its own standard descriptors closed (ctest does), so a pipe can
+        // sit on 0, 1 or 2: move all three out of the way before putting them in place.
+        const int childIn = fcntl(in[0], F_DUPFD_CLOEXEC, 3);
+        const int childOut = fcntl(out[1], F_DUPFD_CLOEXEC, 3);
+        const int childErr = fcntl(err[1], F_DUPFD_CLOEXEC, 3);
+        dup2(childIn, STDIN_FILENO);
+        dup2(childOut, STDOUT_FILENO);
+        dup2(childErr, STDERR_FILENO);
         execv(program.c_str(), cargv.data());
         _exit(127);
     }

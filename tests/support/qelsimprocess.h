@@ -6,9 +6,9 @@
 #include <sys/types.h>
 #include <vector>
 
-/// Runs the real qel-sim program (from KOLBRIN_BIN_DIR) for a test: its standard input takes
-/// commands, its output and error output are collected. Every wait has a limit; a process still
-/// running when the object goes is killed.
+/// Runs the real qel-sim program (from KOLBRIN_BIN_DIR, else the build's bin folder) for a test:
+/// its standard input takes commands, its output and error output are collected. Every wait has a
+/// limit; a process still running when the object goes is killed.
 class QelSimProcess
 {
 public:
@@ -19,7 +19,7 @@ public:
     QelSimProcess(const QelSimProcess&) = delete;
     QelSimProcess& operator=(const QelSimProcess&) = delete;
 
-    /// build/bin/qel-sim, found through KOLBRIN_BIN_DIR.
+    /// <build>/bin/qel-sim: KOLBRIN_BIN_DIR if set, else found from the test program's place.
     [[nodiscard]] static std::string programPath();
 
     /// Starts qel-sim with `args` and waits for its "ready <path>" line. False if it ended or
