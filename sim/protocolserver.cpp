@@ -17,6 +17,9 @@ namespace {
 // waiting for a byte that never comes.
 constexpr std::string_view kIdleFill = "\xFF\xFF";
 
+// A partial frame older than this is dropped when bytes come again.
+constexpr std::chrono::milliseconds kStaleInput{100};
+
 // A list larger than this does not fit in a terminal.
 constexpr std::uint32_t kMaxList = 16U * 1024U * 1024U;
 
@@ -55,6 +58,14 @@ void ProtocolServer::reset()
 
 void ProtocolServer::onBytes(std::string_view in, std::string& out)
 {
+    // The PC sends each request in one go and resends only after waiting for the reply, so a
+    // frame still incomplete after a quiet spell is a false start in line noise: drop it before
+    // it swallows the resend.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_lastInput > kStaleInput) {
+        m_decoder.reset();
+    }
+    m_lastInput = now;
     m_decoder.push(in);
     while (auto frame = m_decoder.next()) {
         if ((frame->type & kReplyBit) != 0) {

@@ -4,6 +4,7 @@
 #include "protocol/frame.h"
 #include "protocol/messages.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,6 +40,7 @@ private:
 
     TerminalState& m_state;
     vorlak::protocol::FrameDecoder m_decoder;
+    std::chrono::steady_clock::time_point m_lastInput{};
     std::optional<std::uint16_t> m_loggedCall;
 
     /// The stream a Read call is paging through, taken when its first request came.

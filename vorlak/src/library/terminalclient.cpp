@@ -50,7 +50,6 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
     const std::uint8_t expectedType = replyType(request.type);
     // Whatever is still arriving for an earlier request is of no use now.
     m_port.discardInput();
-    m_decoder.reset();
 
     const auto start = Clock::now();
     const auto budgetEnd =
@@ -65,6 +64,9 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
             onRetry(request);
         }
         m_retries = attempt;
+        // A candidate frame still waiting for bytes is a false start (the line is quiet or a
+        // damaged frame just ended): it must not swallow the reply to this attempt.
+        m_decoder.reset();
         const std::string bytes = encodeFrame(requestFrame(sequence, request));
         const auto sendTime = characterTime * static_cast<long>(bytes.size());
         if (!m_port.write(bytes, roundUp(sendTime * 2) + milliseconds(500))) {

@@ -60,7 +60,7 @@ struct Request
     std::uint16_t maxBytes = 0;  // Read: largest data block wanted
     std::int32_t position = 0;   // ClearList, ListBegin
     std::uint32_t total = 0;     // ListBegin, ListEnd: list length in bytes
-    std::string data;            // ListBegin: user variable; ListData: list bytes
+    std::string data{};          // ListBegin: user variable; ListData: list bytes
 
     friend bool operator==(const Request&, const Request&) = default;
 };
@@ -70,11 +70,11 @@ struct Reply
 {
     MessageType type = MessageType::Check;
     Status status = Status::Ok;
-    std::string terminalId;
+    std::string terminalId{};
     std::uint8_t version = 0; // Check
     std::uint32_t total = 0;  // Read: length of the whole stream; ListData: bytes received
     std::uint32_t offset = 0; // Read: where `data` starts in the stream
-    std::string data;         // Read
+    std::string data{};       // Read
 
     friend bool operator==(const Reply&, const Reply&) = default;
 };

@@ -1,0 +1,220 @@
+// The PC's side of the protocol against a terminal scripted by the test, for what qel-sim does
+// not do on purpose: stale replies, damage on demand, silence after some requests.
+#include "library/terminalclient.h"
+#include "protocol/frame.h"
+#include "protocol/messages.h"
+#include "pty.h"
+#include "transport/serialport.h"
+
+#include <atomic>
+#include <functional>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <poll.h>
+#include <thread>
+
+using namespace vorlak;
+using namespace vorlak::protocol;
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+/// Serves the master side of a pseudo-terminal on a thread: every request frame found is handed
+/// to the script, and what the script returns is sent back.
+class ScriptedTerminal
+{
+public:
+    using Script = std::function<std::string(const Frame& frame, const Request& request)>;
+
+    explicit ScriptedTerminal(Script script)
+        : m_script(std::move(script))
+        , m_thread([this] { serve(); })
+    {
+    }
+    ~ScriptedTerminal()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+
+    [[nodiscard]] const std::string& slavePath() const { return m_pty.slavePath(); }
+    [[nodiscard]] std::vector<Request> requests()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_requests;
+    }
+
+private:
+    void serve()
+    {
+        FrameDecoder decoder;
+        std::array<char, 4096> buffer{};
+        while (!m_stop) {
+            pollfd pfd{m_pty.master(), POLLIN, 0};
+            if (poll(&pfd, 1, 10) <= 0) {
+                continue;
+            }
+            const ssize_t n = read(m_pty.master(), buffer.data(), buffer.size());
+            if (n <= 0) {
+                std::this_thread::sleep_for(1ms); // no slave side open yet
+                continue;
+            }
+            decoder.push(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+            while (auto frame = decoder.next()) {
+                const auto request = decodeRequest(*frame);
+                if (!request) {
+                    continue;
+                }
+                {
+                    std::lock_guard lock(m_mutex);
+                    m_requests.push_back(*request);
+                }
+                const std::string reply = m_script(*frame, *request);
+                static_cast<void>(write(m_pty.master(), reply.data(), reply.size()));
+            }
+        }
+    }
+
+    TestPty m_pty;
+    Script m_script;
+    std::mutex m_mutex;
+    std::vector<Request> m_requests;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+std::string reply(const Frame& frame, Reply answer)
+{
+    answer.type = static_cast<MessageType>(frame.type & 0x7F);
+    return encodeFrame(replyFrame(frame.sequence, answer));
+}
+
+// The page a well-behaved terminal serves from `stream`.
+std::string page(const Frame& frame, const Request& request, const std::string& stream)
+{
+    return reply(frame, Reply{.terminalId = "T1",
+                              .total = static_cast<std::uint32_t>(stream.size()),
+                              .offset = request.offset,
+                              .data = stream.substr(request.offset, request.maxBytes)});
+}
+
+class TerminalClientTest : public ::testing::Test
+{
+protected:
+    void connect(ScriptedTerminal& terminal)
+    {
+        OpenError error;
+        m_port = SerialPort::open(terminal.slavePath(), 9600, error);
+        ASSERT_TRUE(m_port) << error.message;
+        m_client = std::make_unique<TerminalClient>(*m_port);
+    }
+
+    std::unique_ptr<SerialPort> m_port;
+    std::unique_ptr<TerminalClient> m_client;
+};
+
+} // namespace
+
+TEST_F(TerminalClientTest, TakesOnlyTheReplyCarryingItsRequestsSequenceNumber)
+{
+    ScriptedTerminal terminal([](const Frame& frame, const Request&) {
+        Frame stale = frame;
+        --stale.sequence;
+        return reply(stale, {.terminalId = "STALE"}) + "\xFF" + reply(frame, {.terminalId = "T1"});
+    });
+    connect(terminal);
+    const auto result = m_client->check();
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.terminalId, "T1");
+}
+
+TEST_F(TerminalClientTest, ResendsTheSameRequestAfterADamagedReply)
+{
+    std::atomic<int> served{0};
+    ScriptedTerminal terminal([&served](const Frame& frame, const Request&) {
+        std::string bytes = reply(frame, {.terminalId = "T1"});
+        if (served++ == 0) {
+            bytes[bytes.size() - 3] ^= 0x40;
+        }
+        return bytes;
+    });
+    connect(terminal);
+    EXPECT_TRUE(m_client->command(MessageType::Kill).ok());
+    const auto requests = terminal.requests();
+    ASSERT_EQ(requests.size(), 2U);
+    EXPECT_EQ(requests[0], requests[1]);
+}
+
+TEST_F(TerminalClientTest, SilenceIsNoTerminalAndGarbageIsACommunicationError)
+{
+    {
+        ScriptedTerminal silent([](const Frame&, const Request&) { return std::string(); });
+        connect(silent);
+        const auto start = Clock::now();
+        EXPECT_EQ(m_client->check().link, LinkResult::NoTerminal);
+        EXPECT_LT(Clock::now() - start, 200ms);
+        // Two silent attempts are enough to give up on any request.
+        EXPECT_EQ(m_client->command(MessageType::ClearAll).link, LinkResult::NoTerminal);
+        EXPECT_EQ(silent.requests().size(), 2U + 2U);
+    }
+    {
+        ScriptedTerminal noisy(
+            [](const Frame&, const Request&) { return std::string("\x02\x05garbage\xFF", 11); });
+        connect(noisy);
+        EXPECT_EQ(m_client->command(MessageType::ClearAll).link, LinkResult::CommError);
+        EXPECT_EQ(noisy.requests().size(),
+                  static_cast<std::size_t>(TerminalClient::kDataPolicy.attempts));
+    }
+}
+
+TEST_F(TerminalClientTest, PagesFitTogetherWhenPagesAreLostAndShrinkOnRetry)
+{
+    std::string stream(20000, '\0');
+    for (std::size_t i = 0; i < stream.size(); ++i) {
+        stream[i] = static_cast<char>(i * 7 + i / 251);
+    }
+    std::atomic<int> served{0};
+    ScriptedTerminal terminal([&](const Frame& frame, const Request& request) {
+        // Every third reply is lost, and one more is damaged.
+        const int n = served++;
+        if (n % 3 == 2) {
+            return std::string();
+        }
+        std::string bytes = page(frame, request, stream);
+        if (n == 4) {
+            bytes[10] ^= 1;
+        }
+        return bytes;
+    });
+    connect(terminal);
+    std::string received;
+    const auto result = m_client->read(Scope::AllEntries, 0, received);
+    ASSERT_TRUE(result.ok()) << static_cast<int>(result.link) << " after "
+                             << terminal.requests().size() << " requests";
+    EXPECT_EQ(received, stream);
+
+    // Every retry asks for the same offset with half the page; success doubles it again.
+    const auto requests = terminal.requests();
+    for (std::size_t i = 1; i < requests.size(); ++i) {
+        const Request& before = requests[i - 1];
+        const Request& now = requests[i];
+        if (now.offset == before.offset) {
+            EXPECT_EQ(now.maxBytes, std::max<std::size_t>(before.maxBytes / 2, 16U));
+        } else {
+            EXPECT_EQ(now.offset, before.offset + before.maxBytes);
+        }
+    }
+}
+
+TEST_F(TerminalClientTest, APageAtAnotherOffsetIsACommunicationError)
+{
+    const std::string stream(5000, 'x');
+    ScriptedTerminal terminal([&](const Frame& frame, Request request) {
+        request.offset += request.offset > 0 ? 1 : 0;
+        return page(frame, request, stream);
+    });
+    connect(terminal);
+    std::string received;
+    EXPECT_EQ(m_client->read(Scope::AllEntries, 0, received).link, LinkResult::CommError);
+}
