@@ -117,16 +117,6 @@ TEST(TerminalFile, ErrorsNameTheFileLineAndColumn)
     }
 }
 
-TEST(TerminalFile, MissingFileIsNamed)
-{
-    try {
-        (void)TerminalState::fromFile("/nonexistent/shop.json");
-        FAIL() << "loaded a file that does not exist";
-    } catch (const TerminalFileError& e) {
-        EXPECT_THAT(e.what(), StartsWith("/nonexistent/shop.json: cannot open"));
-    }
-}
-
 TEST(TerminalFile, ShippedExampleLoads)
 {
     const auto state = TerminalState::fromFile(fs::path(QELSIM_EXAMPLES_DIR) / "shop.json");
