@@ -1,0 +1,48 @@
+#include "keyboarddelivery.h"
+
+#include "common/documentview.h"
+#include "common/userdialogs.h"
+#include "keystrokesink.h"
+#include "lists/terminalclearing.h"
+#include "sendkeys.h"
+
+namespace {
+
+QString keptOnTerminal()
+{
+    return QStringLiteral("The data stays on the terminal and in the window.");
+}
+
+} // namespace
+
+KeyboardDelivery::KeyboardDelivery(KeystrokeSink& sink, TerminalClearing& clearing,
+                                   DocumentView& view, UserDialogs& dialogs)
+    : m_sink(sink)
+    , m_clearing(clearing)
+    , m_view(view)
+    , m_dialogs(dialogs)
+{
+}
+
+bool KeyboardDelivery::deliver()
+{
+    const SendKeysResult parsed = SendKeys::parseKeyString(m_view.text());
+    if (!parsed.ok()) {
+        m_dialogs.showMessage(
+            QStringLiteral("The data cannot be typed: it is not valid keystroke "
+                           "notation. %1: %2.\n\nNothing was typed. %3")
+                .arg(parsed.error->where(), parsed.error->description, keptOnTerminal()));
+        return false;
+    }
+    if (parsed.keys.empty()) {
+        return false; // nothing to type, so nothing delivered that could be cleared
+    }
+    QString reason;
+    if (!m_sink.send(parsed.keys, &reason)) {
+        m_dialogs.showMessage(
+            QStringLiteral("The data could not be typed. %1.\n\n%2").arg(reason, keptOnTerminal()));
+        return false;
+    }
+    static_cast<void>(m_clearing.Clear_all_entries_Click());
+    return true;
+}
