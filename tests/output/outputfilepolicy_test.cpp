@@ -11,9 +11,13 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/resource.h>
-#include <vector>
 
 namespace {
+
+QString u8(const char* text)
+{
+    return QString::fromUtf8(text);
+}
 
 class StatusPanels : public MainWindowControls
 {
@@ -66,6 +70,12 @@ protected:
         view.setText(reading);
         return policy.deliver(settings);
     }
+    void usePolicy(int index)
+    {
+        settings.IncrNumber = index == 0;
+        settings.AppendFile = index == 1;
+        settings.NewFile = index == 2;
+    }
     static QByteArray bytesOf(const QString& file)
     {
         QFile f(file);
@@ -77,9 +87,9 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
-    [[nodiscard]] QStringList files() const
+    [[nodiscard]] QStringList files(const QString& folder = {}) const
     {
-        return QDir(path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+        return QDir(path(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
     }
 
     MemorySettingsStore store;
@@ -91,119 +101,76 @@ protected:
 
 TEST(IncrementedFileName, CounterGoesBeforeTheFirstDotOfTheFileName)
 {
-    const struct
-    {
-        const char* name;
-        const char* expected;
-    } cases[] = {
+    const std::pair<const char*, const char*> cases[] = {
         {"Demo.txt", "Demo0042.txt"},
         {"Demo", "Demo0042"},
         {"archive.tar.gz", "archive0042.tar.gz"},
         {"C:\\out.d\\data.txt", "C:\\out.d\\data0042.txt"},
-        {"/srv/out.d/data", "/srv/out.d/data0042"},
-        {"/srv/a.b\\c.d/data.txt", "/srv/a.b\\c.d/data0042.txt"},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(IncrementedFileName(QString::fromUtf8(c.name), QStringLiteral("0042")),
-                  QString::fromUtf8(c.expected));
+        {"/srv/a.b\\c.d/data", "/srv/a.b\\c.d/data0042"}};
+    for (const auto& [name, expected] : cases) {
+        EXPECT_EQ(IncrementedFileName(u8(name), QStringLiteral("0042")), u8(expected));
     }
 }
 
-TEST(AdvanceCounter, KeepsFourDigitsAndWrapsAfterTheHighest)
+TEST(AdvanceCounter, IsAlwaysFourDigits)
 {
-    const struct
-    {
-        const char* counter;
-        const char* next;
-    } cases[] = {{"0000", "0001"}, {"0041", "0042"},  {"9999", "0000"},
-                 {"12ab", "0013"}, {"", "0001"},      {"ab", "0001"},
-                 {" 7", "0008"},   {"12345", "2346"}, {"-5", "0001"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(advanceCounter(QString::fromUtf8(c.counter)), QString::fromUtf8(c.next))
-            << c.counter;
+    const std::pair<const char*, const char*> cases[] = {
+        {"0041", "0042"}, {"9999", "0000"},  {"12ab", "0013"}, {"", "0001"},
+        {" 7", "0008"},   {"12345", "2346"}, {"-5", "0001"}};
+    for (const auto& [counter, next] : cases) {
+        EXPECT_EQ(advanceCounter(u8(counter)), u8(next)) << counter;
     }
 }
 
-TEST_F(OutputFilePolicyTest, NumberedFileUsesTheCounterOfItsOwnFileNameAndStoresTheNext)
+TEST_F(OutputFilePolicyTest, NumberedFileTakesTheNextFreeNameOfItsCounterAndStoresTheNext)
 {
-    const struct
+    struct Case
     {
-        const char* file;
-        const char* counter;
-        const char* counterFile; // %1 is MyFileName
-        const char* written;
-        const char* next;
-    } cases[] = {
-        {"a/Demo.txt", "0007", "%1", "a/Demo0007.txt", "0008"},
-        {"b/Demo.txt", "0007", " %1 ", "b/Demo0007.txt", "0008"},
-        {"c/Demo.txt", "0042", "", "c/Demo0000.txt", "0001"},
-        {"d/Demo.txt", "0042", "%1.old", "d/Demo0000.txt", "0001"},
-        {"e/Demo.txt", "9999", "%1", "e/Demo9999.txt", "0000"},
-        {"f/Demo.txt", "12ab", "%1", "f/Demo12ab.txt", "0013"},
-        {"g/out.d/data.txt", "0003", "%1", "g/out.d/data0003.txt", "0004"},
+        const char *file, *counter, *counterFile /* %1: MyFileName */, *existing, *written, *next;
     };
+    const Case cases[] = {
+        {"a/Demo.txt", "0007", "%1", "", "Demo0007.txt", "0008"},
+        {"b/Demo.txt", "0007", " %1 ", "", "Demo0007.txt", "0008"},
+        {"c/Demo.txt", "0042", "", "", "Demo0000.txt", "0001"},
+        {"d/Demo.txt", "0042", "%1.old", "", "Demo0000.txt", "0001"},
+        {"e/Demo.txt", "9999", "%1", "", "Demo9999.txt", "0000"},
+        {"f/Demo.txt", "12ab", "%1", "", "Demo12ab.txt", "0013"},
+        {"g/out.d/data.txt", "0003", "%1", "", "data0003.txt", "0004"},
+        {"h/Demo.txt", "0007", "%1", "Demo0007.txt Demo0008.txt", "Demo0009.txt", "0010"},
+        {"i/Demo.txt", "9999", "%1", "Demo9999.txt", "Demo0000.txt", "0001"},
+        {"j/Demo.txt", "12ab", "%1", "Demo12ab.txt Demo0013.txt", "Demo0014.txt", "0015"},
+    };
+    const QString plain = path(QStringLiteral("plain.txt"));
+    put(plain, "x");
     settings.IncrNumber = true;
-    settings.NewFile = false;
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
-        settings.MyFileName = path(QString::fromUtf8(c.file));
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(settings.MyFileName).path()));
-        settings.IncrNumberText = QString::fromUtf8(c.counter);
-        ASSERT_TRUE(store.write(kCounterFileKey,
-                                QString::fromUtf8(c.counterFile).arg(settings.MyFileName)));
-        const QString expected = path(QString::fromUtf8(c.written));
+        settings.MyFileName = path(u8(c.file));
+        const QString folder = QFileInfo(settings.MyFileName).path();
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QStringList existing = u8(c.existing).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (const QString& name : existing) {
+            put(folder + QLatin1Char('/') + name, "earlier\n");
+        }
+        settings.IncrNumberText = u8(c.counter);
+        ASSERT_TRUE(store.write(kCounterFileKey, u8(c.counterFile).arg(settings.MyFileName)));
+        const QString expected = folder + QLatin1Char('/') + u8(c.written);
 
         const FileDeliveryResult result = deliver(QStringLiteral("line 1\nline 2\n"));
 
         ASSERT_TRUE(result.ok) << result.message().toStdString();
         EXPECT_EQ(result.written, QStringList{expected});
-        EXPECT_EQ(bytesOf(expected), QByteArray("line 1\nline 2\n"));
-        EXPECT_EQ(QDir(QFileInfo(expected).path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
-        EXPECT_EQ(settings.IncrNumberText, QString::fromUtf8(c.next));
-        EXPECT_EQ(store.read(kCounterKey, {}), QString::fromUtf8(c.next));
-        EXPECT_EQ(store.read(kCounterFileKey, {}), settings.MyFileName);
         EXPECT_EQ(window.shown[1].last(), expected);
-    }
-}
-
-TEST_F(OutputFilePolicyTest, NumberedFileNeverReplacesAnExistingFile)
-{
-    const struct
-    {
-        const char* counter;
-        std::vector<const char*> existing;
-        const char* written;
-        const char* next;
-    } cases[] = {
-        {"0007", {"0007", "0008"}, "0009", "0010"},
-        {"9999", {"9999"}, "0000", "0001"},
-        {"12ab", {"12ab", "0013"}, "0014", "0015"},
-    };
-    settings.IncrNumber = true;
-    settings.NewFile = false;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.counter);
-        QDir(path()).removeRecursively();
-        ASSERT_TRUE(QDir().mkpath(path()));
-        for (const char* taken : c.existing) {
-            put(path(QStringLiteral("Demo%1.txt").arg(QString::fromUtf8(taken))), "earlier\n");
+        EXPECT_EQ(bytesOf(expected), QByteArray("line 1\nline 2\n"));
+        for (const QString& name : existing) {
+            EXPECT_EQ(bytesOf(folder + QLatin1Char('/') + name), QByteArray("earlier\n"));
         }
-        settings.IncrNumberText = QString::fromUtf8(c.counter);
-        ASSERT_TRUE(store.write(kCounterFileKey, settings.MyFileName));
-
-        const FileDeliveryResult result = deliver(QStringLiteral("new\n"));
-
-        ASSERT_TRUE(result.ok) << result.message().toStdString();
-        const QString expected =
-            path(QStringLiteral("Demo%1.txt").arg(QString::fromUtf8(c.written)));
-        EXPECT_EQ(result.written, QStringList{expected});
-        EXPECT_EQ(bytesOf(expected), QByteArray("new\n"));
-        for (const char* taken : c.existing) {
-            EXPECT_EQ(bytesOf(path(QStringLiteral("Demo%1.txt").arg(QString::fromUtf8(taken)))),
-                      QByteArray("earlier\n"));
-        }
-        EXPECT_EQ(files().size(), qsizetype(c.existing.size() + 1)) << "no temporary file left";
-        EXPECT_EQ(store.read(kCounterKey, {}), QString::fromUtf8(c.next));
+        EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), existing.size() + 1)
+            << "no temporary file is left";
+        EXPECT_EQ(QFile::permissions(expected), QFile::permissions(plain));
+        EXPECT_EQ(settings.IncrNumberText, u8(c.next));
+        EXPECT_EQ(store.read(kCounterKey, {}), u8(c.next));
+        EXPECT_EQ(store.read(kCounterFileKey, {}), settings.MyFileName);
     }
 }
 
@@ -212,7 +179,7 @@ TEST_F(OutputFilePolicyTest, AllTenThousandNumberedNamesTakenIsAFailure)
     for (int n = 0; n < 10000; ++n) {
         put(path(QStringLiteral("Demo%1.txt").arg(n, 4, 10, QLatin1Char('0'))), "x");
     }
-    settings.IncrNumber = true;
+    settings.IncrNumber = settings.NewFile = true;
     settings.IncrNumberText = QStringLiteral("0123");
     ASSERT_TRUE(store.write(kCounterFileKey, settings.MyFileName));
 
@@ -229,13 +196,11 @@ TEST_F(OutputFilePolicyTest, AllTenThousandNumberedNamesTakenIsAFailure)
 
 TEST_F(OutputFilePolicyTest, AppendToAMissingFileThenAgainGivesBothReadingsInOrder)
 {
-    settings.NewFile = false;
     settings.AppendFile = true;
     ASSERT_TRUE(deliver(QStringLiteral("A1\nA2\n")).ok);
     EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("A1\nA2\n"));
 
-    const FileDeliveryResult result = deliver(QStringLiteral("B1\n"));
-    ASSERT_TRUE(result.ok);
+    ASSERT_TRUE(deliver(QStringLiteral("B1\n")).ok);
     EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("A1\nA2\nB1\n"));
     EXPECT_EQ(view.text(), QStringLiteral("A1\nA2\nB1\n")) << "the view shows the whole file";
     EXPECT_EQ(window.shown[1], QStringList(2, settings.MyFileName));
@@ -244,14 +209,15 @@ TEST_F(OutputFilePolicyTest, AppendToAMissingFileThenAgainGivesBothReadingsInOrd
 
 TEST_F(OutputFilePolicyTest, AppendKeepsTheOldBytesAndAddsTheReadingInTheOldEncoding)
 {
-    const struct
+    struct Case
     {
         const char* name;
         QByteArray old;
         QString reading;
         QByteArray file;
         QString view;
-    } cases[] = {
+    };
+    const Case cases[] = {
         {"utf-8 with BOM and CR LF",
          "\xEF\xBB\xBF"
          "caf\xC3\xA9\r\nx\r\n",
@@ -266,9 +232,8 @@ TEST_F(OutputFilePolicyTest, AppendKeepsTheOldBytesAndAddsTheReadingInTheOldEnco
         {"lone CR, no final break", "a\rb", QStringLiteral("c\n"), "a\rbc\n",
          QStringLiteral("a\nbc\n")},
     };
-    settings.NewFile = false;
     settings.AppendFile = true;
-    for (const auto& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         put(settings.MyFileName, c.old);
         ASSERT_TRUE(deliver(c.reading).ok);
@@ -279,7 +244,6 @@ TEST_F(OutputFilePolicyTest, AppendKeepsTheOldBytesAndAddsTheReadingInTheOldEnco
 
 TEST_F(OutputFilePolicyTest, AppendRefusesAnOldFileItCannotLoadAndLeavesItAlone)
 {
-    settings.NewFile = false;
     settings.AppendFile = true;
     put(settings.MyFileName, "earlier reading\n");
     policy.setAppendSizeLimit(8);
@@ -316,43 +280,24 @@ TEST_F(OutputFilePolicyTest, EverySetPolicyRunsNumberedThenAppendThenOverwrite)
     EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("old\nnew\n"));
 }
 
-TEST_F(OutputFilePolicyTest, AFailedPolicyStopsTheLaterOnes)
-{
-    settings.IncrNumber = settings.AppendFile = settings.NewFile = true;
-    put(settings.MyFileName, "earlier reading\n");
-    policy.setAppendSizeLimit(4);
-
-    const FileDeliveryResult result = deliver(QStringLiteral("new\n"));
-
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.written, QStringList{path(QStringLiteral("Demo0000.txt"))});
-    EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("earlier reading\n"));
-}
-
 TEST_F(OutputFilePolicyTest, UnwritablePathsFailWithAReasonNamingTheFolder)
 {
     put(path(QStringLiteral("blocker")), "a file where a folder should be");
-    const struct
-    {
-        const char* file;
-        const char* inReason;
-    } places[] = {{"", "no output file name"},
-                  {"missing/Demo.txt", "missing\" does not exist"},
-                  {"blocker/Demo.txt", "blocker\" is a file, not a folder"}};
+    const std::pair<const char*, const char*> places[] = {
+        {"", "no output file name"},
+        {"missing/Demo.txt", "missing\" does not exist"},
+        {"blocker/Demo.txt", "blocker\" is a file, not a folder"}};
     for (int policyIndex = 0; policyIndex < 3; ++policyIndex) {
-        settings.IncrNumber = policyIndex == 0;
-        settings.AppendFile = policyIndex == 1;
-        settings.NewFile = policyIndex == 2;
-        for (const auto& place : places) {
-            SCOPED_TRACE(std::string(place.file) + " policy " + std::to_string(policyIndex));
-            settings.MyFileName = *place.file ? path(QString::fromUtf8(place.file)) : QString();
+        usePolicy(policyIndex);
+        for (const auto& [file, inReason] : places) {
+            SCOPED_TRACE(std::string(file) + " policy " + std::to_string(policyIndex));
+            settings.MyFileName = *file ? path(u8(file)) : QString();
 
             const FileDeliveryResult result = deliver(QStringLiteral("new\n"));
 
             EXPECT_FALSE(result.ok);
-            EXPECT_TRUE(result.reason.contains(QString::fromUtf8(place.inReason)))
-                << result.reason.toStdString();
-            EXPECT_EQ(result.failedPath.isEmpty(), !*place.file);
+            EXPECT_TRUE(result.reason.contains(u8(inReason))) << result.reason.toStdString();
+            EXPECT_EQ(result.failedPath.isEmpty(), !*file);
             EXPECT_TRUE(result.written.isEmpty());
             EXPECT_EQ(files(), QStringList{QStringLiteral("blocker")});
             EXPECT_FALSE(store.value(kCounterKey).has_value());
@@ -363,17 +308,14 @@ TEST_F(OutputFilePolicyTest, UnwritablePathsFailWithAReasonNamingTheFolder)
 TEST_F(OutputFilePolicyTest, AFailedWriteLeavesTheEarlierFileWholeAndNoTemporaryFile)
 {
     const QByteArray earlier(600, 'e');
-    const QString reading = QString(4000, QLatin1Char('r'));
     for (int policyIndex = 0; policyIndex < 3; ++policyIndex) {
         SCOPED_TRACE(policyIndex);
-        settings.IncrNumber = policyIndex == 0;
-        settings.AppendFile = policyIndex == 1;
-        settings.NewFile = policyIndex == 2;
+        usePolicy(policyIndex);
         put(settings.MyFileName, earlier);
         FileDeliveryResult result;
         {
             const FileSizeLimit limit(1024);
-            result = deliver(reading);
+            result = deliver(QString(4000, QLatin1Char('r')));
         }
         EXPECT_FALSE(result.ok);
         EXPECT_FALSE(result.reason.isEmpty());
@@ -381,16 +323,6 @@ TEST_F(OutputFilePolicyTest, AFailedWriteLeavesTheEarlierFileWholeAndNoTemporary
         EXPECT_EQ(files(), QStringList{QStringLiteral("Demo.txt")});
         EXPECT_FALSE(store.value(kCounterKey).has_value());
     }
-}
-
-TEST_F(OutputFilePolicyTest, NumberedFileGetsTheUsualPermissionsOfANewFile)
-{
-    const QString plain = path(QStringLiteral("plain.txt"));
-    put(plain, "x");
-    settings.IncrNumber = true;
-    settings.NewFile = false;
-    ASSERT_TRUE(deliver(QStringLiteral("new\n")).ok);
-    EXPECT_EQ(QFile::permissions(path(QStringLiteral("Demo0000.txt"))), QFile::permissions(plain));
 }
 
 } // namespace
