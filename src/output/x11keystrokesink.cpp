@@ -5,6 +5,7 @@
 extern "C" {
 #include <xdo.h>
 }
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <algorithm>
@@ -65,6 +66,13 @@ private:
     static inline int s_errors = 0;
     static inline int s_lastCode = 0;
 };
+
+bool capsLockOn(Display* display)
+{
+    XkbStateRec state{};
+    return XkbGetState(display, XkbUseCoreKbd, &state) == Success &&
+           (state.locked_mods & LockMask) != 0;
+}
 
 QString unavailable(const QString& reason)
 {
@@ -446,10 +454,14 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
                                     .arg(QString::fromLocal8Bit(displayName))));
     }
 
+    // Keys held down and Caps Lock would change what the keys type: release them for the send.
+    // libxdo turns Caps Lock off with the held keys but does not turn it back on, so that is
+    // done here, after any {CAPSLOCK} of the text has had its effect.
     charcodemap_t* held = nullptr;
     int heldCount = 0;
     xdo_get_active_modifiers(xdo.get(), &held, &heldCount);
     const std::unique_ptr<charcodemap_t, decltype(&std::free)> heldGuard(held, &std::free);
+    const bool capsLock = capsLockOn(xdo->xdpy);
     xdo_clear_active_modifiers(xdo.get(), CURRENTWINDOW, held, heldCount);
 
     std::size_t typed = 0;
@@ -464,7 +476,11 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
         }
         ++typed;
     }
-    xdo_set_active_modifiers(xdo.get(), CURRENTWINDOW, held, heldCount);
+    if (capsLock) {
+        xdo_send_keysequence_window(xdo.get(), CURRENTWINDOW, "Caps_Lock", m_keyDelay);
+    }
+    xdo_send_keysequence_window_list_do(xdo.get(), CURRENTWINDOW, held, heldCount, True, nullptr,
+                                        m_keyDelay);
     XFlush(xdo->xdpy);
 
     if (!ok || trap.errors() > 0) {
