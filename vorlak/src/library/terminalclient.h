@@ -44,8 +44,9 @@ public:
     /// Quiet time after the last byte received that ends an attempt whose reply is incomplete.
     static constexpr std::chrono::milliseconds kGapTime{50};
     /// Size limits of the data block per page (read replies, list chunks). The block starts at
-    /// kInitialBlock, doubles after each page that needed no retry and halves on each retry, so
-    /// that a clean line moves large pages and a noisy one still gets small pages through.
+    /// kInitialBlock, doubles after each page that needed no retry and drops to a quarter on
+    /// each retry, so that a clean line moves large pages and a noisy one soon gets small pages
+    /// through.
     static constexpr std::size_t kMinBlock = 16;
     static constexpr std::size_t kInitialBlock = 1024;
     static constexpr std::size_t kMaxBlock = protocol::kMaxBlock;
