@@ -119,6 +119,43 @@ TEST_F(X11KeystrokeSinkTest, CapsLockDoesNotChangeWhatIsTypedAndStaysAsTheUserSe
     EXPECT_EQ(target.text, QStringLiteral("aB\u00e7\u00c7X1"));
 }
 
+TEST_F(X11KeystrokeSinkTest, GivesTheKeyCodesItBoundBackWhenDestroyed)
+{
+    const QString server = s_server->display();
+    ASSERT_EQ(keymapHas(server, "ntilde"), false);
+    {
+        X11KeystrokeSink own;
+        QString error;
+        ASSERT_TRUE(own.send(keysOf(QStringLiteral("\u00f1") + kReport), &error))
+            << error.toStdString();
+        EXPECT_EQ(keymapHas(server, "ntilde"), true);
+        EXPECT_EQ(keymapHas(server, "Ntilde"), true); // the other case shares its key code
+        // Unbinding before the target has read the key would lose it.
+        ASSERT_TRUE(target.waitForReport(&error, kReportTimeoutMs)) << error.toStdString();
+    }
+    EXPECT_EQ(keymapHas(server, "ntilde"), false);
+    EXPECT_EQ(keymapHas(server, "Ntilde"), false);
+    EXPECT_EQ(target.text, QStringLiteral("\u00f1"));
+}
+
+TEST_F(X11KeystrokeSinkTest, TooManyCharactersMissingFromTheKeyboardMapTypeNothing)
+{
+    // 24 Greek letters with their capitals need 24 key codes; Xvfb has 19 spare.
+    QString greek;
+    for (char16_t c = u'\u03b1'; c <= u'\u03c9'; ++c) {
+        if (c != u'\u03c2') { // final sigma has no capital of its own
+            greek += QChar(c);
+        }
+    }
+    QString error;
+    EXPECT_FALSE(sink.send(keysOf(QStringLiteral("ok") + greek), &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Keystroke output cannot type this text: it "
+                                                "needs 24 keys that the keyboard map lacks")))
+        << error.toStdString();
+    report();
+    EXPECT_EQ(target.text, QString());
+}
+
 struct UnavailableCase
 {
     const char* name;

@@ -76,11 +76,12 @@ bool XvfbServer::start(QString* error, int timeoutMs)
         return false;
     }
     // -displayfd 1: the server picks a free display and writes its number to stdout once it
-    // accepts connections.
+    // accepts connections. -noreset: an X server resets its keyboard map whenever its last
+    // client leaves, which would happen between two target windows.
     m_process.start(xvfb,
                     {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
                      QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"),
-                     QStringLiteral("1024x768x24")});
+                     QStringLiteral("1024x768x24"), QStringLiteral("-noreset")});
     if (!m_process.waitForStarted(timeoutMs)) {
         *error = QStringLiteral("Xvfb did not start: ") + m_process.errorString();
         return false;
@@ -169,6 +170,17 @@ std::optional<bool> capsLockOn(const QString& display)
         return std::nullopt;
     }
     return (state.locked_mods & LockMask) != 0;
+}
+
+std::optional<bool> keymapHas(const QString& display, const char* keysymName)
+{
+    Display* x = XOpenDisplay(display.toLocal8Bit().constData());
+    if (!x) {
+        return std::nullopt;
+    }
+    const bool has = XKeysymToKeycode(x, XStringToKeysym(keysymName)) != 0;
+    XCloseDisplay(x);
+    return has;
 }
 
 ScopedEnvironment::ScopedEnvironment(const char* name, const std::optional<QByteArray>& value)

@@ -62,6 +62,10 @@ private:
 /// Whether Caps Lock is on for the keyboard of a display; nullopt when it cannot be opened.
 [[nodiscard]] std::optional<bool> capsLockOn(const QString& display);
 
+/// Whether some key code of a display's keyboard map carries the keysym of that name (as Xlib
+/// names them: "aacute", "U0152"); nullopt when the display cannot be opened.
+[[nodiscard]] std::optional<bool> keymapHas(const QString& display, const char* keysymName);
+
 /// Sets an environment variable of this process, or removes it for std::nullopt, and puts the
 /// old value back when destroyed.
 class ScopedEnvironment
