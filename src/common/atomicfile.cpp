@@ -10,7 +10,9 @@ FileWriteResult writeFileAtomically(const QString& path, const QByteArray& conte
     if (!file.open(QIODevice::WriteOnly)) {
         return {false, file.errorString()};
     }
-    if (file.write(content) != content.size()) {
+    // The last part of the data may still be buffered: a disk that fills up then fails only at
+    // the flush, and a commit without it could rename a truncated file over the old one.
+    if (file.write(content) != content.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         return {false, reason};

@@ -2,6 +2,10 @@
 
 QString normaliseLineBreaks(const QString& text)
 {
+    // Text without CR is already normal; sharing it avoids copying large documents.
+    if (!text.contains(QLatin1Char('\r'))) {
+        return text;
+    }
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -6,8 +6,6 @@
 #include "lists/terminalclearing.h"
 #include "outputfilepolicy.h"
 
-#include <QDir>
-
 FileDelivery::FileDelivery(OutputFilePolicy& files, TerminalClearing& clearing,
                            ExternalProgramRunner& runner, UserDialogs& dialogs, AppState& state)
     : m_files(files), m_clearing(clearing), m_runner(runner), m_dialogs(dialogs), m_state(state)
@@ -18,10 +16,9 @@ bool FileDelivery::deliver()
 {
     const FileDeliveryResult written = m_files.deliver(m_state.settings);
     if (!written.ok) {
-        m_dialogs.showMessage(
-            QStringLiteral("The data read could not be saved to %1: %2\n\nThe data stays on the "
-                           "terminal and in the window; save it with \"Save as\".")
-                .arg(QDir::toNativeSeparators(written.failedPath), written.reason));
+        m_dialogs.showMessage(written.message() +
+                              QStringLiteral("\n\nThe data stays on the terminal and in the "
+                                             "window; save it with \"Save as\"."));
         return false;
     }
     if (m_state.settings.AutoClear != 0) {

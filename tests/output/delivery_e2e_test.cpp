@@ -1,0 +1,202 @@
+// A whole reading from the real qel-sim, through the real libvorlak, delivered into files.
+#include "acquisition/readingsession.h"
+#include "common/appstate.h"
+#include "common/documentview.h"
+#include "config/configloader.h"
+#include "config/localesource.h"
+#include "config/memorysettingsstore.h"
+#include "fakewindow.h"
+#include "i18n/uilanguage.h"
+#include "link/vorlaklibrary.h"
+#include "lists/terminalclearing.h"
+#include "output/externalprogramrunner.h"
+#include "output/filedelivery.h"
+#include "output/outputfilepolicy.h"
+#include "output/recordretrieval.h"
+#include "qelsimprocess.h"
+#include "recordingdialogs.h"
+#include "tempdir.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <memory>
+
+namespace {
+
+constexpr int kPort = 7;
+
+const char kTerminal[] = R"({"id": "T1",
+ "documents": [
+  {"header": {"Doc": "0001"}, "entries": [{"Code": "5601", "Qty": "3"}, {"Code": "5602", "Qty": "12"}]},
+  {"header": {"Doc": "0002"}, "entries": [{"Code": "Caf\u00e9", "Qty": "1"}]}
+ ]})";
+
+// What the reading gives with the header template "Doc [Doc]" and the body "[Code];[Qty]".
+const char kExpected[] = "Doc 0001\n5601;3\n5602;12\nDoc 0002\nCaf\xc3\xa9;1\n";
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+class DeliveryEndToEndTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        QDir().mkpath(path(QStringLiteral("config/vorlak")));
+        QFile map(path(QStringLiteral("config/vorlak/ports.conf")));
+        ASSERT_TRUE(map.open(QIODevice::WriteOnly));
+        map.write(QStringLiteral("COM%1=%2\n").arg(kPort).arg(path(QStringLiteral("com7"))).toUtf8());
+        map.close();
+        m_savedConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
+
+        QFile terminal(path(QStringLiteral("terminal.json")));
+        ASSERT_TRUE(terminal.open(QIODevice::WriteOnly));
+        terminal.write(kTerminal);
+        terminal.close();
+        ASSERT_TRUE(m_sim.start({"--terminal", path(QStringLiteral("terminal.json")).toStdString(),
+                                 "--link", path(QStringLiteral("com7")).toStdString(), "--state",
+                                 path(QStringLiteral("state")).toStdString()}))
+            << m_sim.errorOutput();
+
+        put("Language", "English");
+        put("ComPort", "Com7");
+        put("AsciiDataFormat2", "Doc [Doc]");
+        put("AsciiDataFormat", "[Code];[Qty]");
+        put("AutomaticMode", "True");
+        put("NewFile", "False");
+        config.ReadConf(state.settings);
+        session.receivingdata_ini();
+        ASSERT_TRUE(state.PortOpen) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+    }
+
+    void TearDown() override
+    {
+        session.receivingdata_end();
+        qputenv("XDG_CONFIG_HOME", m_savedConfig);
+    }
+
+    void put(const char* key, const QString& value)
+    {
+        ASSERT_TRUE(store.write(QString::fromLatin1(key), value));
+    }
+    void put(const char* key, const char* value) { put(key, QString::fromUtf8(value)); }
+
+    bool readAndDeliver()
+    {
+        retrieval.ReadTerminalData();
+        return delivery.deliver();
+    }
+
+    [[nodiscard]] int eventCount(const QString& line) const
+    {
+        const QList<QByteArray> lines = readFile(path(QStringLiteral("state/events.log"))).split('\n');
+        return static_cast<int>(lines.count(line.toUtf8()));
+    }
+
+    QelSimProcess m_sim;
+    QByteArray m_savedConfig;
+    MemorySettingsStore store;
+    SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
+    UiLanguage language;
+    RecordingDialogs dialogs;
+    ConfigLoader config{store, locale, language, dialogs};
+    VorlakLibrary library{dialogs, {QString::fromLocal8Bit(qgetenv("KOLBRIN_BIN_DIR")), {}, false}};
+    AppState state;
+    FakeWindowControls window;
+    CountingEventPump pump;
+    MemoryDocumentView view;
+    ReadingSession session{library, state, window, pump, dialogs, language};
+    RecordRetrieval retrieval{library, state, config, view, dialogs, language};
+    OutputFilePolicy files{store, view, window};
+    TerminalClearing clearing{library, state, dialogs, language};
+    ExternalProgramRunner runner{pump, dialogs};
+    FileDelivery delivery{files, clearing, runner, dialogs, state};
+};
+
+} // namespace
+
+TEST_F(DeliveryEndToEndTest, OverwriteWritesTheReadingAndShowsThePath)
+{
+    const QString out = path(QStringLiteral("out.txt"));
+    put("MyFileName", out);
+    put("NewFile", "True");
+    ASSERT_TRUE(readAndDeliver());
+    EXPECT_EQ(readFile(out), QByteArray(kExpected));
+    EXPECT_EQ(window.panel1, out);
+    EXPECT_TRUE(state.DataReceived);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(DeliveryEndToEndTest, AppendAddsEachReadingAfterTheLast)
+{
+    const QString out = path(QStringLiteral("all.txt"));
+    put("MyFileName", out);
+    put("AppendFile", "True");
+    ASSERT_TRUE(readAndDeliver());
+    ASSERT_TRUE(readAndDeliver());
+    EXPECT_EQ(readFile(out), QByteArray(kExpected) + QByteArray(kExpected));
+}
+
+TEST_F(DeliveryEndToEndTest, NumberedFilesCountUpAndTheCounterIsStored)
+{
+    put("MyFileName", path(QStringLiteral("Demo.txt")));
+    put("IncrNumberTextFile", path(QStringLiteral("Demo.txt")));
+    put("IncrNumberText", "0007");
+    put("IncrNumber", "True");
+    ASSERT_TRUE(readAndDeliver());
+    ASSERT_TRUE(readAndDeliver());
+    EXPECT_EQ(readFile(path(QStringLiteral("Demo0007.txt"))), QByteArray(kExpected));
+    EXPECT_EQ(readFile(path(QStringLiteral("Demo0008.txt"))), QByteArray(kExpected));
+    EXPECT_EQ(store.read(QStringLiteral("IncrNumberText"), {}), QStringLiteral("0009"));
+}
+
+TEST_F(DeliveryEndToEndTest, AutoClearEmptiesTheTerminalOnlyAfterTheFileIsWritten)
+{
+    put("MyFileName", path(QStringLiteral("out.txt")));
+    put("NewFile", "True");
+    put("AutoClear", "1");
+    ASSERT_TRUE(readAndDeliver());
+    EXPECT_EQ(eventCount(QStringLiteral("I_ClearAllEntries")), 1);
+    retrieval.ReadTerminalData();
+    EXPECT_TRUE(view.text().isEmpty()); // the terminal holds nothing any more
+}
+
+TEST_F(DeliveryEndToEndTest, AnUnwritableOutputKeepsTheDataOnTheTerminalAndSkipsTheProgram)
+{
+    // A regular file where the output folder should be stops the write, also for root.
+    QFile blocker(path(QStringLiteral("blocked")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString marker = path(QStringLiteral("program-ran"));
+    put("MyFileName", path(QStringLiteral("blocked/out.txt")));
+    put("NewFile", "True");
+    put("AutoClear", "1");
+    put("MyExternalProgram", QStringLiteral("touch ") + marker);
+
+    EXPECT_FALSE(readAndDeliver());
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages().front().contains(path(QStringLiteral("blocked"))));
+    EXPECT_EQ(eventCount(QStringLiteral("I_ClearAllEntries")), 0);
+    EXPECT_FALSE(QFile::exists(marker));
+    EXPECT_EQ(view.text().toUtf8(), QByteArray(kExpected)); // still in the view
+
+    retrieval.ReadTerminalData(); // and still on the terminal
+    EXPECT_EQ(view.text().toUtf8(), QByteArray(kExpected));
+}
+
+TEST_F(DeliveryEndToEndTest, TheExternalProgramRunsAfterTheFilesAreWritten)
+{
+    const QString out = path(QStringLiteral("out.txt"));
+    const QString copy = path(QStringLiteral("copy.txt"));
+    put("MyFileName", out);
+    put("NewFile", "True");
+    put("MyExternalProgram", QStringLiteral("cp \"%1\" \"%2\"").arg(out, copy));
+    ASSERT_TRUE(readAndDeliver());
+    EXPECT_EQ(readFile(copy), QByteArray(kExpected));
+}
