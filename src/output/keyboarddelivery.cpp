@@ -30,7 +30,7 @@ bool KeyboardDelivery::deliver()
     if (!parsed.ok()) {
         m_dialogs.showMessage(
             QStringLiteral("The data cannot be typed: it is not valid keystroke "
-                           "notation. %1: %2.\n\nNothing was typed. %3")
+                           "notation. At %1: %2.\n\nNothing was typed. %3")
                 .arg(parsed.error->where(), parsed.error->description, keptOnTerminal()));
         return false;
     }

@@ -40,10 +40,11 @@ public:
 ///
 /// Characters and keys that the keyboard map lacks (accented letters on an English layout, F13
 /// on many layouts) are bound to spare key codes before the first key is typed, a lower and
-/// upper case letter sharing one key code, and stay bound until this sink is destroyed. Binding
-/// a key code per character just before pressing it and unbinding it right after loses
-/// characters: the target reads the keyboard map when it gets round to the key press, by which
-/// time the binding may be gone or replaced.
+/// upper case letter sharing one key code, and stay bound until this sink is destroyed (so keep
+/// one sink for the life of the program: a target still busy with the last keys when the
+/// bindings go would lose them). Binding a key code per character just before pressing it and
+/// unbinding it right after loses characters: the target reads the keyboard map when it gets
+/// round to the key press, by which time the binding may be gone or replaced.
 ///
 /// Keys that the user holds and Caps Lock are released for the duration of a send and restored
 /// afterwards, so that the text comes out exactly as given.

@@ -483,13 +483,17 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
                                         m_keyDelay);
     XFlush(xdo->xdpy);
 
-    if (!ok || trap.errors() > 0) {
-        return fail(QStringLiteral("Keystroke output stopped after %1 of %2 keystrokes: the X "
-                                   "server did not accept the key \"%3\"")
+    if (!ok) {
+        return fail(QStringLiteral("Keystroke output stopped after %1 of %2 keystrokes: the key "
+                                   "\"%3\" could not be sent")
                         .arg(typed)
                         .arg(presses.size())
-                        .arg(QString::fromStdString(
-                            presses[std::min(typed, presses.size() - 1)].sequence)));
+                        .arg(QString::fromStdString(presses[typed].sequence)));
+    }
+    if (trap.errors() > 0) {
+        return fail(QStringLiteral("Keystroke output may be incomplete: the X server reported an "
+                                   "error while typing (X error %1)")
+                        .arg(trap.lastCode()));
     }
     return true;
 }

@@ -82,6 +82,10 @@ struct MalformedCase
     const char16_t* text;
     const char16_t* where;
 };
+void PrintTo(const MalformedCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class KeyboardDeliveryMalformed : public KeyboardDeliveryTest,
                                   public ::testing::WithParamInterface<MalformedCase>

@@ -23,6 +23,10 @@ struct ParseCase
     const char16_t* notation;
     std::vector<Keystroke> keys;
 };
+void PrintTo(const ParseCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class SendKeysParse : public ::testing::TestWithParam<ParseCase>
 {
@@ -69,14 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {key(K::Tab), key(K::Enter), key(K::Backspace), key(K::Backspace),
                    key(K::Backspace), key(K::Delete), key(K::Insert), key(K::Escape),
                    key(K::PageDown), key(K::PageUp), key(K::PrintScreen)}},
-        ParseCase{"LockAndOtherKeys",
-                  u"{CAPSLOCK}{NUMLOCK}{SCROLLLOCK}{BREAK}{HELP}{HOME}{END}",
-                  {key(K::CapsLock), key(K::NumLock), key(K::ScrollLock), key(K::Break),
-                   key(K::Help), key(K::Home), key(K::End)}},
         ParseCase{"KeypadKeys",
                   u"{ADD}{SUBTRACT}{MULTIPLY}{DIVIDE}",
                   {key(K::Add), key(K::Subtract), key(K::Multiply), key(K::Divide)}},
-        ParseCase{"SingleCharacterKeepsItsCase", u"{A}{a}", {ch('A'), ch('a')}},
         ParseCase{"AccentsSpacesAndAstralCharacters",
                   u"\u00c7a \u00f1\U0001F600",
                   {ch(U'\u00c7'), ch('a'), ch(' '), ch(U'\u00f1'), ch(U'\U0001F600')}},
@@ -92,6 +91,10 @@ struct ErrorCase
     int column;
     const char16_t* description;
 };
+void PrintTo(const ErrorCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class SendKeysErrors : public ::testing::TestWithParam<ErrorCase>
 {
@@ -114,7 +117,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ErrorCase{"UnknownName", u"12{TABB}", 2, 1, 3, u"unknown key name {TABB}"},
         ErrorCase{"NoF17", u"{F17}", 0, 1, 1, u"unknown key name {F17}"},
-        ErrorCase{"NameWithCountGlued", u"{TAB3}", 0, 1, 1, u"unknown key name {TAB3}"},
         ErrorCase{"UnclosedBrace", u"ab{ENTER", 2, 1, 3, u"\"{\" is not closed by \"}\""},
         ErrorCase{"StrayClosingBrace", u"ab}c", 2, 1, 3, u"\"}\" has no matching \"{\""},
         ErrorCase{"EmptyBraces", u"a{}", 1, 1, 2, u"empty key name {}"},
@@ -134,8 +136,6 @@ INSTANTIATE_TEST_SUITE_P(
                   u"\"^\" (Ctrl) is given twice for the same key"},
         ErrorCase{"CountNotANumber", u"{TAB 3x}", 5, 1, 6,
                   u"the repeat count \"3x\" in {TAB 3x} is not a whole number"},
-        ErrorCase{"TwoCounts", u"{TAB 3 4}", 5, 1, 6,
-                  u"the repeat count \"3 4\" in {TAB 3 4} is not a whole number"},
         ErrorCase{"CountTooLarge", u"{TAB 10000}", 5, 1, 6,
                   u"the repeat count in {TAB 10000} is larger than 9999"},
         ErrorCase{"CountOverflowing", u"{a 99999999999999999999}", 3, 1, 4,
@@ -170,15 +170,6 @@ TEST(SendKeysKeyString, DropsLineBreaksOnlyAndReportsPlacesInTheOriginalText)
     EXPECT_EQ(failed.error->position, 5);
     EXPECT_EQ(failed.error->line, 2);
     EXPECT_EQ(failed.error->column, 2);
-}
-
-TEST(SendKeysDescribe, ShowsModifiersKeysAndRepeats)
-{
-    EXPECT_EQ(SendKeys::describe(key(K::Tab, Shift | Ctrl, 3)),
-              QStringLiteral("Ctrl+Shift+{TAB 3}"));
-    EXPECT_EQ(SendKeys::describe(ch('a', Alt)), QStringLiteral("Alt+'a'"));
-    EXPECT_EQ(SendKeys::describe(ch(U'\u0001')), QStringLiteral("'U+0001'"));
-    EXPECT_EQ(SendKeys::keyName(K::PageDown), QStringLiteral("PGDN"));
 }
 
 } // namespace

@@ -163,6 +163,10 @@ struct UnavailableCase
     std::optional<QByteArray> wayland;
     const char16_t* reason;
 };
+void PrintTo(const UnavailableCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
 
 class X11KeystrokeSinkUnavailable : public ::testing::TestWithParam<UnavailableCase>
 {
