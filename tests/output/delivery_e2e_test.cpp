@@ -1,23 +1,15 @@
 // A whole reading from the real qel-sim, through the real libvorlak, delivered into files.
-#include "acquisition/readingsession.h"
-#include "common/appstate.h"
 #include "common/documentview.h"
-#include "config/configloader.h"
 #include "config/localesource.h"
 #include "config/memorysettingsstore.h"
 #include "fakewindow.h"
-#include "i18n/uilanguage.h"
 #include "link/vorlaklibrary.h"
-#include "lists/terminalclearing.h"
-#include "output/externalprogramrunner.h"
-#include "output/filedelivery.h"
-#include "output/outputfilepolicy.h"
-#include "output/recordretrieval.h"
-#include "qelsimprocess.h"
+#include "output/keystrokesink.h"
 #include "recordingdialogs.h"
+#include "shell/programcore.h"
+#include "simterminal.h"
 #include "tempdir.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <memory>
@@ -47,22 +39,9 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        QDir().mkpath(path(QStringLiteral("config/vorlak")));
-        QFile map(path(QStringLiteral("config/vorlak/ports.conf")));
-        ASSERT_TRUE(map.open(QIODevice::WriteOnly));
-        map.write(QStringLiteral("COM%1=%2\n").arg(kPort).arg(path(QStringLiteral("com7"))).toUtf8());
-        map.close();
-        m_savedConfig = qgetenv("XDG_CONFIG_HOME");
-        qputenv("XDG_CONFIG_HOME", path(QStringLiteral("config")).toUtf8());
-
-        QFile terminal(path(QStringLiteral("terminal.json")));
-        ASSERT_TRUE(terminal.open(QIODevice::WriteOnly));
-        terminal.write(kTerminal);
-        terminal.close();
-        ASSERT_TRUE(m_sim.start({"--terminal", path(QStringLiteral("terminal.json")).toStdString(),
-                                 "--link", path(QStringLiteral("com7")).toStdString(), "--state",
-                                 path(QStringLiteral("state")).toStdString()}))
-            << m_sim.errorOutput();
+        sim = std::make_unique<SimTerminal>(path(), kPort);
+        QString error;
+        ASSERT_TRUE(sim->start(kTerminal, {}, &error)) << error.toStdString();
 
         put("Language", "English");
         put("ComPort", "Com7");
@@ -70,16 +49,12 @@ protected:
         put("AsciiDataFormat", "[Code];[Qty]");
         put("AutomaticMode", "True");
         put("NewFile", "False");
-        config.ReadConf(state.settings);
-        session.receivingdata_ini();
-        ASSERT_TRUE(state.PortOpen) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+        core.config.ReadConf(core.state.settings);
+        core.session.receivingdata_ini();
+        ASSERT_TRUE(core.state.PortOpen) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
     }
 
-    void TearDown() override
-    {
-        session.receivingdata_end();
-        qputenv("XDG_CONFIG_HOME", m_savedConfig);
-    }
+    void TearDown() override { core.session.receivingdata_end(); }
 
     void put(const char* key, const QString& value)
     {
@@ -89,34 +64,27 @@ protected:
 
     bool readAndDeliver()
     {
-        retrieval.ReadTerminalData();
-        return delivery.deliver();
+        core.retrieval.ReadTerminalData();
+        return core.fileDelivery.deliver();
     }
 
-    [[nodiscard]] int eventCount(const QString& line) const
+    [[nodiscard]] int eventCount(const char* line) const
     {
-        const QList<QByteArray> lines = readFile(path(QStringLiteral("state/events.log"))).split('\n');
-        return static_cast<int>(lines.count(line.toUtf8()));
+        return sim->eventCount(QString::fromLatin1(line));
     }
 
-    QelSimProcess m_sim;
-    QByteArray m_savedConfig;
+    std::unique_ptr<SimTerminal> sim;
     MemorySettingsStore store;
     SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
-    UiLanguage language;
     RecordingDialogs dialogs;
-    ConfigLoader config{store, locale, language, dialogs};
     VorlakLibrary library{dialogs, {QString::fromLocal8Bit(qgetenv("KOLBRIN_BIN_DIR")), {}, false}};
-    AppState state;
     FakeWindowControls window;
     CountingEventPump pump;
     MemoryDocumentView view;
-    ReadingSession session{library, state, window, pump, dialogs, language};
-    RecordRetrieval retrieval{library, state, config, view, dialogs, language};
-    OutputFilePolicy files{store, view, window};
-    TerminalClearing clearing{library, state, dialogs, language};
-    ExternalProgramRunner runner{pump, dialogs};
-    FileDelivery delivery{files, clearing, runner, dialogs, state};
+    RecordingKeystrokeSink keys;
+    ProgramCore core{{store, dialogs, library, window, view, pump, keys, locale}};
+    AppState& state = core.state;
+    RecordRetrieval& retrieval = core.retrieval;
 };
 
 } // namespace
@@ -162,7 +130,7 @@ TEST_F(DeliveryEndToEndTest, AutoClearEmptiesTheTerminalOnlyAfterTheFileIsWritte
     put("NewFile", "True");
     put("AutoClear", "1");
     ASSERT_TRUE(readAndDeliver());
-    EXPECT_EQ(eventCount(QStringLiteral("I_ClearAllEntries")), 1);
+    EXPECT_EQ(eventCount("I_ClearAllEntries"), 1);
     retrieval.ReadTerminalData();
     EXPECT_TRUE(view.text().isEmpty()); // the terminal holds nothing any more
 }
@@ -182,7 +150,7 @@ TEST_F(DeliveryEndToEndTest, AnUnwritableOutputKeepsTheDataOnTheTerminalAndSkips
     EXPECT_FALSE(readAndDeliver());
     ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_TRUE(dialogs.messages().front().contains(path(QStringLiteral("blocked"))));
-    EXPECT_EQ(eventCount(QStringLiteral("I_ClearAllEntries")), 0);
+    EXPECT_EQ(eventCount("I_ClearAllEntries"), 0);
     EXPECT_FALSE(QFile::exists(marker));
     EXPECT_EQ(view.text().toUtf8(), QByteArray(kExpected)); // still in the view
 
