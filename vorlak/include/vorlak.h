@@ -14,10 +14,16 @@
  *   (nor past the terminating zero).
  * - Arguments are checked first: a null or too short buffer, a port number outside 1..255, a
  *   port that is not open (or already open, for the open calls) make the call fail at once.
+ *   An identity buffer (TerminalId) must hold at least 8 characters and a template buffer at
+ *   least 255 (by their strlen); the library writes exactly that many and nothing beyond.
+ * - The I_ functions name no port: they talk over the one port opened with I_OpenCom or taken
+ *   over with I_OpenComWithoutOpen. Only one port at a time can be that port.
+ * - Every I_ function that receives an answer from the terminal writes the terminal's identity
+ *   into TerminalId; a call that fails leaves TerminalId as it was.
  * - No call waits without bound: every exchange has a wait limit and a fixed number of retries.
  *
  * Result codes of the terminal functions (I_...):
- * - > 0: success (a length, where the function says so);
+ * - > 0: success (a length, where the function says so; 1 otherwise);
  * - 0: nothing this time;
  * - -1: communication error (bytes came back, but no valid answer after the retries), or a bad
  *   argument;
@@ -64,8 +70,9 @@ extern "C" {
 /**
  * @brief Opens a serial port for the terminal protocol.
  * @param port port number, 1..255, mapped to a device by the port map
- * @param speed line speed in baud
- * @return -1 when the port cannot be opened, otherwise a value >= 0
+ *        ($XDG_CONFIG_HOME/vorlak/ports.conf, lines COM<n>=<device>; /dev/ttyS<n-1> otherwise)
+ * @param speed line speed in baud (one of the usual serial speeds, 50 to 921600)
+ * @return -1 when the port cannot be opened (VORLAK_LastOpenError says why), otherwise 0
  */
 VORLAK_API int32_t VORLAK_CALL I_OpenCom(int32_t port, int32_t speed);
 
@@ -83,7 +90,8 @@ VORLAK_API void VORLAK_CALL I_CloseCom(int32_t port);
  * @brief Asks whether a terminal is in the cradle of the open port.
  * @param terminalId buffer of at least 8 characters (8 spaces at first); receives the
  *        terminal's identity, padded with spaces to 8 characters
- * @return nonzero (1) when a terminal answers; 0 when none does, or on error
+ * @return nonzero (1) when a terminal answers; 0 when none does, or on error. An empty
+ *         cradle answers within 200 ms.
  */
 VORLAK_API int32_t VORLAK_CALL I_CheckTerminal(char* terminalId);
 
@@ -105,7 +113,10 @@ VORLAK_API int32_t VORLAK_CALL I_ReadHeader(char* terminalId, const char* header
  *
  * With a header template in use, index -k gives the entries of the k-th document (0 when it
  * has none). Without header reading, one call with index -1 gives every entry of every
- * document. Arguments and results as for I_ReadHeader.
+ * document. The library tells the two apart by the call before: entries -k right after a
+ * successful I_ReadHeader with -k read document k; entries -1 after anything else read every
+ * entry (0 when there is none), and a further index answers -3. Arguments and results as for
+ * I_ReadHeader.
  */
 VORLAK_API int32_t VORLAK_CALL I_ReadEntries(char* terminalId, const char* bodyTemplate,
                                              int32_t index, int32_t* textToken);
@@ -121,8 +132,10 @@ VORLAK_API void VORLAK_CALL GetStringFromPtr(char* buffer, int32_t textToken, in
 /**
  * @brief Fetches the terminal's body template.
  * @param terminalId as for I_CheckTerminal
- * @param buffer 255-character buffer (spaces); receives the template, padded with spaces
- * @return >= 1 when the buffer holds the template; 0 when the terminal has none; -1, -2
+ * @param buffer 255-character buffer (spaces); receives the template, padded with spaces to
+ *        255 characters (a longer template is cut there)
+ * @return the template's length (>= 1) when the buffer holds it; 0 when the terminal has
+ *         none; -1, -2
  */
 VORLAK_API int32_t VORLAK_CALL I_ReadEntriesConfig(char* terminalId, char* buffer);
 
@@ -132,27 +145,28 @@ VORLAK_API int32_t VORLAK_CALL I_ReadHeadersConfig(char* terminalId, char* buffe
 /**
  * @brief Sends a lookup list to the terminal.
  * @param terminalId as for I_CheckTerminal
- * @param userVariable the user variable kept with the list (zero-terminated)
+ * @param userVariable the user variable kept with the list (zero-terminated, at most 1024
+ *        characters)
  * @param data list bytes (may contain zero bytes)
  * @param length number of bytes of data, >= 0
- * @param position list position on the terminal
- * @return -1 on failure, -2 no terminal, otherwise a value >= 0
+ * @param position list position on the terminal (>= 0; the terminal refuses others)
+ * @return 1 when the terminal stored the list; -1 on failure, -2 no terminal
  */
 VORLAK_API int32_t VORLAK_CALL I_SendList(char* terminalId, const char* userVariable,
                                           const char* data, int32_t length, int32_t position);
 
-/** @brief Clears one list of the terminal. @return -1, -2, or a value >= 0 on success */
+/** @brief Clears one list of the terminal. @return 1 on success; -1, -2 */
 VORLAK_API int32_t VORLAK_CALL I_ClearEntries(char* terminalId, int32_t list);
 
-/** @brief Clears every document of the terminal. @return -1, -2, or a value >= 0 on success */
+/** @brief Clears every document of the terminal. @return 1 on success; -1, -2 */
 VORLAK_API int32_t VORLAK_CALL I_ClearAllEntries(char* terminalId);
 
-/** @brief Stops the terminal's program before a new one is sent. @return -1, -2, or >= 0 */
+/** @brief Stops the terminal's program before a new one is sent. @return 1; -1, -2 */
 VORLAK_API int32_t VORLAK_CALL I_KillProgram(char* terminalId);
 
 /**
  * @brief Opens a serial port for raw byte access.
- * @return a positive value on success, -1 on failure
+ * @return the port number (positive) on success, -1 on failure (VORLAK_LastOpenError says why)
  */
 VORLAK_API int32_t VORLAK_CALL IO_Open(int32_t port, int32_t speed);
 
@@ -183,8 +197,8 @@ VORLAK_API void VORLAK_CALL IO_dtr_control_disable(int32_t port);
 VORLAK_API void VORLAK_CALL VORLAK_Sleep(int32_t milliseconds);
 
 /**
- * @brief Describes why the last open call of this thread failed (an extension of this
- *        library; other implementations may not export it).
+ * @brief Describes why the last open call (I_OpenCom, I_OpenComWithoutOpen, IO_Open) failed
+ *        (an extension of this library; other implementations may not export it).
  * @param buffer receives a zero-terminated text such as
  *        "permission denied on /dev/ttyUSB0: add the user to the dialout group"
  * @param capacity size of buffer in bytes, including the terminating zero
