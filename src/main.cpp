@@ -1,12 +1,27 @@
-#include "config/configloader.h"
+#include "common/qteventpump.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
-#include "config/settings.h"
-#include "i18n/uilanguage.h"
+#include "link/vorlaklibrary.h"
+#include "output/keystrokesink.h"
 #include "shell/form1.h"
 #include "shell/qtuserdialogs.h"
 
 #include <QApplication>
+
+#include <memory>
+
+namespace {
+
+std::unique_ptr<KeystrokeSink> platformKeystrokeSink()
+{
+#if defined(Q_OS_WIN)
+    return std::make_unique<SendInputKeystrokeSink>();
+#else
+    return std::make_unique<X11KeystrokeSink>();
+#endif
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -16,13 +31,13 @@ int main(int argc, char** argv)
     QtUserDialogs dialogs;
     IniSettingsStore store(IniSettingsStore::defaultFilePath(), &dialogs);
     SystemLocaleSource locale;
-    UiLanguage language;
-    Settings settings;
-    ConfigLoader config(store, locale, language, dialogs);
+    VorlakLibrary library(dialogs);
+    QtEventPump pump;
+    const std::unique_ptr<KeystrokeSink> keys = platformKeystrokeSink();
 
-    Form1 window(language, config, settings);
+    Form1 window({store, dialogs, library, pump, *keys, locale});
     dialogs.setParentWindow(&window);
-    window.Form_Load();
     window.show();
+    window.Form_Load();
     return QApplication::exec();
 }

@@ -1,32 +1,45 @@
 #include "form1.h"
 
 #include "common/appidentity.h"
-#include "config/configloader.h"
-#include "i18n/uilanguage.h"
+#include "common/documentview.h"
+#include "common/linebreaks.h"
+#include "programcore.h"
 
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
 
 namespace {
+
 constexpr int kPollIntervalMs = 500;
 constexpr double kDocumentFontPoints = 9.75;
-} // namespace
+constexpr int kTwipsPerInch = 1440;
 
-Form1::Form1(UiLanguage& language, ConfigLoader& config, Settings& settings, QWidget* parent)
-    : QMainWindow(parent)
-    , m_language(language)
-    , m_config(config)
-    , m_settings(settings)
-    , m_captioner(this)
+/// The main window's text view as the logic sees it.
+class TextEditView : public DocumentView
 {
-    setObjectName(QStringLiteral("Form1"));
+public:
+    explicit TextEditView(QTextEdit* edit) : m_edit(edit) {}
+    [[nodiscard]] QString text() const override { return m_edit->toPlainText(); }
+    void setText(const QString& text) override { m_edit->setPlainText(normaliseLineBreaks(text)); }
+    [[nodiscard]] QString selectedText() const override
+    {
+        QString selection = m_edit->textCursor().selectedText();
+        selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+        return selection;
+    }
 
-    m_text1 = new QTextEdit(this);
-    m_text1->setObjectName(QStringLiteral("Text1"));
+private:
+    QTextEdit* m_edit;
+};
+
+QFont documentFont()
+{
     // Courier where the machine has it, otherwise the system's fixed-width font, so that
     // fixed-width columns line up.
     QFont font(QStringLiteral("Courier"));
@@ -35,8 +48,23 @@ Form1::Form1(UiLanguage& language, ConfigLoader& config, Settings& settings, QWi
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     }
     font.setPointSizeF(kDocumentFontPoints);
-    m_text1->setFont(font);
-    setCentralWidget(m_text1);
+    return font;
+}
+
+} // namespace
+
+Form1::Form1(const ProgramServices& services, QWidget* parent)
+    : QMainWindow(parent), m_services(services), m_captioner(this)
+{
+    setObjectName(QStringLiteral("Form1"));
+
+    // The view is placed by the resize rule, not by a layout.
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    m_text1 = new QTextEdit(central);
+    m_text1->setObjectName(QStringLiteral("Text1"));
+    m_text1->setFont(documentFont());
+    m_text1->setAcceptRichText(true);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     m_panel1 = new QLabel(this);
@@ -50,11 +78,17 @@ Form1::Form1(UiLanguage& language, ConfigLoader& config, Settings& settings, QWi
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(kPollIntervalMs);
 
+    m_view = std::make_unique<TextEditView>(m_text1);
+    m_core = std::make_unique<ProgramCore>(ProgramPlatform{
+        services.store, services.dialogs, services.library, *this, *m_view, services.pump,
+        services.keys, services.locale});
+    connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.AcquisitionTick(); });
+
     createMenus();
-    m_language.setWindowProvider(CaptionWindow::Main, [this] { return &m_captioner; });
+    m_core->language.setWindowProvider(CaptionWindow::Main, [this] { return &m_captioner; });
 }
 
-QLabel* Form1::statusPanel(int panel) const { return panel == 1 ? m_panel1 : m_panel2; }
+Form1::~Form1() = default;
 
 QMenu* Form1::addMenu(const char* name)
 {
@@ -83,10 +117,13 @@ void Form1::createMenus()
     addItem(configurations, "GeneralConf")->setEnabled(false);
 
     QMenu* communicate = addMenu("Communicate");
-    addItem(communicate, "Read_entries");
-    addItem(communicate, "Clear_all_entries");
-    addItem(communicate, "SendEntries");
-    addItem(communicate, "ClearEntries");
+    connect(addItem(communicate, "Read_entries"), &QAction::triggered, this,
+            [this] { m_core->retrieval.ReadTerminalData(); });
+    connect(addItem(communicate, "Clear_all_entries"), &QAction::triggered, this,
+            [this] { m_core->clearing.Clear_all_entries_Click(); });
+    addItem(communicate, "SendEntries")->setEnabled(false);
+    connect(addItem(communicate, "ClearEntries"), &QAction::triggered, this,
+            [this] { m_core->clearing.ClearEntries_Click(); });
     addItem(communicate, "SendProgram2");
 
     QMenu* help = addMenu("Help");
@@ -96,5 +133,77 @@ void Form1::createMenus()
 void Form1::Form_Load()
 {
     setWindowTitle(AppIdentity::mainWindowCaption());
-    m_config.ReadConf(m_settings);
+    m_core->config.ReadConf(m_core->state.settings);
+    if (m_core->state.settings.AutoAnswer) {
+        m_core->modem.WaitPhoneCall();
+    } else {
+        m_core->session.receivingdata_ini();
+    }
+    // The first tick comes after loading, so this is in place before the first library call.
+    m_core->state.TerminalId = QByteArray(8, ' ');
 }
+
+void Form1::Form_Unload()
+{
+    if (m_unloaded) {
+        return;
+    }
+    m_unloaded = true;
+    if (m_core->state.settings.AutoAnswer) {
+        m_core->modem.restoreAtClose();
+    } else {
+        m_core->session.receivingdata_end();
+    }
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
+}
+
+int Form1::twipsToPixels(int twips, Qt::Orientation orientation) const
+{
+    const QScreen* where = screen();
+    const double dpi = where == nullptr ? 96.0
+                       : orientation == Qt::Horizontal ? where->logicalDotsPerInchX()
+                                                       : where->logicalDotsPerInchY();
+    return static_cast<int>(twips * dpi / kTwipsPerInch + 0.5);
+}
+
+void Form1::Form_Resize()
+{
+    // A window made smaller than the margins gives the view no room, not an error.
+    const QRect outer = frameGeometry();
+    const int width = outer.width() - twipsToPixels(kWidthMarginTwips, Qt::Horizontal);
+    const int height = outer.height() - twipsToPixels(kHeightMarginTwips, Qt::Vertical);
+    m_text1->setGeometry(0, 0, std::max(0, width), std::max(0, height));
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form1::setStatusText(int panel, const QString& text)
+{
+    (panel == 1 ? m_panel1 : m_panel2)->setText(text);
+}
+
+QString Form1::statusText(int panel) const { return (panel == 1 ? m_panel1 : m_panel2)->text(); }
+
+void Form1::setTimerEnabled(bool enabled)
+{
+    if (enabled) {
+        m_timer1->start();
+    } else {
+        m_timer1->stop();
+    }
+}
+
+bool Form1::timerEnabled() const { return m_timer1->isActive(); }
+
+bool Form1::isMinimised() const { return isMinimized(); }
+
+void Form1::setMainWindowVisible(bool visible) { setVisible(visible); }

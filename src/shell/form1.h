@@ -1,45 +1,87 @@
 #pragma once
 
+#include "common/mainwindowcontrols.h"
 #include "i18n/widgetcaptioner.h"
+#include "upload/uploadhost.h"
 
 #include <QMainWindow>
 
-class ConfigLoader;
+#include <memory>
+
+class CommLibrary;
+class DocumentView;
+class EventPump;
+class KeystrokeSink;
+class LocaleSource;
+class ProgramCore;
 class QLabel;
 class QMenu;
 class QTextEdit;
 class QTimer;
-class UiLanguage;
-struct Settings;
+class SettingsStore;
+class UserDialogs;
+
+/// What the running program hands the main window: the platform's parts it works with.
+struct ProgramServices
+{
+    SettingsStore& store;
+    UserDialogs& dialogs;
+    CommLibrary& library;
+    EventPump& pump;
+    KeystrokeSink& keys;
+    const LocaleSource& locale;
+};
 
 /// The main window: document view, status bar with its two panels, menus and polling timer.
-class Form1 : public QMainWindow
+/// It owns the program's logic (ProgramCore) and forwards its events to it.
+class Form1 : public QMainWindow, public MainWindowControls, public UploadHost
 {
     Q_OBJECT
 
 public:
-    Form1(UiLanguage& language, ConfigLoader& config, Settings& settings,
-          QWidget* parent = nullptr);
+    explicit Form1(const ProgramServices& services, QWidget* parent = nullptr);
+    ~Form1() override;
 
     /// The start-up sequence run when the window is loaded.
     void Form_Load();
 
+    [[nodiscard]] ProgramCore& core() { return *m_core; }
     [[nodiscard]] QTextEdit* Text1() const { return m_text1; }
     [[nodiscard]] QTimer* Timer1() const { return m_timer1; }
-    /// Status bar panels 1 (last file written) and 2 (port and terminal state).
-    [[nodiscard]] QLabel* statusPanel(int panel) const;
+
+    // MainWindowControls
+    void setStatusText(int panel, const QString& text) override;
+    [[nodiscard]] QString statusText(int panel) const override;
+    void setTimerEnabled(bool enabled) override;
+    [[nodiscard]] bool timerEnabled() const override;
+    [[nodiscard]] bool isMinimised() const override;
+
+    // UploadHost
+    void setMainWindowVisible(bool visible) override;
+
+    /// Room the menu bar, status bar and borders take, in 1/1440 inch.
+    static constexpr int kWidthMarginTwips = 130;
+    static constexpr int kHeightMarginTwips = 1020;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void createMenus();
     QMenu* addMenu(const char* name);
     QAction* addItem(QMenu* menu, const char* name);
+    void Form_Resize();
+    void Form_Unload();
+    [[nodiscard]] int twipsToPixels(int twips, Qt::Orientation orientation) const;
 
-    UiLanguage& m_language;
-    ConfigLoader& m_config;
-    Settings& m_settings;
+    ProgramServices m_services;
     WidgetCaptioner m_captioner;
     QTextEdit* m_text1 = nullptr;
     QLabel* m_panel1 = nullptr;
     QLabel* m_panel2 = nullptr;
     QTimer* m_timer1 = nullptr;
+    std::unique_ptr<DocumentView> m_view;
+    std::unique_ptr<ProgramCore> m_core;
+    bool m_unloaded = false;
 };

@@ -1,13 +1,15 @@
-#include "config/configloader.h"
 #include "config/localesource.h"
 #include "config/memorysettingsstore.h"
-#include "config/settings.h"
-#include "i18n/uilanguage.h"
+#include "fakecommlibrary.h"
+#include "fakewindow.h"
+#include "output/keystrokesink.h"
 #include "recordingdialogs.h"
 #include "shell/form1.h"
+#include "shell/programcore.h"
 
 #include <QMenu>
 #include <QMenuBar>
+#include <QTextEdit>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -19,21 +21,43 @@ class Form1Test : public ::testing::Test
 protected:
     MemorySettingsStore store;
     SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
-    UiLanguage language;
     RecordingDialogs dialogs;
-    Settings settings;
-    ConfigLoader config{store, locale, language, dialogs};
-    Form1 window{language, config, settings};
+    FakeCommLibrary library;
+    CountingEventPump pump;
+    RecordingKeystrokeSink keys;
+    Form1 window{{store, dialogs, library, pump, keys, locale}};
 };
 
 } // namespace
 
-TEST_F(Form1Test, LoadSetsTheCaptionAndLoadsTheSettings)
+TEST_F(Form1Test, LoadSetsTheCaptionLoadsTheSettingsAndOpensTheSession)
 {
     window.Form_Load();
     EXPECT_EQ(window.windowTitle(), QStringLiteral("Kolbrin  1. 0. 117"));
-    EXPECT_EQ(settings.MyFileName, QStringLiteral("Demo.txt"));
+    EXPECT_EQ(window.core().state.settings.MyFileName, QStringLiteral("Demo.txt"));
+    EXPECT_EQ(library.calls, QStringList{QStringLiteral("I_OpenCom 1 9600")});
+    EXPECT_EQ(window.statusText(2), QStringLiteral("Port Open ( 1)"));
     EXPECT_EQ(window.Timer1()->interval(), 500);
+    EXPECT_TRUE(window.Timer1()->isActive());
+    EXPECT_EQ(window.core().state.TerminalId, QByteArray(8, ' '));
+}
+
+TEST_F(Form1Test, WithAutoAnswerStartUpArmsTheModemAndClosingDisarmsIt)
+{
+    ASSERT_TRUE(store.write(QStringLiteral("AutoAnswer"), QStringLiteral("1")));
+    window.Form_Load();
+    EXPECT_EQ(library.written, QByteArray("AT &D2 S0=1\r\n"));
+    library.written.clear();
+    window.close();
+    EXPECT_EQ(library.written, QByteArray("AT S0=0\r\n"));
+    EXPECT_EQ(library.calls.last(), QStringLiteral("IO_Close 1"));
+}
+
+TEST_F(Form1Test, ClosingEndsTheReadingSession)
+{
+    window.Form_Load();
+    window.close();
+    EXPECT_EQ(library.calls.last(), QStringLiteral("I_CloseCom 1"));
     EXPECT_FALSE(window.Timer1()->isActive());
 }
 
@@ -62,4 +86,27 @@ TEST_F(Form1Test, MenusComeInOrderAndTakeTheStoredLanguage)
     EXPECT_EQ(captions.at(5), QStringLiteral("Salir"));
     EXPECT_EQ(captions.at(12), QStringLiteral("Borrar lista"));
     EXPECT_EQ(captions.at(15), QStringLiteral("Sobre Qel"));
+}
+
+TEST_F(Form1Test, TheViewFollowsTheWindowSizeAndATinyWindowIsNoError)
+{
+    window.show();
+    window.resize(800, 600);
+    const QRect outer = window.frameGeometry();
+    const QRect view = window.Text1()->geometry();
+    EXPECT_LT(view.width(), outer.width());
+    EXPECT_GT(view.width(), outer.width() - 20);
+    EXPECT_LT(view.height(), outer.height() - 40);
+    window.resize(10, 10);
+    EXPECT_GE(window.Text1()->width(), 0);
+    EXPECT_EQ(window.Text1()->height(), 0);
+}
+
+TEST_F(Form1Test, ReadDataFillsTheViewFromTheTerminal)
+{
+    ASSERT_TRUE(store.write(QStringLiteral("AsciiDataFormat"), QStringLiteral("[Code]")));
+    window.Form_Load();
+    library.scriptText(QStringLiteral("I_ReadEntries"), "5601\r\n");
+    window.findChild<QAction*>(QStringLiteral("Read_entries"))->trigger();
+    EXPECT_EQ(window.Text1()->toPlainText(), QStringLiteral("5601\n"));
 }
