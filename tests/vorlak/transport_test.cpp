@@ -1,10 +1,11 @@
-// The serial transport on real devices: pseudo-terminals, missing and forbidden paths. And the
-// port map that turns a port number into a device.
+// The serial transport on real devices (pseudo-terminals, missing and forbidden paths) and the
+// port map's syntax. Reading and writing are covered through the library in tests/e2e.
 #include "pty.h"
 #include "scratchdir.h"
 #include "transport/portmap.h"
 #include "transport/serialport.h"
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -33,40 +34,6 @@ TEST(PortMap, ParsesComLinesAndIgnoresEverythingElse)
     const std::map<int, std::string> expected{
         {1, "/dev/ttyUSB1"}, {2, "/tmp/my port"}, {255, "/dev/last"}};
     EXPECT_EQ(map, expected);
-}
-
-class PortMapFile : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        m_saved = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        setenv("XDG_CONFIG_HOME", m_dir.path().c_str(), 1);
-    }
-    void TearDown() override
-    {
-        if (m_saved) {
-            setenv("XDG_CONFIG_HOME", m_saved->c_str(), 1);
-        } else {
-            unsetenv("XDG_CONFIG_HOME");
-        }
-    }
-    ScratchDir m_dir;
-    std::optional<std::string> m_saved;
-};
-
-TEST_F(PortMapFile, MapsListedPortsAndFallsBackToTtyS)
-{
-    EXPECT_EQ(devicePath(3), "/dev/ttyS2"); // no map file at all
-    std::filesystem::create_directories(m_dir / "vorlak");
-    std::ofstream(m_dir / "vorlak/ports.conf") << "COM3=/tmp/com3\n";
-    EXPECT_EQ(portMapFile(), (m_dir / "vorlak/ports.conf"));
-    EXPECT_EQ(devicePath(3), "/tmp/com3");
-    EXPECT_EQ(devicePath(1), "/dev/ttyS0");
-    // The map is read at every lookup: an edit counts at the next open.
-    std::ofstream(m_dir / "vorlak/ports.conf") << "COM3=/tmp/other\n";
-    EXPECT_EQ(devicePath(3), "/tmp/other");
 }
 
 class SerialPortOpen : public ::testing::Test
@@ -126,48 +93,16 @@ TEST_F(SerialPortOpen, PermissionDeniedNamesTheDeviceAndTheDialoutGroup)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(SerialPort, MovesBytesBothWaysWithBoundedWaits)
+TEST(SerialPort, AFarEndThatHangsUpIsReportedAtOnce)
 {
     TestPty pty;
     OpenError error;
     auto port = SerialPort::open(pty.slavePath(), 9600, error);
     ASSERT_TRUE(port) << error.message;
-    EXPECT_EQ(port->characterTime(), std::chrono::microseconds(1041));
-
-    const std::string out("AT &D2 S0=1\r\n\0\xFF", 15);
-    ASSERT_TRUE(port->write(out, 1s));
-    std::string received(64, '\0');
-    const ssize_t n = read(pty.master(), received.data(), received.size());
-    EXPECT_EQ(received.substr(0, static_cast<std::size_t>(std::max<ssize_t>(0, n))), out);
-
-    ASSERT_EQ(write(pty.master(), "CONNECT", 7), 7);
-    for (int i = 0; i < 100 && port->available() < 7; ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
-    EXPECT_EQ(port->available(), 7U);
-    std::array<char, 4> small{};
-    auto got = port->read(small.data(), small.size(), 0ms);
-    EXPECT_EQ(std::string(small.data(), got.count), "CONN");
-    port->discardInput();
-    EXPECT_EQ(port->available(), 0U);
-
-    // Nothing comes: the wait ends at its limit.
-    const auto start = Clock::now();
-    got = port->read(small.data(), small.size(), 100ms);
-    const auto waited = Clock::now() - start;
-    EXPECT_EQ(got.count, 0U);
-    EXPECT_FALSE(got.failed);
-    EXPECT_GE(waited, 95ms);
-    EXPECT_LT(waited, 1s);
-
-    // A pseudo-terminal has no modem lines: DTR counts as done.
-    EXPECT_TRUE(port->setDtr(true));
-    EXPECT_TRUE(port->setDtr(false));
-
-    // The far end going away is reported at once, not waited out.
     pty.closeMaster();
-    const auto hangup = Clock::now();
-    got = port->read(small.data(), small.size(), 2s);
+    std::array<char, 4> buffer{};
+    const auto start = Clock::now();
+    const auto got = port->read(buffer.data(), buffer.size(), 2s);
     EXPECT_TRUE(got.failed);
-    EXPECT_LT(Clock::now() - hangup, 500ms);
+    EXPECT_LT(Clock::now() - start, 500ms);
 }
