@@ -1,0 +1,132 @@
+#include "documentcommands.h"
+
+#include "common/atomicfile.h"
+#include "common/linebreaks.h"
+#include "common/mainwindowcontrols.h"
+#include "common/textcodec.h"
+#include "common/userdialogs.h"
+#include "config/settings.h"
+#include "filedialogstate.h"
+#include "richdocumentview.h"
+#include "rtfreader.h"
+#include "textprinter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+QString quoted(const QString& path)
+{
+    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number((bytes + (1 << 20) - 1) >> 20);
+}
+
+} // namespace
+
+DocumentCommands::DocumentCommands(RichDocumentView& view, MainWindowControls& window,
+                                   UserDialogs& dialogs, TextPrinter& printer,
+                                   const Settings& settings, FileDialogState& dialogState)
+    : m_view(view)
+    , m_window(window)
+    , m_dialogs(dialogs)
+    , m_printer(printer)
+    , m_settings(settings)
+    , m_dialogState(dialogState)
+{
+}
+
+QString DocumentCommands::fileFilter()
+{
+    return QStringLiteral("Text files (*.txt);; All Files (*.*)");
+}
+
+void DocumentCommands::Load_Click()
+{
+    const std::optional<QString> chosen =
+        m_dialogs.openFileName({QString(), fileFilter(), m_dialogState.fileName});
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    const QString path = *chosen;
+    m_dialogState.fileName = path;
+
+    const auto fail = [&](const QString& reason) {
+        m_dialogs.showMessage(
+            QStringLiteral("The file %1 could not be loaded: %2.").arg(quoted(path), reason));
+    };
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        fail(QStringLiteral("it is a folder"));
+        return;
+    }
+    if (info.size() > kMaxLoadBytes) {
+        fail(QStringLiteral("it holds %1 MB, more than the %2 MB the view takes")
+                 .arg(megabytes(info.size()), megabytes(kMaxLoadBytes)));
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(file.errorString());
+        return;
+    }
+    // Read with a bound: the size checked above may have grown since (a log being written).
+    const QByteArray bytes = file.read(kMaxLoadBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        fail(file.errorString());
+        return;
+    }
+    if (bytes.size() > kMaxLoadBytes) {
+        fail(QStringLiteral("it holds more than the %1 MB the view takes")
+                 .arg(megabytes(kMaxLoadBytes)));
+        return;
+    }
+
+    BusyPointer busy(m_dialogs);
+    if (RtfReader::isRichText(bytes)) {
+        m_view.setRichText(RtfReader::toHtml(bytes));
+    } else {
+        m_view.setText(TextCodec::decodeFileText(bytes));
+    }
+    m_window.setStatusText(1, QDir::toNativeSeparators(path));
+}
+
+void DocumentCommands::SaveAs_Click()
+{
+    // The output file of the settings is offered every time, whatever was chosen last.
+    m_dialogState.fileName = m_settings.MyFileName;
+    const std::optional<QString> chosen =
+        m_dialogs.saveFileName({QString(), fileFilter(), m_dialogState.fileName});
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    const QString path = *chosen;
+    m_dialogState.fileName = path;
+
+    const QByteArray content = withPlatformLineEndings(m_view.text()).toUtf8();
+    if (const FileWriteResult written = writeFileAtomically(path, content); !written) {
+        m_dialogs.showMessage(QStringLiteral("The text could not be saved to %1: %2.\n\nNothing "
+                                             "was written there; a file of that name keeps its "
+                                             "earlier content.")
+                                  .arg(quoted(path), written.error));
+    }
+}
+
+void DocumentCommands::Print__Click()
+{
+    const QString selection = m_view.selectedText();
+    const QString text = selection.isEmpty() ? m_view.text() : selection;
+    PrintResult printed;
+    {
+        BusyPointer busy(m_dialogs);
+        printed = m_printer.printText(text);
+    }
+    if (!printed) {
+        m_dialogs.showMessage(QStringLiteral("Nothing was printed: %1.").arg(printed.error));
+    }
+}
