@@ -1,0 +1,212 @@
+#include "form4.h"
+
+#include "common/userdialogs.h"
+#include "config/settings.h"
+#include "config/settingsstore.h"
+#include "i18n/uilanguage.h"
+#include "programcatalogue.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kRowSelectProgram = 42;
+constexpr int kRowInstall = 41;
+constexpr int kRowSerialPort = 25;
+constexpr int kPortChoices = 9;
+
+UploadContext withDefaults(UploadContext context)
+{
+    if (context.programFolder.isEmpty()) {
+        context.programFolder = QCoreApplication::applicationDirPath();
+    }
+    if (context.offlineFolder.isEmpty()) {
+        context.offlineFolder = offlineProgramFolder();
+    }
+    return context;
+}
+
+} // namespace
+
+Form4::Form4(UploadHost& host, UploadContext context, QWidget* parent)
+    : QDialog(parent)
+    , m_host(host)
+    , m_context(withDefaults(std::move(context)))
+    , m_captioner(this)
+    , m_protocol(m_context.library, m_context.state, m_context.session, m_context.store,
+                 m_context.pump, m_context.dialogs, m_context.language, *this, m_context.timing)
+    , m_installer(m_context.state, m_context.store, m_context.session, m_context.dialogs,
+                  m_context.language, m_context.offlineFolder)
+{
+    setObjectName(QStringLiteral("Form4"));
+    setWindowTitle(m_context.language.text(kRowSelectProgram));
+
+    m_label2 = new QLabel(m_context.language.text(kRowSerialPort), this);
+    m_label2->setObjectName(QStringLiteral("Label2"));
+    m_comPortText = new QComboBox(this);
+    m_comPortText->setObjectName(QStringLiteral("ComPortText"));
+    for (int port = 1; port <= kPortChoices; ++port) {
+        m_comPortText->addItem(QStringLiteral("Com%1").arg(port));
+    }
+    m_label2->setBuddy(m_comPortText);
+    m_label2->hide();
+    m_comPortText->hide();
+
+    m_list1 = new QListWidget(this);
+    m_list1->setObjectName(QStringLiteral("List1"));
+    m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list1->setSortingEnabled(false);
+
+    m_check1 = new QCheckBox(QStringLiteral("Version <7.8"), this);
+    m_check1->setObjectName(QStringLiteral("Check1"));
+    m_command1 = new QPushButton(m_context.language.text(kRowInstall), this);
+    m_command1->setObjectName(QStringLiteral("Command1"));
+    m_command1->setAutoDefault(false);
+
+    m_statusBar1 = new QStatusBar(this);
+    m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    m_statusBar1->setSizeGripEnabled(false);
+    m_panel1 = new QLabel(m_statusBar1);
+    m_panel1->setObjectName(QStringLiteral("StatusBar1Panel1"));
+    m_statusBar1->addWidget(m_panel1, 1);
+
+    auto* portRow = new QHBoxLayout;
+    portRow->addWidget(m_label2);
+    portRow->addWidget(m_comPortText);
+    portRow->addStretch(1);
+    auto* buttonRow = new QHBoxLayout;
+    buttonRow->addStretch(1);
+    buttonRow->addWidget(m_check1);
+    buttonRow->addWidget(m_command1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(portRow);
+    layout->addWidget(m_list1, 1);
+    layout->addLayout(buttonRow);
+    layout->addWidget(m_statusBar1);
+    resize(560, 360);
+
+    connect(m_check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
+    connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(m_list1, &QListWidget::itemDoubleClicked, this, [this] { Command1_Click(); });
+
+    // The provider outlives a dialog that is gone (a newer one may have replaced it already):
+    // it then answers that there is no upload dialog.
+    m_context.language.setWindowProvider(CaptionWindow::Upload,
+                                         [self = QPointer<Form4>(this)]() -> CaptionTarget* {
+                                             return self ? &self->m_captioner : nullptr;
+                                         });
+}
+
+Form4::~Form4() = default;
+
+void Form4::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (!m_loaded) {
+        m_loaded = true;
+        Form_Load();
+    }
+}
+
+void Form4::Form_Load()
+{
+    {
+        const BusyPointer busy(m_context.dialogs);
+        m_list1->clear();
+        m_context.language.ApplyLanguage(
+            m_context.store.read(QString::fromUtf16(SettingsKey::Language),
+                                 QStringLiteral("Portugues")),
+            false, false, true);
+        ProgramCatalogue catalogue;
+        catalogue.FindFilesAPI(m_context.programFolder, QStringLiteral("*.bin"));
+        m_list1->addItems(catalogue.files());
+        setUploadStatus(catalogue.complete()
+                            ? QString()
+                            : QStringLiteral("Not every folder below %1 was searched: too many.")
+                                  .arg(m_context.programFolder));
+    }
+    if (!m_mainHidden) {
+        m_mainHidden = true;
+        m_host.setMainWindowVisible(false);
+    }
+    const QString port =
+        m_context.store.read(QString::fromUtf16(SettingsKey::ComPort), QStringLiteral("Com1"));
+    int index = m_comPortText->findText(port, Qt::MatchFixedString);
+    if (index < 0) {
+        m_comPortText->addItem(port);
+        index = m_comPortText->count() - 1;
+    }
+    m_comPortText->setCurrentIndex(index);
+}
+
+void Form4::Check1_Click()
+{
+    const bool ticked = m_check1->isChecked();
+    m_comPortText->setVisible(ticked);
+    m_label2->setVisible(ticked);
+}
+
+void Form4::Command1_Click()
+{
+    // An upload lets window events run; a second click meanwhile must not start another.
+    if (m_installing) {
+        return;
+    }
+    const QList<QListWidgetItem*> selected = m_list1->selectedItems();
+    const ProgramInstaller::Choice choice{
+        selected.isEmpty() ? QString() : selected.front()->text(),
+        m_check1->isChecked(),
+        m_comPortText->currentText(),
+    };
+    m_installing = true;
+    setControlsEnabled(false);
+    const ProgramInstaller::Result result = m_installer.Command1_Click(choice, m_protocol);
+    m_installing = false;
+    setControlsEnabled(true);
+    if (result == ProgramInstaller::Result::Installed) {
+        close();
+    }
+}
+
+void Form4::Form_Unload()
+{
+    if (m_mainHidden) {
+        m_mainHidden = false;
+        m_host.setMainWindowVisible(true);
+    }
+}
+
+void Form4::done(int result)
+{
+    // Closing in the middle of an upload would pull the port from under it.
+    if (m_installing) {
+        return;
+    }
+    m_loaded = false;
+    Form_Unload();
+    QDialog::done(result);
+}
+
+void Form4::setUploadStatus(const QString& text)
+{
+    m_panel1->setText(text);
+}
+
+void Form4::setControlsEnabled(bool enabled)
+{
+    m_list1->setEnabled(enabled);
+    m_check1->setEnabled(enabled);
+    m_comPortText->setEnabled(enabled);
+    m_command1->setEnabled(enabled);
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "i18n/widgetcaptioner.h"
+#include "upload/programinstaller.h"
+#include "upload/uploadhost.h"
+#include "upload/uploadprotocol.h"
+
+#include <QDialog>
+
+class CommLibrary;
+class EventPump;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPushButton;
+class QStatusBar;
+class ReadingSession;
+class SettingsStore;
+class UiLanguage;
+class UserDialogs;
+struct AppState;
+
+/// What the upload dialog works with; everything is owned by the main window.
+struct UploadContext
+{
+    CommLibrary& library;
+    AppState& state;
+    ReadingSession& session;
+    SettingsStore& store;
+    EventPump& pump;
+    UserDialogs& dialogs;
+    UiLanguage& language;
+    /// Searched for programs; empty: the folder of the running program.
+    QString programFolder;
+    /// Where Install puts the program; empty: offlineProgramFolder().
+    QString offlineFolder;
+    UploadProtocol::Timing timing;
+};
+
+/// The upload dialog: lists the program images below the program's folder and installs the
+/// chosen one. The main window is hidden while it is open.
+class Form4 : public QDialog, public UploadProgress
+{
+    Q_OBJECT
+
+public:
+    Form4(UploadHost& host, UploadContext context, QWidget* parent = nullptr);
+    ~Form4() override;
+
+    /// Fills the list and sets the captions; runs when the dialog is shown.
+    void Form_Load();
+    /// Shows or hides the port box with its label, following the check box.
+    void Check1_Click();
+    /// Install; closes the dialog unless nothing was installed.
+    void Command1_Click();
+    /// Shows the main window again; runs when the dialog closes.
+    void Form_Unload();
+
+    /// Status panel 1.
+    void setUploadStatus(const QString& text) override;
+
+    /// True while Install runs; the dialog does not close meanwhile.
+    [[nodiscard]] bool isInstalling() const { return m_installing; }
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void setControlsEnabled(bool enabled);
+
+    UploadHost& m_host;
+    UploadContext m_context;
+    WidgetCaptioner m_captioner;
+    UploadProtocol m_protocol;
+    ProgramInstaller m_installer;
+
+    QLabel* m_label2 = nullptr;
+    QComboBox* m_comPortText = nullptr;
+    QListWidget* m_list1 = nullptr;
+    QCheckBox* m_check1 = nullptr;
+    QPushButton* m_command1 = nullptr;
+    QStatusBar* m_statusBar1 = nullptr;
+    QLabel* m_panel1 = nullptr;
+
+    bool m_loaded = false;
+    bool m_mainHidden = false;
+    bool m_installing = false;
+};

@@ -1,0 +1,103 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+class CommLibrary;
+class EventPump;
+class ReadingSession;
+class SettingsStore;
+class UiLanguage;
+class UploadProgress;
+class UserDialogs;
+struct AppState;
+
+/// How long an upload waits for the terminal.
+struct UploadTiming
+{
+    /// How long the terminal may stay silent while the reply is awaited.
+    std::int32_t replyWaitMs = 10000;
+};
+
+/// Sends a terminal program (image ".bin" and header ".hea") over the raw serial port: "S", the
+/// 8 header bytes and their two checksums, then the image and its two checksums, five writes in
+/// all; the terminal confirms with "OK". Up to three attempts.
+///
+/// Both files are read and checked before the terminal's program is stopped, so a bad choice of
+/// file never leaves the terminal without a program. The reading session is ended before the
+/// port is opened for raw bytes and opened again on every way out.
+class UploadProtocol
+{
+public:
+    using Timing = UploadTiming;
+
+    enum class Outcome {
+        Sent,      ///< the terminal answered "OK"
+        FileError, ///< a program file could not be read; nothing was sent
+        PortError, ///< the port could not be opened for raw bytes
+        NoAnswer,  ///< no "OK" after the last attempt
+    };
+
+    static constexpr int kAttempts = 3;
+    static constexpr std::int32_t kUploadSpeed = 38400;
+    static constexpr int kHeaderLength = 8;
+    /// Larger than any terminal's program memory; a bigger file is surely the wrong one.
+    static constexpr qint64 kMaxImageBytes = 16 * 1024 * 1024;
+    /// A reply that brings this many bytes without "OK" is not going to bring it.
+    static constexpr int kMaxReplyBytes = 1024;
+    /// Stale input drained before an attempt, at most.
+    static constexpr int kMaxDrainBytes = 4096;
+
+    UploadProtocol(CommLibrary& library, AppState& state, ReadingSession& session,
+                   SettingsStore& store, EventPump& pump, UserDialogs& dialogs,
+                   const UiLanguage& language, UploadProgress& progress, Timing timing = {});
+
+    /// The whole upload of Filename + ".hea" and Filename + ".bin", with its messages.
+    Outcome Send_program(const QString& Filename);
+
+    /// Adds one byte (0 to 255) to both checksums.
+    void Do_Checksum(int byteValue);
+    void ResetChecksums();
+    /// Checksums the character's byte, then writes that 1 byte.
+    void SendChar(char character);
+    /// Checksums every byte in order, then writes them all in one write.
+    void SendText(const QByteArray& text);
+    /// Sends Checksum1 and Checksum2, each low byte first, through SendText.
+    void SendChecksums();
+
+    [[nodiscard]] std::int32_t Checksum1() const { return m_checksum1; }
+    [[nodiscard]] std::int32_t Checksum2() const { return m_checksum2; }
+
+    /// The 4 bytes SendChecksums sends for the given checksums.
+    [[nodiscard]] static QByteArray checksumBytes(std::int32_t checksum1, std::int32_t checksum2);
+
+private:
+    struct Program
+    {
+        QByteArray header;
+        QByteArray image;
+    };
+
+    [[nodiscard]] std::optional<Program> readProgram(const QString& Filename);
+    [[nodiscard]] bool sendAttempt(const Program& program, int attempt);
+    void drainInput();
+    [[nodiscard]] QByteArray waitForReply();
+    void finish(const QString& message);
+
+    CommLibrary& m_library;
+    AppState& m_state;
+    ReadingSession& m_session;
+    SettingsStore& m_store;
+    EventPump& m_pump;
+    UserDialogs& m_dialogs;
+    const UiLanguage& m_language;
+    UploadProgress& m_progress;
+    Timing m_timing;
+
+    std::int32_t m_checksum1 = 0;
+    std::int32_t m_checksum2 = 0;
+    /// The port of the upload in progress.
+    std::int32_t m_port = 0;
+};

@@ -1,0 +1,176 @@
+#include "acquisition/readingsession.h"
+#include "common/appstate.h"
+#include "config/memorysettingsstore.h"
+#include "fakewindow.h"
+#include "i18n/uilanguage.h"
+#include "recordingdialogs.h"
+#include "tempdir.h"
+#include "upload/form4.h"
+#include "uploadtestsupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class RecordingHost : public UploadHost
+{
+public:
+    void setMainWindowVisible(bool visible) override { visibility.append(visible); }
+    QList<bool> visibility;
+};
+
+class Form4Test : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com7")));
+        state.settings.ComPortNumber = 7;
+        state.settings.BaudRate9600 = 9600;
+        state.TerminalOnCradle = true;
+        writeTestFile(path(QStringLiteral("programs/a.bin")), "image a");
+        writeTestFile(path(QStringLiteral("programs/a.hea")), "HEADER_A");
+        writeTestFile(path(QStringLiteral("programs/sub/b.bin")), "image b");
+        writeTestFile(path(QStringLiteral("programs/sub/b.hea")), "HEADER_B");
+    }
+
+    Form4& open()
+    {
+        dialog = std::make_unique<Form4>(host, UploadContext{library,
+                                                             state,
+                                                             session,
+                                                             store,
+                                                             pump,
+                                                             dialogs,
+                                                             language,
+                                                             path(QStringLiteral("programs")),
+                                                             path(QStringLiteral("offline")),
+                                                             {50}});
+        dialog->show();
+        return *dialog;
+    }
+    template <typename T>
+    T* control(const char* name)
+    {
+        return dialog->findChild<T*>(QString::fromLatin1(name));
+    }
+    void select(int row) { control<QListWidget>("List1")->item(row)->setSelected(true); }
+    void install() { control<QPushButton>("Command1")->click(); }
+
+    AnsweringLibrary library;
+    AppState state;
+    MemorySettingsStore store;
+    FakeWindowControls window;
+    CountingEventPump pump;
+    RecordingDialogs dialogs;
+    UiLanguage language;
+    ReadingSession session{library, state, window, pump, dialogs, language};
+    RecordingHost host;
+    std::unique_ptr<Form4> dialog;
+};
+
+} // namespace
+
+TEST_F(Form4Test, OpeningListsTheProgramsInTheStoredLanguageAndHidesTheMainWindow)
+{
+    const struct
+    {
+        const char* stored; ///< nullptr: no Language setting
+        const char* title;
+        const char* install;
+        const char* port;
+    } cases[] = {
+        {"Spanish", "Por favor seleccione el programa deseado para instalar!",
+         "Instalar el programa", "Puerto serie"},
+        {nullptr, "Por favor selecione o programa pretendido para instalar!", "Instalar o programa",
+         "Porta Série"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        if (c.stored != nullptr) {
+            ASSERT_TRUE(store.write(QStringLiteral("Language"), QString::fromLatin1(c.stored)));
+        } else {
+            store = MemorySettingsStore();
+        }
+        host.visibility.clear();
+        open();
+        EXPECT_EQ(dialog->objectName(), QStringLiteral("Form4"));
+        EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(c.title));
+        EXPECT_EQ(control<QPushButton>("Command1")->text(), QString::fromUtf8(c.install));
+        EXPECT_EQ(control<QLabel>("Label2")->text(), QString::fromUtf8(c.port));
+        EXPECT_EQ(control<QCheckBox>("Check1")->text(), QStringLiteral("Version <7.8"));
+        EXPECT_FALSE(control<QCheckBox>("Check1")->isChecked());
+        QListWidget* list = control<QListWidget>("List1");
+        ASSERT_EQ(list->count(), 2);
+        EXPECT_EQ(list->item(0)->text(), path(QStringLiteral("programs/a.bin")));
+        EXPECT_EQ(list->item(1)->text(), path(QStringLiteral("programs/sub/b.bin")));
+        EXPECT_EQ(host.visibility, QList<bool>{false});
+        EXPECT_EQ(dialogs.busyDepth, 0);
+        EXPECT_GT(dialogs.busyMaxDepth, 0);
+    }
+}
+
+TEST_F(Form4Test, ThePortBoxFollowsTheCheckBoxAndShowsTheStoredPort)
+{
+    ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com12")));
+    open();
+    auto* box = control<QComboBox>("ComPortText");
+    auto* label = control<QLabel>("Label2");
+    auto* check = control<QCheckBox>("Check1");
+    EXPECT_EQ(box->currentText(), QStringLiteral("Com12"));
+    EXPECT_TRUE(box->isHidden() && label->isHidden());
+    check->click();
+    EXPECT_TRUE(box->isVisible() && label->isVisible());
+    check->click();
+    EXPECT_TRUE(box->isHidden() && label->isHidden());
+}
+
+TEST_F(Form4Test, InstallWithoutAChoiceKeepsTheDialogOpen)
+{
+    open();
+    install();
+    EXPECT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(host.visibility, QList<bool>{false});
+}
+
+TEST_F(Form4Test, InstallCopiesTheProgramClosesTheDialogAndShowsTheMainWindow)
+{
+    open();
+    select(1);
+    install();
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(readTestFile(path(QStringLiteral("offline/b.bin"))), QByteArray("image b"));
+    EXPECT_EQ(readTestFile(path(QStringLiteral("offline/b.hea"))), QByteArray("HEADER_B"));
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(host.visibility, (QList<bool>{false, true}));
+}
+
+TEST_F(Form4Test, AnUploadInProgressCannotBeClosedOrStartedTwice)
+{
+    ASSERT_TRUE(store.write(QStringLiteral("Language"), QStringLiteral("English")));
+    open();
+    select(0);
+    control<QCheckBox>("Check1")->click();
+    library.replies = {"OK\r\n"};
+    QStringList seen;
+    pump.onEvents = [&] {
+        if (library.calls.contains(QStringLiteral("IO_Open 7 38400")) && seen.isEmpty()) {
+            seen.append(dialog->findChild<QLabel*>(QStringLiteral("StatusBar1Panel1"))->text());
+            dialog->close();
+            dialog->Command1_Click();
+            seen.append(dialog->isVisible() ? QStringLiteral("open") : QStringLiteral("closed"));
+        }
+    };
+    install();
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("Sending...(1)"), QStringLiteral("open")}));
+    EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), 1);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(host.visibility, (QList<bool>{false, true}));
+}
