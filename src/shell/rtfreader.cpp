@@ -441,12 +441,13 @@ private:
 
     void openParagraph(Alignment alignment)
     {
-        static const char* const kAlign[] = {"", " text-align:center;", " text-align:right;",
-                                             " text-align:justify;"};
-        m_html += QStringLiteral("<p style=\"margin-top:0px; margin-bottom:0px; margin-left:0px; "
-                                 "margin-right:0px; white-space:pre-wrap;") +
-                  QLatin1String(kAlign[int(alignment)]) + QStringLiteral("\">");
+        static const char* const kAlign[] = {"", " align=\"center\"", " align=\"right\"",
+                                             " align=\"justify\""};
+        m_html += QStringLiteral("<p") + QLatin1String(kAlign[int(alignment)]) +
+                  QStringLiteral(" style=\"margin-top:0px; margin-bottom:0px; margin-left:0px; "
+                                 "margin-right:0px; white-space:pre-wrap;\">");
         m_paragraphOpen = true;
+        m_paragraphStart = m_html.size();
     }
 
     /// Ends the open paragraph; with `evenIfEmpty`, a paragraph break with no text before it
@@ -459,14 +460,14 @@ private:
             }
             openParagraph(state().alignment);
         }
-        const bool empty = m_run.isEmpty() && !m_wroteText;
         flushRun();
-        if (empty) {
+        if (m_html.size() == m_paragraphStart) {
+            // An empty line: marked the way the view itself writes one, or it would vanish.
+            m_html.insert(m_paragraphStart - 2, QStringLiteral(" -qt-paragraph-type:empty;"));
             m_html += QStringLiteral("<br />");
         }
         m_html += QStringLiteral("</p>");
         m_paragraphOpen = false;
-        m_wroteText = false;
     }
 
     void flushRun()
@@ -483,7 +484,6 @@ private:
             m_html += QStringLiteral("</span>");
         }
         m_run.clear();
-        m_wroteText = true;
     }
 
     QString spanStyle(const CharFormat& format) const
@@ -554,7 +554,7 @@ private:
 
     QString m_html;
     bool m_paragraphOpen = false;
-    bool m_wroteText = false;
+    qsizetype m_paragraphStart = 0;
     QString m_run;
     CharFormat m_runFormat;
 };

@@ -1,0 +1,139 @@
+#include "fakewindow.h"
+#include "install/libraryinstaller.h"
+#include "recordingdialogs.h"
+#include "shell/form3.h"
+#include "shell/form5.h"
+#include "tempdir.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+QList<QWidget*> visibleWindows(const QString& name)
+{
+    QList<QWidget*> found;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == name && widget->isVisible()) {
+            found.append(widget);
+        }
+    }
+    return found;
+}
+
+QString labelText(QWidget* window, const char* name)
+{
+    const auto* label = window->findChild<QLabel*>(QString::fromLatin1(name));
+    return label != nullptr ? label->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
+}
+
+void runDeferredDeletes()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+} // namespace
+
+TEST(Form3, OneAboutBoxAtATimeThatOkCloses)
+{
+    QWidget main;
+    QPointer<Form3> box;
+
+    Form3* first = Form3::showAboutBox(box, &main);
+    Form3* again = Form3::showAboutBox(box, &main);
+
+    EXPECT_EQ(first, again);
+    EXPECT_EQ(visibleWindows(QStringLiteral("Form3")).size(), 1);
+    EXPECT_EQ(labelText(first, "Label2"), QStringLiteral("Kolbrin  1. 0. 117"));
+    EXPECT_EQ(labelText(first, "Label1"), Form3::webAddress());
+    EXPECT_EQ(labelText(first, "Label4"), Form3::mailAddress());
+
+    auto* ok = first->findChild<QPushButton*>(QStringLiteral("Command1"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->text(), QStringLiteral("OK"));
+    ok->click();
+    runDeferredDeletes();
+    EXPECT_TRUE(box.isNull());
+    EXPECT_TRUE(visibleWindows(QStringLiteral("Form3")).isEmpty());
+
+    // Opening it again makes a new box.
+    ASSERT_NE(Form3::showAboutBox(box, &main), nullptr);
+    EXPECT_EQ(visibleWindows(QStringLiteral("Form3")).size(), 1);
+    box->close();
+    runDeferredDeletes();
+}
+
+class Form5Test : public TempDirTest
+{
+protected:
+    struct Seen
+    {
+        bool visible;
+        QString searchLine;
+    };
+
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("prog"))));
+        ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("data"))));
+        pump.onEvents = [this] {
+            const QList<QWidget*> windows = visibleWindows(QStringLiteral("Form5"));
+            seen.append({windows.size() == 1,
+                         windows.isEmpty() ? QString() : labelText(windows[0], "Label2")});
+        };
+    }
+
+    void runStartUpStep()
+    {
+        LibraryInstaller installer(dialogs, pump,
+                                   {path(QStringLiteral("prog")),
+                                    path(QStringLiteral("data/kolbrin/lib")),
+                                    {{QStringLiteral("C:"), path(QStringLiteral("data"))}},
+                                    QStringLiteral("libvorlak.so")});
+        Form5::runInstallation(installer, pump);
+    }
+
+    RecordingDialogs dialogs;
+    CountingEventPump pump;
+    QList<Seen> seen;
+};
+
+TEST_F(Form5Test, ShowsWhereItSearchesAndClosesAfterwards)
+{
+    QFile fresh(path(QStringLiteral("prog/libvorlak.so")));
+    ASSERT_TRUE(fresh.open(QIODevice::WriteOnly));
+    fresh.close();
+
+    runStartUpStep();
+
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_TRUE(seen[0].visible) << "painted before the search starts";
+    EXPECT_TRUE(seen[1].visible);
+    EXPECT_EQ(seen[1].searchLine, QStringLiteral("Searching C:"));
+    EXPECT_TRUE(visibleWindows(QStringLiteral("Form5")).isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("data/kolbrin/lib/libvorlak.so"))));
+}
+
+TEST_F(Form5Test, IsShownAndClosedAlsoWithNothingToInstall)
+{
+    runStartUpStep();
+
+    ASSERT_EQ(seen.size(), 1);
+    EXPECT_TRUE(seen[0].visible);
+    EXPECT_TRUE(visibleWindows(QStringLiteral("Form5")).isEmpty());
+}
+
+TEST(Form5, SaysPleaseWaitInLargeType)
+{
+    Form5 window;
+    const auto* label = window.findChild<QLabel*>(QStringLiteral("Label1"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("Please wait..."));
+    EXPECT_EQ(label->font().pointSize(), 24);
+    EXPECT_EQ(window.windowTitle(), QStringLiteral("Qel"));
+}
