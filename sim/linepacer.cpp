@@ -4,13 +4,6 @@
 #include <cmath>
 
 namespace qelsim {
-namespace {
-
-// A sender woken late catches up at most this many characters at once, like the transmit
-// FIFO of a serial port: a stall must not turn into a long burst above the line speed.
-constexpr int kCatchUpCharacters = 16;
-
-} // namespace
 
 void LinePacer::setSpeed(int baud, int bitsPerCharacter)
 {
@@ -28,13 +21,13 @@ void LinePacer::start(Clock::time_point now)
 std::size_t LinePacer::allowance(Clock::time_point now, std::size_t wanted)
 {
     const auto earliest =
-        now - std::chrono::duration_cast<Clock::duration>(m_characterTime * kCatchUpCharacters);
+        now - std::chrono::duration_cast<Clock::duration>(m_characterTime * m_catchUp);
     m_next = std::max(m_next, earliest);
     if (now < m_next) {
         return 0;
     }
     const double ready = std::min(std::floor(Duration(now - m_next) / m_characterTime) + 1.0,
-                                  static_cast<double>(kCatchUpCharacters));
+                                  static_cast<double>(m_catchUp));
     return std::min(wanted, static_cast<std::size_t>(ready));
 }
 

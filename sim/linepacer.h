@@ -14,6 +14,18 @@ public:
     using Clock = std::chrono::steady_clock;
     using Duration = std::chrono::duration<double>;
 
+    /// A sender woken late catches up at most this many characters at once, like the transmit
+    /// FIFO of a serial port: a stall must not turn into a long burst above the line speed.
+    static constexpr int kTransmitCatchUp = 16;
+
+    /// `catchUpCharacters`: how many characters that were due while nobody took them may go at
+    /// once. A transmitter holds few (kTransmitCatchUp); a receiver's buffer fills at the line's
+    /// speed whether read or not, so on that side it is the buffer's size.
+    explicit LinePacer(int catchUpCharacters = kTransmitCatchUp)
+        : m_catchUp(catchUpCharacters)
+    {
+    }
+
     /// Sets the line's speed; takes effect for the bytes not yet sent.
     void setSpeed(int baud, int bitsPerCharacter);
     [[nodiscard]] Duration characterTime() const { return m_characterTime; }
@@ -28,6 +40,7 @@ public:
     [[nodiscard]] Clock::time_point nextSlot() const { return m_next; }
 
 private:
+    int m_catchUp;
     Duration m_characterTime{10.0 / 9600.0};
     Clock::time_point m_next{};
 };

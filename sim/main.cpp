@@ -1,5 +1,6 @@
 // qel-sim: a simulated Qel terminal on its cradle, served on a pseudo-terminal.
 #include "options.h"
+#include "programreceiver.h"
 #include "protocolserver.h"
 #include "pseudoterminal.h"
 #include "simulator.h"
@@ -94,17 +95,15 @@ int main(int argc, char** argv)
             link.emplace(options.link, line.slavePath());
         }
         ProtocolServer server(state);
+        ProgramReceiver terminal(state, server, options.uploadFail);
         LineOptions lineOptions;
         lineOptions.noiseProbability = options.noise;
         lineOptions.seed = options.seed;
         lineOptions.lineRate = options.lineRate;
         lineOptions.modem = options.modem;
-        Simulator simulator(line, server, lineOptions, std::cout, std::cerr);
+        Simulator simulator(line, terminal, lineOptions, std::cout, std::cerr,
+                            [&state](std::string_view event) { state.logEvent(event); });
         simulator.setInCradle(!options.removed);
-        if (options.modem) {
-            std::cerr << "qel-sim: the modem is not available yet; the terminal answers on the "
-                         "cradle line\n";
-        }
         std::cout << "ready " << line.slavePath() << std::endl;
         simulator.run(STDIN_FILENO, stopFd);
     } catch (const StateDirError& e) {

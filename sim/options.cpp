@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <limits>
 #include <set>
 
 namespace qelsim {
@@ -30,6 +31,18 @@ std::uint64_t parseSeed(const std::string& text)
     return value;
 }
 
+unsigned parseCount(const std::string& name, const std::string& text)
+{
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 10);
+    if (text.empty() || text.front() == '-' || end != text.c_str() + text.size() || errno != 0 ||
+        value > std::numeric_limits<unsigned>::max()) {
+        throw UsageError(name + " takes a whole number, not '" + text + "'");
+    }
+    return static_cast<unsigned>(value);
+}
+
 } // namespace
 
 Options parseOptions(const std::vector<std::string>& args)
@@ -53,7 +66,7 @@ Options parseOptions(const std::vector<std::string>& args)
             throw UsageError(name + " given twice");
         }
         const bool takesValue = name == "--terminal" || name == "--link" || name == "--state" ||
-                                name == "--noise" || name == "--seed";
+                                name == "--noise" || name == "--seed" || name == "--upload-fail";
         const bool isFlag = name == "--removed" || name == "--modem" || name == "--line-rate";
         if (!takesValue && !isFlag) {
             throw UsageError(name.rfind('-', 0) == 0 ? "unknown option " + name
@@ -87,6 +100,8 @@ Options parseOptions(const std::vector<std::string>& args)
         } else if (name == "--seed") {
             options.seed = parseSeed(value);
             seedGiven = true;
+        } else if (name == "--upload-fail") {
+            options.uploadFail = parseCount(name, value);
         } else if (name == "--removed") {
             options.removed = true;
         } else if (name == "--modem") {
@@ -108,18 +123,20 @@ Options parseOptions(const std::vector<std::string>& args)
 std::string usageText()
 {
     return "usage: qel-sim --terminal FILE [--link PATH] [--state DIR] [--removed] [--modem]\n"
-           "               [--line-rate] [--noise P --seed N]\n"
+           "               [--line-rate] [--noise P --seed N] [--upload-fail N]\n"
            "\n"
            "A simulated Qel terminal on its cradle, served on a pseudo-terminal.\n"
            "\n"
-           "  --terminal FILE  the terminal's identity, templates and documents (JSON)\n"
-           "  --link PATH      make PATH a symbolic link to the pseudo-terminal\n"
-           "  --state DIR      keep the terminal's state, events.log and lists in DIR\n"
-           "  --removed        start with the terminal off the cradle\n"
-           "  --modem          answer through a modem (not available yet)\n"
-           "  --line-rate      send at the speed set on the line (9600 baud: 960 bytes/s)\n"
-           "  --noise P        lose or change each byte sent with probability P (0..1)\n"
-           "  --seed N         seed of the noise\n"
+           "  --terminal FILE    the terminal's identity, templates and documents (JSON)\n"
+           "  --link PATH        make PATH a symbolic link to the pseudo-terminal\n"
+           "  --state DIR        keep the terminal's state, events.log, lists and program in DIR\n"
+           "  --removed          start with the terminal off the cradle\n"
+           "  --modem            put a Hayes modem between the port and the terminal\n"
+           "  --line-rate        carry bytes at the speed set on the line (9600 baud: 960 "
+           "bytes/s)\n"
+           "  --noise P          lose or change each byte sent with probability P (0..1)\n"
+           "  --seed N           seed of the noise\n"
+           "  --upload-fail N    refuse the first N program uploads\n"
            "\n"
            "Prints 'ready <pseudo-terminal>' once it serves, then reads commands on standard\n"
            "input, one a line: place, remove, call, hangup, quit. Each command that took\n"

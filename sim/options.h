@@ -19,6 +19,7 @@ struct Options
     bool lineRate = false;
     double noise = 0.0;
     std::uint64_t seed = 1;
+    unsigned uploadFail = 0; // program uploads to refuse before one is accepted
     bool help = false;
 };
 

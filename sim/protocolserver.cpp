@@ -56,6 +56,11 @@ void ProtocolServer::reset()
     m_storedCall.reset();
 }
 
+bool ProtocolServer::inFrame(Clock::time_point now) const
+{
+    return m_decoder.pending() > 0 && now - m_lastInput <= kStaleInput;
+}
+
 void ProtocolServer::onBytes(std::string_view in, std::string& out)
 {
     // The PC sends each request in one go and resends only after waiting for the reply, so a

@@ -30,6 +30,10 @@ public:
     void onBytes(std::string_view in, std::string& out) override;
     void reset() override;
 
+    /// Part of a request frame has arrived and the rest may still come: a frame is not given up
+    /// before the line has been quiet for a while.
+    [[nodiscard]] bool inFrame(Clock::time_point now) const;
+
 private:
     [[nodiscard]] vorlak::protocol::Reply serve(const vorlak::protocol::Request& request);
     [[nodiscard]] vorlak::protocol::Reply read(const vorlak::protocol::Request& request);

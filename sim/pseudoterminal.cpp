@@ -72,8 +72,16 @@ PseudoTerminal::PseudoTerminal()
 
 PseudoTerminal::~PseudoTerminal()
 {
-    close(m_slave);
+    releaseSlave();
     close(m_master);
+}
+
+void PseudoTerminal::releaseSlave()
+{
+    if (m_slave >= 0) {
+        close(m_slave);
+        m_slave = -1;
+    }
 }
 
 LineSpeed PseudoTerminal::lineSpeed() const

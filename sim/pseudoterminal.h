@@ -16,8 +16,8 @@ struct LineSpeed
 /// it starts raw at 9600 baud, 8N1, like a port that was never configured.
 ///
 /// The simulator keeps a descriptor of the slave side open itself, so the line stays up while
-/// programs open and close the port, as a cradle stays wired to the PC. The master side is
-/// non-blocking.
+/// programs open and close the port, as a cradle stays wired to the PC; a modem, which has to
+/// see the port closed, lets go of it (releaseSlave). The master side is non-blocking.
 class PseudoTerminal
 {
 public:
@@ -32,6 +32,10 @@ public:
 
     /// What the opener of the slave side set; 9600 baud 8N1 when it cannot be read.
     [[nodiscard]] LineSpeed lineSpeed() const;
+
+    /// Closes the simulator's own descriptor of the slave side, so that the master side reports
+    /// a hang-up whenever no program holds the port. The settings made so far stay.
+    void releaseSlave();
 
 private:
     int m_master = -1;

@@ -1,6 +1,5 @@
 #include "simulator.h"
 
-#include "linehandler.h"
 #include "pseudoterminal.h"
 
 #include <array>
@@ -8,10 +7,17 @@
 #include <cstring>
 #include <ostream>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace qelsim {
 namespace {
+
+constexpr std::size_t kReadSize = 4096;
+
+// While nobody holds the port the pseudo-terminal reports a hang-up at every look, so it is
+// left out of the wait and looked at this often to notice the next opener.
+constexpr std::chrono::milliseconds kClosedPortLook{20};
 
 std::string_view trimmed(std::string_view text)
 {
@@ -25,27 +31,86 @@ std::string_view trimmed(std::string_view text)
 
 } // namespace
 
+/// The terminal's cradle: bytes reach the terminal, and its timers run, only while it sits in
+/// it. Off the cradle nothing listens and nothing answers: that is how the PC sees no terminal.
+class Simulator::Cradle : public LineHandler
+{
+public:
+    explicit Cradle(LineHandler& terminal)
+        : m_terminal(terminal)
+    {
+    }
+
+    void onBytes(std::string_view in, std::string& out) override
+    {
+        if (inCradle) {
+            m_terminal.onBytes(in, out);
+        }
+    }
+    void reset() override { m_terminal.reset(); }
+    [[nodiscard]] std::optional<Clock::time_point> wakeAt() const override
+    {
+        return inCradle ? m_terminal.wakeAt() : std::nullopt;
+    }
+    void onTime(Clock::time_point now, std::string& out) override
+    {
+        if (inCradle) {
+            m_terminal.onTime(now, out);
+        }
+    }
+
+    bool inCradle = true;
+
+private:
+    LineHandler& m_terminal;
+};
+
 Simulator::Simulator(PseudoTerminal& line, LineHandler& terminal, const LineOptions& options,
-                     std::ostream& acks, std::ostream& messages)
+                     std::ostream& acks, std::ostream& messages, EventLog events)
     : m_line(line)
-    , m_terminal(terminal)
+    , m_cradle(std::make_unique<Cradle>(terminal))
     , m_options(options)
     , m_acks(acks)
     , m_messages(messages)
     , m_noise(options.noiseProbability, options.seed)
+    , m_receivePacer(static_cast<int>(kReadSize))
 {
+    if (options.modem) {
+        if (!events) {
+            events = [](std::string_view) {};
+        }
+        m_modem = std::make_unique<Modem>(*m_cradle, std::move(events), messages);
+        // The PC closing the port must be seen: the simulator lets go of it. Until somebody
+        // opens it, the port counts as closed.
+        m_line.releaseSlave();
+        m_portOpen = false;
+    }
+}
+
+Simulator::~Simulator() = default;
+
+LineHandler& Simulator::firstStage()
+{
+    if (m_modem) {
+        return *m_modem;
+    }
+    return *m_cradle;
+}
+
+bool Simulator::inCradle() const
+{
+    return m_cradle->inCradle;
 }
 
 void Simulator::setInCradle(bool inCradle)
 {
-    if (inCradle == m_inCradle) {
+    if (inCradle == m_cradle->inCradle) {
         return;
     }
-    m_inCradle = inCradle;
-    m_terminal.reset();
+    m_cradle->inCradle = inCradle;
+    m_cradle->reset();
     // A terminal lifted off the cradle stops talking mid-reply: what it had not sent is lost.
-    m_outgoing.clear();
-    m_sentFront = 0;
+    dropQueued();
 }
 
 void Simulator::run(int commandFd, int stopFd)
@@ -53,22 +118,37 @@ void Simulator::run(int commandFd, int stopFd)
     using Clock = LinePacer::Clock;
     while (!m_quit) {
         auto now = Clock::now();
+        if (m_modem && !m_portOpen) {
+            watchClosedPort();
+        }
         sendQueued(now);
 
+        std::optional<TimePoint> wake = firstStage().wakeAt();
+        const auto wakeBy = [&wake](TimePoint at) {
+            if (!wake || at < *wake) {
+                wake = at;
+            }
+        };
         std::array<pollfd, 3> fds{};
         nfds_t count = 0;
-        const nfds_t lineIndex = count++;
-        fds[lineIndex] = {m_line.master(), POLLIN, 0};
-        int timeoutMs = -1;
-        if (queued() > 0) {
-            now = Clock::now();
-            if (!m_options.lineRate || m_pacer.nextSlot() <= now) {
-                fds[lineIndex].events |= POLLOUT;
+        const nfds_t lineIndex = count;
+        if (m_portOpen) {
+            short events = 0;
+            if (receiveAllowance(now) > 0) {
+                events |= POLLIN;
             } else {
-                const auto wait =
-                    std::chrono::ceil<std::chrono::milliseconds>(m_pacer.nextSlot() - now);
-                timeoutMs = static_cast<int>(wait.count());
+                wakeBy(m_receivePacer.nextSlot());
             }
+            if (queued() > 0) {
+                if (!m_options.lineRate || m_pacer.nextSlot() <= now) {
+                    events |= POLLOUT;
+                } else {
+                    wakeBy(m_pacer.nextSlot());
+                }
+            }
+            fds[count++] = {m_line.master(), events, 0};
+        } else {
+            wakeBy(now + kClosedPortLook);
         }
         nfds_t commandIndex = count;
         if (commandFd >= 0) {
@@ -77,6 +157,11 @@ void Simulator::run(int commandFd, int stopFd)
         nfds_t stopIndex = count;
         if (stopFd >= 0) {
             fds[count++] = {stopFd, POLLIN, 0};
+        }
+        int timeoutMs = -1;
+        if (wake) {
+            const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*wake - Clock::now());
+            timeoutMs = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, wait.count()));
         }
 
         if (poll(fds.data(), count, timeoutMs) < 0) {
@@ -90,11 +175,27 @@ void Simulator::run(int commandFd, int stopFd)
         if (stopFd >= 0 && fds[stopIndex].revents != 0) {
             return;
         }
-        if ((fds[lineIndex].revents & POLLIN) != 0) {
-            readLine(Clock::now());
-        } else if ((fds[lineIndex].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
-            m_messages << "qel-sim: the line failed" << std::endl;
-            return;
+        if (m_portOpen) {
+            const short revents = fds[lineIndex].revents;
+            if ((revents & POLLIN) != 0) {
+                readLine(Clock::now());
+            }
+            if (m_modem && (revents & POLLHUP) != 0) {
+                portClosed();
+            } else if ((revents & POLLIN) == 0 && (revents & (POLLERR | POLLHUP | POLLNVAL)) != 0) {
+                m_messages << "qel-sim: the line failed" << std::endl;
+                return;
+            }
+        }
+        if (const auto due = firstStage().wakeAt(); due && *due <= Clock::now()) {
+            // Bytes that came meanwhile count first: a pause is over only if none did.
+            if (m_portOpen) {
+                readLine(Clock::now());
+            }
+            now = Clock::now();
+            std::string reply;
+            firstStage().onTime(now, reply);
+            queueForSending(reply, now);
         }
         if (commandFd >= 0 && fds[commandIndex].revents != 0) {
             readCommands(commandFd);
@@ -102,29 +203,79 @@ void Simulator::run(int commandFd, int stopFd)
     }
 }
 
-void Simulator::readLine(LinePacer::Clock::time_point now)
+std::size_t Simulator::receiveAllowance(TimePoint now)
 {
-    std::array<char, 4096> buffer{};
-    const ssize_t n = read(m_line.master(), buffer.data(), buffer.size());
-    if (n > 0) {
-        routeReceived(std::string_view(buffer.data(), static_cast<std::size_t>(n)), now);
+    if (!m_options.lineRate) {
+        return kReadSize;
     }
+    // Read every time: the PC may change the speed while the simulator runs.
+    const LineSpeed speed = m_line.lineSpeed();
+    m_receivePacer.setSpeed(speed.baud, speed.bitsPerCharacter);
+    if (m_receiveIdle) {
+        // Bytes arriving on an idle line start coming in now, one character time apart.
+        m_receivePacer.start(now);
+    }
+    return m_receivePacer.allowance(now, kReadSize);
 }
 
-void Simulator::routeReceived(std::string_view bytes, LinePacer::Clock::time_point now)
+void Simulator::readLine(TimePoint now, bool all)
 {
-    // Off the cradle nothing listens and nothing answers: that is how the PC sees no terminal.
-    if (!m_inCradle) {
+    std::array<char, kReadSize> buffer{};
+    do {
+        const std::size_t allowed = all ? buffer.size() : receiveAllowance(now);
+        if (allowed == 0) {
+            return;
+        }
+        const ssize_t n = read(m_line.master(), buffer.data(), allowed);
+        if (n <= 0) {
+            m_receiveIdle = true;
+            return;
+        }
+        if (m_options.lineRate && !all) {
+            m_receivePacer.sent(static_cast<std::size_t>(n));
+            int waiting = 0;
+            m_receiveIdle = ioctl(m_line.master(), FIONREAD, &waiting) != 0 || waiting <= 0;
+        }
+        std::string reply;
+        firstStage().onBytes(std::string_view(buffer.data(), static_cast<std::size_t>(n)), reply);
+        queueForSending(reply, now);
+    } while (all);
+}
+
+void Simulator::watchClosedPort()
+{
+    pollfd pfd{m_line.master(), POLLIN, 0};
+    if (poll(&pfd, 1, 0) < 0) {
         return;
     }
-    std::string reply;
-    m_terminal.onBytes(bytes, reply);
-    queueForSending(reply, now);
+    const auto now = LinePacer::Clock::now();
+    if ((pfd.revents & POLLHUP) == 0) {
+        m_portOpen = true;
+        m_receiveIdle = true;
+        std::string reply;
+        m_modem->setPortOpen(true, reply);
+        queueForSending(reply, now);
+    } else if ((pfd.revents & POLLIN) != 0) {
+        // Somebody opened the port, wrote and closed it again between two looks: what they
+        // wrote still arrived.
+        readLine(now, true);
+    }
 }
 
-void Simulator::queueForSending(std::string_view bytes, LinePacer::Clock::time_point now)
+void Simulator::portClosed()
 {
-    if (bytes.empty()) {
+    const auto now = LinePacer::Clock::now();
+    readLine(now, true); // what the PC wrote before closing is still on the line
+    m_portOpen = false;
+    dropQueued();
+    std::string reply;
+    m_modem->setPortOpen(false, reply); // a NO CARRIER that nobody hears
+}
+
+void Simulator::queueForSending(std::string_view bytes, TimePoint now)
+{
+    // Nobody holds the port: what would be sent is heard by nobody.
+    if (bytes.empty() || !m_portOpen) {
         return;
     }
     if (queued() == 0) {
@@ -135,7 +286,13 @@ void Simulator::queueForSending(std::string_view bytes, LinePacer::Clock::time_p
     m_noise.apply(bytes, m_outgoing);
 }
 
-void Simulator::sendQueued(LinePacer::Clock::time_point now)
+void Simulator::dropQueued()
+{
+    m_outgoing.clear();
+    m_sentFront = 0;
+}
+
+void Simulator::sendQueued(TimePoint now)
 {
     if (queued() == 0) {
         return;
@@ -159,8 +316,7 @@ void Simulator::sendQueued(LinePacer::Clock::time_point now)
         m_pacer.sent(static_cast<std::size_t>(n));
     }
     if (queued() == 0) {
-        m_outgoing.clear();
-        m_sentFront = 0;
+        dropQueued();
     }
 }
 
@@ -199,10 +355,24 @@ void Simulator::command(std::string_view line)
         m_quit = true;
         return;
     }
+    const auto now = LinePacer::Clock::now();
     if (word == "place" || word == "remove") {
         setInCradle(word == "place");
-    } else if (word == "call" || word == "hangup") {
-        m_messages << "qel-sim: " << word << ": the modem is not available yet" << std::endl;
+    } else if ((word == "call" || word == "hangup") && !m_modem) {
+        m_messages << "qel-sim: " << word
+                   << ": there is no modem on this line (start qel-sim with --modem)" << std::endl;
+    } else if (word == "call") {
+        std::string reply;
+        if (!m_modem->call(now, reply)) {
+            m_messages << "qel-sim: call: the line is busy, a call is "
+                       << (m_modem->connected() ? "up" : "ringing") << " already" << std::endl;
+            return;
+        }
+        queueForSending(reply, now);
+    } else if (word == "hangup") {
+        std::string reply;
+        m_modem->hangUp(reply);
+        queueForSending(reply, now);
     } else {
         m_messages << "qel-sim: unknown command '" << word
                    << "' (commands: place, remove, call, hangup, quit)" << std::endl;

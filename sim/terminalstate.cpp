@@ -447,17 +447,22 @@ TerminalState TerminalState::fromJson(std::string_view json, const std::string& 
 void TerminalState::attachStateDir(const std::filesystem::path& dir)
 {
     std::error_code ec;
-    fs::create_directories(dir / "lists", ec);
-    if (ec) {
-        throw StateDirError("cannot create the state folder " + (dir / "lists").string() + ": " +
-                            systemReason(ec));
+    for (const char* sub : {"lists", "upload"}) {
+        fs::create_directories(dir / sub, ec);
+        if (ec) {
+            throw StateDirError("cannot create the state folder " + (dir / sub).string() + ": " +
+                                systemReason(ec));
+        }
     }
-    // The folder tells about this run only: lists kept by an earlier run go.
+    // The folder tells about this run only: lists and a program kept by an earlier run go.
     for (const auto& entry : fs::directory_iterator(dir / "lists", ec)) {
         const auto ext = entry.path().extension();
         if (ext == ".bin" || ext == ".var") {
             fs::remove(entry.path(), ec);
         }
+    }
+    for (const char* file : {"program.bin", "program.hea"}) {
+        fs::remove(dir / "upload" / file, ec);
     }
     m_events.close();
     m_events.clear();
@@ -470,6 +475,9 @@ void TerminalState::attachStateDir(const std::filesystem::path& dir)
     saveTerminal();
     for (const auto& [position, list] : m_lists) {
         saveList(position);
+    }
+    if (!m_programImage.empty()) {
+        saveProgram();
     }
 }
 
@@ -510,6 +518,23 @@ void TerminalState::saveList(int position) const
     const fs::path base = m_stateDir / "lists" / std::to_string(position);
     writeFileAtomically(base.string() + ".bin", list.data);
     writeFileAtomically(base.string() + ".var", list.userVariable);
+}
+
+void TerminalState::storeProgram(std::string_view header, std::string_view image)
+{
+    m_programHeader = header;
+    m_programImage = image;
+    persistOrWarn([this] { saveProgram(); });
+}
+
+void TerminalState::saveProgram() const
+{
+    if (m_stateDir.empty()) {
+        return;
+    }
+    // The header goes last: a reader that finds the new header finds the new image with it.
+    writeFileAtomically(m_stateDir / "upload" / "program.bin", m_programImage);
+    writeFileAtomically(m_stateDir / "upload" / "program.hea", m_programHeader);
 }
 
 void TerminalState::logEvent(std::string_view line)

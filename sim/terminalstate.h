@@ -51,9 +51,11 @@ public:
 ///   DIR/events.log         one line per request served (written by the protocol server)
 ///   DIR/lists/<n>.bin      list n exactly as received (an empty list is an empty file)
 ///   DIR/lists/<n>.var      the user variable sent with list n
+///   DIR/upload/program.bin the last terminal program received, image exactly as received
+///   DIR/upload/program.hea its 8 header bytes
 /// A state folder never feeds the terminal: a later run starts from its terminal file again and
-/// overwrites DIR/terminal.json (lists and events.log of an earlier run are removed when the
-/// folder is attached), so each run's folder tells about that run only.
+/// overwrites DIR/terminal.json (lists, program and events.log of an earlier run are removed when
+/// the folder is attached), so each run's folder tells about that run only.
 ///
 /// Not thread-safe: the simulator serves one line from one thread.
 class TerminalState
@@ -84,6 +86,9 @@ public:
     [[nodiscard]] const std::string& headerTemplate() const { return m_headerTemplate; }
     [[nodiscard]] const std::vector<Document>& documents() const { return m_documents; }
     [[nodiscard]] const std::map<int, StoredList>& lists() const { return m_lists; }
+    /// The header and image of the last program received; both empty before one came.
+    [[nodiscard]] const std::string& programHeader() const { return m_programHeader; }
+    [[nodiscard]] const std::string& programImage() const { return m_programImage; }
 
     /// Removes every document, persisted.
     void clearAll();
@@ -91,6 +96,9 @@ public:
     void clearList(int position);
     /// Keeps list <position>, replacing one already there; persisted as lists/<position>.bin/.var.
     void storeList(int position, std::string_view data, std::string_view userVariable);
+    /// Keeps a new terminal program, replacing the one before; persisted as upload/program.hea
+    /// and upload/program.bin, each written whole under a temporary name and renamed into place.
+    void storeProgram(std::string_view header, std::string_view image);
     /// Appends one line to events.log and flushes it; does nothing without a state folder.
     void logEvent(std::string_view line);
 
@@ -100,12 +108,15 @@ public:
 private:
     void saveTerminal() const;
     void saveList(int position) const;
+    void saveProgram() const;
 
     std::string m_id;
     std::string m_bodyTemplate;
     std::string m_headerTemplate;
     std::vector<Document> m_documents;
     std::map<int, StoredList> m_lists;
+    std::string m_programHeader;
+    std::string m_programImage;
     std::filesystem::path m_stateDir;
     std::ofstream m_events;
 };

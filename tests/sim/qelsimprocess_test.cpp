@@ -142,16 +142,16 @@ TEST_F(QelSim, UnusableTerminalFilesEndWithStatus2AndThePlace)
     }
 }
 
-TEST_F(QelSim, TakesModemCommandsBeforeThereIsAModem)
+TEST_F(QelSim, TakesModemCommandsWithoutAModem)
 {
     QelSimProcess sim;
-    ASSERT_TRUE(sim.start({"--terminal", file("t.json"), "--modem"}));
+    ASSERT_TRUE(sim.start({"--terminal", file("t.json")}));
     EXPECT_TRUE(sim.command("call"));
     EXPECT_TRUE(sim.command("hangup"));
     sim.send("fly away");
     EXPECT_TRUE(sim.command("place")) << "an unknown command must not stop it";
     sim.send("quit");
     EXPECT_EQ(sim.wait(), 0);
-    EXPECT_THAT(sim.errorOutput(), HasSubstr("modem is not available yet"));
+    EXPECT_THAT(sim.errorOutput(), HasSubstr("call: there is no modem on this line"));
     EXPECT_THAT(sim.errorOutput(), HasSubstr("unknown command 'fly away'"));
 }

@@ -24,9 +24,18 @@ namespace {
 class EchoTerminal : public qelsim::LineHandler
 {
 public:
-    void onBytes(std::string_view in, std::string& out) override { out.append(in); }
+    void onBytes(std::string_view in, std::string& out) override
+    {
+        const auto now = Clock::now().time_since_epoch().count();
+        Clock::rep none = 0;
+        firstHeard.compare_exchange_strong(none, now);
+        lastHeard = now;
+        out.append(in);
+    }
     void reset() override { ++resets; }
     std::atomic<int> resets{0};
+    std::atomic<Clock::rep> firstHeard{0};
+    std::atomic<Clock::rep> lastHeard{0};
 };
 
 // Lets the simulator's acknowledgements travel through a pipe to the test's thread.
@@ -194,12 +203,15 @@ TEST_F(SimulatorLine, LiftingTheTerminalCutsItsReplyShort)
     qelsim::LineOptions options;
     options.lineRate = true;
     start(options);
+    const auto sent = Clock::now();
     send(std::string(960, 'x')); // a second's worth of reply at 9600 baud
     std::this_thread::sleep_for(200ms);
     command("remove");
     const std::string received = receive(960, 500ms);
     EXPECT_GT(received.size(), 50U);
     EXPECT_LT(received.size(), 600U);
+    // The PC's bytes take their second on the line too; those arriving meanwhile reach nobody.
+    std::this_thread::sleep_until(sent + 1200ms);
     command("place");
     EXPECT_EQ(receive(1, 300ms), "") << "the rest of the reply must not come after placing";
 }
@@ -236,6 +248,18 @@ TEST_F(SimulatorLine, PacesRepliesToTheSpeedThePortWasSetTo)
     const double at4800 = roundTrip(std::string(240, 'b'));
     EXPECT_GT(at4800, 0.45);
     EXPECT_LT(at4800, 0.8);
+}
+
+TEST_F(SimulatorLine, TakesInWhatThePortSendsAtTheLineSpeedToo)
+{
+    qelsim::LineOptions options;
+    options.lineRate = true;
+    start(options);
+    roundTrip(std::string(480, 'a'));
+    // 480 characters at 9600 baud: the first arrives at once, the last half a second later.
+    const Clock::duration heard(m_terminal.lastHeard - m_terminal.firstHeard);
+    EXPECT_GT(heard, 450ms);
+    EXPECT_LT(heard, 800ms);
 }
 
 TEST_F(SimulatorLine, WithoutLineRateRepliesComeAtOnce)
