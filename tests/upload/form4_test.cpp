@@ -1,10 +1,3 @@
-#include "acquisition/readingsession.h"
-#include "common/appstate.h"
-#include "config/memorysettingsstore.h"
-#include "fakewindow.h"
-#include "i18n/uilanguage.h"
-#include "recordingdialogs.h"
-#include "tempdir.h"
 #include "upload/form4.h"
 #include "uploadtestsupport.h"
 
@@ -13,7 +6,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -24,24 +16,21 @@ public:
     QList<bool> visibility;
 };
 
-class Form4Test : public TempDirTest
+class Form4Test : public UploadTest
 {
 protected:
     void SetUp() override
     {
-        TempDirTest::SetUp();
-        ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com7")));
-        state.settings.ComPortNumber = 7;
-        state.settings.BaudRate9600 = 9600;
-        state.TerminalOnCradle = true;
+        UploadTest::SetUp();
         writeTestFile(path(QStringLiteral("programs/a.bin")), "image a");
         writeTestFile(path(QStringLiteral("programs/a.hea")), "HEADER_A");
         writeTestFile(path(QStringLiteral("programs/sub/b.bin")), "image b");
         writeTestFile(path(QStringLiteral("programs/sub/b.hea")), "HEADER_B");
     }
 
-    Form4& open()
+    void open()
     {
+        host.visibility.clear();
         dialog = std::make_unique<Form4>(host, UploadContext{library,
                                                              state,
                                                              session,
@@ -51,9 +40,8 @@ protected:
                                                              language,
                                                              path(QStringLiteral("programs")),
                                                              path(QStringLiteral("offline")),
-                                                             {50}});
+                                                             {kWait}});
         dialog->show();
-        return *dialog;
     }
     template <typename T>
     T* control(const char* name)
@@ -63,14 +51,6 @@ protected:
     void select(int row) { control<QListWidget>("List1")->item(row)->setSelected(true); }
     void install() { control<QPushButton>("Command1")->click(); }
 
-    AnsweringLibrary library;
-    AppState state;
-    MemorySettingsStore store;
-    FakeWindowControls window;
-    CountingEventPump pump;
-    RecordingDialogs dialogs;
-    UiLanguage language;
-    ReadingSession session{library, state, window, pump, dialogs, language};
     RecordingHost host;
     std::unique_ptr<Form4> dialog;
 };
@@ -93,19 +73,15 @@ TEST_F(Form4Test, OpeningListsTheProgramsInTheStoredLanguageAndHidesTheMainWindo
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
+        store = MemorySettingsStore();
         if (c.stored != nullptr) {
             ASSERT_TRUE(store.write(QStringLiteral("Language"), QString::fromLatin1(c.stored)));
-        } else {
-            store = MemorySettingsStore();
         }
-        host.visibility.clear();
         open();
-        EXPECT_EQ(dialog->objectName(), QStringLiteral("Form4"));
         EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(c.title));
         EXPECT_EQ(control<QPushButton>("Command1")->text(), QString::fromUtf8(c.install));
         EXPECT_EQ(control<QLabel>("Label2")->text(), QString::fromUtf8(c.port));
         EXPECT_EQ(control<QCheckBox>("Check1")->text(), QStringLiteral("Version <7.8"));
-        EXPECT_FALSE(control<QCheckBox>("Check1")->isChecked());
         QListWidget* list = control<QListWidget>("List1");
         ASSERT_EQ(list->count(), 2);
         EXPECT_EQ(list->item(0)->text(), path(QStringLiteral("programs/a.bin")));
@@ -122,13 +98,12 @@ TEST_F(Form4Test, ThePortBoxFollowsTheCheckBoxAndShowsTheStoredPort)
     open();
     auto* box = control<QComboBox>("ComPortText");
     auto* label = control<QLabel>("Label2");
-    auto* check = control<QCheckBox>("Check1");
     EXPECT_EQ(box->currentText(), QStringLiteral("Com12"));
-    EXPECT_TRUE(box->isHidden() && label->isHidden());
-    check->click();
-    EXPECT_TRUE(box->isVisible() && label->isVisible());
-    check->click();
-    EXPECT_TRUE(box->isHidden() && label->isHidden());
+    for (const bool shown : {false, true, false}) {
+        EXPECT_EQ(box->isVisible(), shown);
+        EXPECT_EQ(label->isVisible(), shown);
+        control<QCheckBox>("Check1")->click();
+    }
 }
 
 TEST_F(Form4Test, InstallWithoutAChoiceKeepsTheDialogOpen)
@@ -162,14 +137,14 @@ TEST_F(Form4Test, AnUploadInProgressCannotBeClosedOrStartedTwice)
     QStringList seen;
     pump.onEvents = [&] {
         if (library.calls.contains(QStringLiteral("IO_Open 7 38400")) && seen.isEmpty()) {
-            seen.append(dialog->findChild<QLabel*>(QStringLiteral("StatusBar1Panel1"))->text());
+            seen.append(control<QLabel>("StatusBar1Panel1")->text());
             dialog->close();
             dialog->Command1_Click();
             seen.append(dialog->isVisible() ? QStringLiteral("open") : QStringLiteral("closed"));
         }
     };
     install();
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("Sending...(1)"), QStringLiteral("open")}));
+    EXPECT_EQ(seen, list("Sending...(1)|open"));
     EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), 1);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(host.visibility, (QList<bool>{false, true}));

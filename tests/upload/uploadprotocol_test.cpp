@@ -1,20 +1,9 @@
-#include "acquisition/readingsession.h"
-#include "common/appstate.h"
-#include "config/memorysettingsstore.h"
-#include "fakewindow.h"
-#include "i18n/uilanguage.h"
-#include "recordingdialogs.h"
-#include "tempdir.h"
 #include "upload/uploadprotocol.h"
 #include "uploadtestsupport.h"
-
-#include <QDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 using Outcome = UploadProtocol::Outcome;
-constexpr std::int32_t kWait = 50;
 
 QByteArray bytes(std::initializer_list<int> values)
 {
@@ -25,46 +14,11 @@ QByteArray bytes(std::initializer_list<int> values)
     return out;
 }
 
-class UploadProtocolTest : public TempDirTest
+class UploadProtocolTest : public UploadTest
 {
 protected:
-    void SetUp() override
-    {
-        TempDirTest::SetUp();
-        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
-        ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com7")));
-        state.settings.ComPortNumber = 7;
-        state.settings.BaudRate9600 = 9600;
-        state.TerminalOnCradle = true;
-        session.receivingdata_ini();
-        ASSERT_TRUE(state.PortOpen);
-        library.calls.clear();
-        writeTestFile(path(QStringLiteral("prog.hea")), "HDR");
-        writeTestFile(path(QStringLiteral("prog.bin")), "abc");
-    }
-
     [[nodiscard]] QString base() const { return path(QStringLiteral("prog")); }
-    [[nodiscard]] int count(const QString& call) const
-    {
-        return static_cast<int>(library.calls.count(call));
-    }
-    /// The reading session is open again: its last word was an open on the reading port.
-    [[nodiscard]] bool readingResumed() const
-    {
-        const QStringList opens = library.calls.filter(QStringLiteral("Com "));
-        return state.PortOpen && !opens.isEmpty() &&
-               opens.last() == QStringLiteral("I_OpenCom 7 9600");
-    }
 
-    AnsweringLibrary library;
-    AppState state;
-    MemorySettingsStore store;
-    FakeWindowControls window;
-    CountingEventPump pump;
-    RecordingDialogs dialogs;
-    UiLanguage language;
-    RecordingProgress progress;
-    ReadingSession session{library, state, window, pump, dialogs, language};
     UploadProtocol protocol{library, state,    session,  store,  pump,
                             dialogs, language, progress, {kWait}};
 };
@@ -82,10 +36,8 @@ TEST_F(UploadProtocolTest, ChecksumsFollowTheTerminalsRule)
         {"three letters", "abc", bytes({0x29, 0x01, 0xB2, 0x02})},
         {"empty block", {}, bytes({0, 0, 0, 0})},
         {"255 adds nothing but rotates", bytes({0x00, 0xFF}), bytes({0x01, 0x00, 0x02, 0x00})},
-        {"rotation reaches 0x8000", bytes({0x00}) + QByteArray(15, '\xFF'),
-         bytes({0x01, 0x00, 0x00, 0x80})},
-        {"0x8000 rotates to 0x0001", bytes({0x00}) + QByteArray(16, '\xFF'),
-         bytes({0x01, 0x00, 0x01, 0x00})},
+        {"rotation reaches 0x8000", bytes({0}) + QByteArray(15, '\xFF'), bytes({1, 0, 0, 0x80})},
+        {"0x8000 rotates to 0x0001", bytes({0}) + QByteArray(16, '\xFF'), bytes({1, 0, 1, 0})},
         {"sums wrap at 16 bits", QByteArray(300, '\xFE'), bytes({0xD4, 0x2A, 0x10, 0x5F})},
     };
     for (const auto& c : cases) {
@@ -106,42 +58,30 @@ TEST_F(UploadProtocolTest, OneAttemptPutsFiveWritesOnTheWire)
     {
         const char* name;
         QByteArray headerFile;
-        QByteArray header;
-        QByteArray headerChecksums;
+        QByteArray sentHeader; ///< with its checksums
     } cases[] = {
-        {"short header padded with spaces", "HDR", "HDR     ", bytes({0xDA, 0x01, 0x1F, 0x98})},
-        {"empty header file", {}, "        ", bytes({0x5C, 0x01, 0xDF, 0x74})},
-        {"only the first 8 bytes", "HEADER1234", "HEADER12", bytes({0x68, 0x02, 0xA3, 0x9A})},
+        {"short header padded with spaces", "HDR", "HDR     " + bytes({0xDA, 0x01, 0x1F, 0x98})},
+        {"empty header file", {}, "        " + bytes({0x5C, 0x01, 0xDF, 0x74})},
+        {"only the first 8 bytes", "HEADER1234", "HEADER12" + bytes({0x68, 0x02, 0xA3, 0x9A})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         writeTestFile(path(QStringLiteral("prog.hea")), c.headerFile);
         library.written.clear();
+        library.writeSizes.clear();
         library.calls.clear();
-        progress.texts.clear();
-        library.incoming.clear();
         library.replies = {"OK\r\n"};
         ASSERT_EQ(protocol.Send_program(base()), Outcome::Sent);
-        EXPECT_EQ(library.written.toHex(' '), (QByteArray("S") + c.header + c.headerChecksums +
-                                               "abc" + bytes({0x29, 0x01, 0xB2, 0x02}))
-                                                  .toHex(' '));
-        EXPECT_EQ(library.calls.filter(QStringLiteral("IO_Write")),
-                  (QStringList{QStringLiteral("IO_Write 7 1"), QStringLiteral("IO_Write 7 8"),
-                               QStringLiteral("IO_Write 7 4"), QStringLiteral("IO_Write 7 3"),
-                               QStringLiteral("IO_Write 7 4")}));
+        EXPECT_EQ(library.written.toHex(' '),
+                  ("S" + c.sentHeader + "abc" + bytes({0x29, 0x01, 0xB2, 0x02})).toHex(' '));
+        EXPECT_EQ(library.writeSizes, QStringLiteral("1 8 4 3 4 "));
+        library.incoming.clear();
     }
-    // The whole exchange of the last one, from stopping the terminal's program to reading again.
-    EXPECT_EQ(
-        library.calls,
-        (QStringList{QStringLiteral("I_KillProgram"), QStringLiteral("I_CloseCom 7"),
-                     QStringLiteral("VORLAK_Sleep 1000"), QStringLiteral("IO_Open 7 38400"),
-                     QStringLiteral("IO_Read 7 1 1"), QStringLiteral("IO_Write 7 1"),
-                     QStringLiteral("IO_Write 7 8"), QStringLiteral("IO_Write 7 4"),
-                     QStringLiteral("IO_Write 7 3"), QStringLiteral("IO_Write 7 4"),
-                     QStringLiteral("IO_Read 7 1 50"), QStringLiteral("IO_Read 7 1 50"),
-                     QStringLiteral("IO_Read 7 1 50"), QStringLiteral("IO_Close 7"),
-                     QStringLiteral("I_OpenCom 7 9600"), QStringLiteral("VORLAK_Sleep 1000")}));
-    EXPECT_EQ(progress.texts, (QStringList{QStringLiteral("Sending...(1)"), QString()}));
+    // The whole exchange, from stopping the terminal's program to reading again.
+    EXPECT_EQ(library.calls, list("I_KillProgram|I_CloseCom 7|VORLAK_Sleep 1000|IO_Open 7 38400|"
+                                  "IO_Read 7 1 1|IO_Write 7 1|IO_Write 7 8|IO_Write 7 4|"
+                                  "IO_Write 7 3|IO_Write 7 4|IO_Read 7 1 50|IO_Read 7 1 50|"
+                                  "IO_Read 7 1 50|IO_Close 7|I_OpenCom 7 9600|VORLAK_Sleep 1000"));
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_EQ(dialogs.busyDepth, 0);
     EXPECT_GT(dialogs.busyMaxDepth, 0);
@@ -149,60 +89,69 @@ TEST_F(UploadProtocolTest, OneAttemptPutsFiveWritesOnTheWire)
 
 TEST_F(UploadProtocolTest, TheReplyWait)
 {
+    const QByteArray chatter(5000, 'x');
     const struct
     {
         const char* name;
-        QByteArray reply; ///< given to every attempt
+        QByteArray stale; ///< waiting on the line before the first attempt
+        std::deque<QByteArray> replies;
         Outcome outcome;
-        std::int64_t waitedMs;
         int attempts;
+        std::int64_t waitedMs;
     } cases[] = {
-        {"OK and a byte end the wait at once", "OK\r\n", Outcome::Sent, 0, 1},
-        {"OK alone ends after one wait limit", "OK", Outcome::Sent, kWait, 1},
-        {"OK after other bytes", "\r\nOK\r\n", Outcome::Sent, 0, 1},
-        {"a silent terminal", {}, Outcome::NoAnswer, 3 * kWait, 3},
-        {"a refusal", "ERR\r\n", Outcome::NoAnswer, 3 * kWait, 3},
-        {"lower case is no confirmation", "ok\r\n", Outcome::NoAnswer, 3 * kWait, 3},
-        {"bytes that never hold OK stop at a bound", QByteArray(5000, 'x'), Outcome::NoAnswer, 0,
-         3},
+        {"OK and a byte end the wait at once", {}, {"OK\r\n"}, Outcome::Sent, 1, 0},
+        {"OK alone ends after one wait limit", {}, {"OK"}, Outcome::Sent, 1, kWait},
+        {"OK after other bytes", {}, {"\r\nOK\r\n"}, Outcome::Sent, 1, 0},
+        {"a refusal, then OK", {}, {"ERR\r\n", "OK\r\n"}, Outcome::Sent, 2, kWait},
+        {"a silent terminal", {}, {}, Outcome::NoAnswer, 3, 3 * kWait},
+        {"refused three times",
+         {},
+         {"ERR\r\n", "ERR\r\n", "ERR\r\n"},
+         Outcome::NoAnswer,
+         3,
+         3 * kWait},
+        {"lower case is no confirmation",
+         {},
+         {"ok\r\n", "ok\r\n", "ok\r\n"},
+         Outcome::NoAnswer,
+         3,
+         3 * kWait},
+        {"bytes that never hold OK stop at a bound",
+         {},
+         {chatter, chatter, chatter},
+         Outcome::NoAnswer,
+         3,
+         0},
+        {"input from before the attempt is no confirmation",
+         "OK\r\n",
+         {},
+         Outcome::NoAnswer,
+         3,
+         3 * kWait},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         library.calls.clear();
-        library.incoming.clear();
+        library.incoming = c.stale;
         library.waitedMs = 0;
-        library.replies = {c.reply, c.reply, c.reply};
+        library.replies = c.replies;
         dialogs.shown.clear();
+        progress.texts.clear();
         EXPECT_EQ(protocol.Send_program(base()), c.outcome);
         EXPECT_EQ(library.waitedMs, c.waitedMs);
-        EXPECT_EQ(count(QStringLiteral("IO_Open 7 38400")), c.attempts);
-        EXPECT_LE(count(QStringLiteral("IO_Read 7 1 50")),
+        EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), c.attempts);
+        EXPECT_LE(library.calls.count(QStringLiteral("IO_Read 7 1 50")),
                   3 * (UploadProtocol::kMaxReplyBytes + 1));
+        QStringList shown;
+        for (int attempt = 1; attempt <= c.attempts; ++attempt) {
+            shown.append(QStringLiteral("Sending...(%1)").arg(attempt));
+        }
+        EXPECT_EQ(progress.texts, shown << QString());
         EXPECT_EQ(dialogs.messages(), c.outcome == Outcome::Sent
                                           ? QStringList()
                                           : QStringList{QStringLiteral("Communication Error")});
         EXPECT_TRUE(readingResumed());
     }
-}
-
-TEST_F(UploadProtocolTest, InputWaitingBeforeTheAttemptIsNoConfirmation)
-{
-    library.incoming = "OK\r\n";
-    EXPECT_EQ(protocol.Send_program(base()), Outcome::NoAnswer);
-    EXPECT_EQ(count(QStringLiteral("IO_Read 7 1 1")), 5 + 2);
-}
-
-TEST_F(UploadProtocolTest, ARefusedAttemptIsSentAgainInFull)
-{
-    library.replies = {"ERR\r\n", "OK\r\n"};
-    EXPECT_EQ(protocol.Send_program(base()), Outcome::Sent);
-    const QByteArray attempt = library.written.left(library.written.size() / 2);
-    EXPECT_EQ(library.written, attempt + attempt);
-    EXPECT_EQ(count(QStringLiteral("IO_Close 7")), 2);
-    EXPECT_EQ(progress.texts, (QStringList{QStringLiteral("Sending...(1)"),
-                                           QStringLiteral("Sending...(2)"), QString()}));
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-    EXPECT_TRUE(readingResumed());
 }
 
 TEST_F(UploadProtocolTest, ABadProgramFileStopsBeforeTheTerminalIsTouched)
@@ -211,25 +160,25 @@ TEST_F(UploadProtocolTest, ABadProgramFileStopsBeforeTheTerminalIsTouched)
     {
         const char* name;
         const char* file;
-        bool remove; ///< otherwise the file is made empty or a folder
-        bool makeFolder;
+        QByteArray content; ///< "-" removes the file, "/" puts a folder in its place
     } cases[] = {
-        {"header missing", "prog.hea", true, false},
-        {"image missing", "prog.bin", true, false},
-        {"image empty", "prog.bin", false, false},
-        {"image is a folder", "prog.bin", true, true},
+        {"header missing", "prog.hea", "-"},
+        {"image missing", "prog.bin", "-"},
+        {"image empty", "prog.bin", {}},
+        {"image is a folder", "prog.bin", "/"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const QString file = path(QString::fromLatin1(c.file));
+        QDir(file).removeRecursively();
         writeTestFile(path(QStringLiteral("prog.hea")), "HDR");
         writeTestFile(path(QStringLiteral("prog.bin")), "abc");
-        const QString file = path(QString::fromLatin1(c.file));
-        if (c.remove) {
+        if (c.content == "-" || c.content == "/") {
             ASSERT_TRUE(QFile::remove(file));
         } else {
-            writeTestFile(file, {});
+            writeTestFile(file, c.content);
         }
-        if (c.makeFolder) {
+        if (c.content == "/") {
             ASSERT_TRUE(QDir().mkdir(file));
         }
         dialogs.shown.clear();
@@ -239,11 +188,7 @@ TEST_F(UploadProtocolTest, ABadProgramFileStopsBeforeTheTerminalIsTouched)
                                                           file + QLatin1Char('\n')))
             << dialogs.messages().front().toStdString();
         // Nothing sent, the terminal's program not stopped, reading never interrupted.
-        EXPECT_TRUE(library.calls.isEmpty()) << library.calls.join(QLatin1Char(',')).toStdString();
-        EXPECT_TRUE(state.PortOpen);
-        if (c.makeFolder) {
-            ASSERT_TRUE(QDir().rmdir(file));
-        }
+        EXPECT_EQ(library.calls, QStringList());
     }
 }
 
@@ -256,8 +201,8 @@ TEST_F(UploadProtocolTest, AnOpenResultOfZeroOrLessIsAPortFailure)
         dialogs.shown.clear();
         EXPECT_EQ(protocol.Send_program(base()), Outcome::PortError);
         EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Error opening serial port7")});
-        EXPECT_EQ(count(QStringLiteral("IO_Open 7 38400")), 1);
-        EXPECT_TRUE(library.calls.filter(QStringLiteral("IO_Write")).isEmpty());
+        EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), 1);
+        EXPECT_EQ(library.writeSizes, QString());
         EXPECT_TRUE(readingResumed());
     }
 }
@@ -269,6 +214,5 @@ TEST_F(UploadProtocolTest, TerminalProblemsBeforeSendingAreToldAndTheUploadGoesO
     library.replies = {"OK\r\n"};
     EXPECT_EQ(protocol.Send_program(base()), Outcome::Sent);
     EXPECT_EQ(dialogs.messages(),
-              (QStringList{QStringLiteral("Please place the terminal on the craddle"),
-                           QStringLiteral("Communication Error")}));
+              list("Please place the terminal on the craddle|Communication Error"));
 }

@@ -1,12 +1,18 @@
 #pragma once
 
+#include "acquisition/readingsession.h"
+#include "common/appstate.h"
+#include "config/memorysettingsstore.h"
 #include "fakecommlibrary.h"
+#include "fakewindow.h"
+#include "i18n/uilanguage.h"
+#include "recordingdialogs.h"
+#include "tempdir.h"
 #include "upload/uploadhost.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -18,7 +24,8 @@ public:
     void IO_Write(std::int32_t port, const QByteArray& bytes) override
     {
         FakeCommLibrary::IO_Write(port, bytes);
-        if (++m_writes % kWritesPerAttempt == 0) {
+        writeSizes += QString::number(bytes.size()) + QLatin1Char(' ');
+        if (++m_writes % 5 == 0) {
             m_awaitingReply = true;
             if (!replies.empty()) {
                 incoming += replies.front();
@@ -40,11 +47,10 @@ public:
         return bytes;
     }
 
-    static constexpr int kWritesPerAttempt = 5;
-    /// What the terminal answers to each attempt, in order; none once they run out.
+    /// What the terminal answers to each attempt, in order; nothing once they run out.
     std::deque<QByteArray> replies;
-    /// Time spent waiting in vain for the reply to an attempt.
     std::int64_t waitedMs = 0;
+    QString writeSizes; ///< e.g. "1 8 4 3 4 "
 
 private:
     int m_writes = 0;
@@ -58,6 +64,12 @@ public:
     void setUploadStatus(const QString& text) override { texts.append(text); }
     QStringList texts;
 };
+
+/// "a|b|c" as a list.
+inline QStringList list(const char* items)
+{
+    return QString::fromLatin1(items).split(QLatin1Char('|'));
+}
 
 inline void writeTestFile(const QString& path, const QByteArray& content)
 {
@@ -73,3 +85,42 @@ inline QByteArray readTestFile(const QString& path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
+
+/// The program's side of an upload on port 7, English, with the reading session open and a
+/// program "prog" (header "HDR", image "abc") in the temporary folder.
+class UploadTest : public TempDirTest
+{
+protected:
+    static constexpr std::int32_t kWait = 50;
+
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+        ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com7")));
+        state.settings.ComPortNumber = 7;
+        state.settings.BaudRate9600 = 9600;
+        state.TerminalOnCradle = true;
+        session.receivingdata_ini();
+        library.calls.clear();
+        writeTestFile(path(QStringLiteral("prog.hea")), "HDR");
+        writeTestFile(path(QStringLiteral("prog.bin")), "abc");
+    }
+
+    /// The reading session is open again: its last word was an open on the reading port.
+    [[nodiscard]] bool readingResumed() const
+    {
+        const QStringList opens = library.calls.filter(QStringLiteral("Com "));
+        return !opens.isEmpty() && opens.last() == QStringLiteral("I_OpenCom 7 9600");
+    }
+
+    AnsweringLibrary library;
+    AppState state;
+    MemorySettingsStore store;
+    FakeWindowControls window;
+    CountingEventPump pump;
+    RecordingDialogs dialogs;
+    UiLanguage language;
+    RecordingProgress progress;
+    ReadingSession session{library, state, window, pump, dialogs, language};
+};
