@@ -10,7 +10,7 @@ endif()
 function(kolbrin_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
                            -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Wunused
-                           -Woverloaded-virtual -Wnull-dereference -Werror)
+                           -Woverloaded-virtual -Werror)
     # GCC 12 reports false positives for std::optional of Qt types at -O2.
     if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
         target_compile_options(${target} PRIVATE -Wno-maybe-uninitialized)
