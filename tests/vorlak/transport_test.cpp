@@ -93,12 +93,14 @@ TEST_F(SerialPortOpen, PermissionDeniedNamesTheDeviceAndTheDialoutGroup)
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(SerialPort, AFarEndThatHangsUpIsReportedAtOnce)
+TEST(SerialPort, DtrWithoutModemLinesIsDoneAndAHangUpIsReportedAtOnce)
 {
     TestPty pty;
     OpenError error;
     auto port = SerialPort::open(pty.slavePath(), 9600, error);
     ASSERT_TRUE(port) << error.message;
+    EXPECT_TRUE(port->setDtr(true));
+    EXPECT_TRUE(port->setDtr(false));
     pty.closeMaster();
     std::array<char, 4> buffer{};
     const auto start = Clock::now();
