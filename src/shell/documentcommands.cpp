@@ -65,6 +65,11 @@ void DocumentCommands::Load_Click()
         fail(QStringLiteral("it is a folder"));
         return;
     }
+    // A pipe or a device could keep the window waiting for data that never comes.
+    if (info.exists() && !info.isFile()) {
+        fail(QStringLiteral("it is not an ordinary file"));
+        return;
+    }
     if (info.size() > kMaxLoadBytes) {
         fail(QStringLiteral("it holds %1 MB, more than the %2 MB the view takes")
                  .arg(megabytes(info.size()), megabytes(kMaxLoadBytes)));

@@ -13,6 +13,9 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -22,11 +25,11 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        settings.MyFileName = path(QStringLiteral("Demo.txt"));
+        settings.MyFileName = path(u"Demo.txt"_s);
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(path(QStringLiteral("printed.pdf")));
-        view.setText(QStringLiteral("before"));
-        window.panel1 = QStringLiteral("earlier");
+        printer.setOutputFileName(path(u"printed.pdf"_s));
+        view.setText(u"before"_s);
+        window.panel1 = u"earlier"_s;
     }
 
     void write(const QString& name, const QByteArray& content)
@@ -45,8 +48,8 @@ protected:
     /// Pages of the PDF the printer wrote (page objects, not the page tree).
     int printedPages() const
     {
-        static const QRegularExpression page(QStringLiteral("/Type\\s*/Page[^s]"));
-        return int(QString::fromLatin1(read(QStringLiteral("printed.pdf"))).count(page));
+        static const QRegularExpression page(u"/Type\\s*/Page[^s]"_s);
+        return int(QString::fromLatin1(read(u"printed.pdf"_s)).count(page));
     }
 
     QTextEdit edit;
@@ -71,13 +74,13 @@ TEST_F(DocumentCommandsTest, LoadShowsTheFileAndItsPath)
         QString shown;
     };
     const Case cases[] = {
-        {"utf8.txt", "caf\xc3\xa9 \xe2\x82\xac", QStringLiteral("caf\u00e9 \u20ac")},
-        {"utf8-mark.txt", "\xEF\xBB\xBFmarked", QStringLiteral("marked")},
-        {"cp1252.txt", "caf\xe9 \x80", QStringLiteral("caf\u00e9 \u20ac")},
-        {"breaks.txt", "a\r\nb\rc\n\rd", QStringLiteral("a\nb\nc\nd")},
-        {"no-extension", "plain", QStringLiteral("plain")},
+        {"cp1252.txt", "caf\xe9 \x80", u"caf\u00e9 \u20ac"_s},
+        {"breaks",
+         "\xEF\xBB\xBF"
+         "a\r\nb\rc\n\rd",
+         u"a\nb\nc\nd"_s},
     };
-    dialogState.fileName = QStringLiteral("chosen-last.csv");
+    dialogState.fileName = u"chosen-last.csv"_s;
     QString offered = dialogState.fileName;
     for (const Case& c : cases) {
         const QString name = QString::fromLatin1(c.name);
@@ -87,8 +90,7 @@ TEST_F(DocumentCommandsTest, LoadShowsTheFileAndItsPath)
         EXPECT_EQ(edit.toPlainText(), c.shown) << c.name;
         EXPECT_EQ(window.panel1, path(name)) << c.name;
         ASSERT_FALSE(dialogs.fileRequests.isEmpty());
-        EXPECT_EQ(dialogs.fileRequests.last().filter,
-                  QStringLiteral("Text files (*.txt);; All Files (*.*)"));
+        EXPECT_EQ(dialogs.fileRequests.last().filter, u"Text files (*.txt);; All Files (*.*)"_s);
         EXPECT_EQ(dialogs.fileRequests.last().initialPath, offered) << c.name;
         offered = path(name);
     }
@@ -99,45 +101,47 @@ TEST_F(DocumentCommandsTest, LoadShowsTheFileAndItsPath)
 TEST_F(DocumentCommandsTest, LoadShowsARichTextFileWithItsFormatting)
 {
     // What makes a file rich text is its content, not its name.
-    write(QStringLiteral("letter.txt"), "{\\rtf1\\ansi Dear {\\b reader}\\par bye}");
-    dialogs.fileAnswers.push_back(path(QStringLiteral("letter.txt")));
+    write(u"letter.txt"_s, "{\\rtf1\\ansi Dear {\\b reader}\\par bye}");
+    dialogs.fileAnswers.push_back(path(u"letter.txt"_s));
 
     commands.Load_Click();
 
-    EXPECT_EQ(edit.toPlainText(), QStringLiteral("Dear reader\nbye"));
-    const QTextCursor reader = edit.document()->find(QStringLiteral("reader"));
+    EXPECT_EQ(edit.toPlainText(), u"Dear reader\nbye"_s);
+    const QTextCursor reader = edit.document()->find(u"reader"_s);
     ASSERT_FALSE(reader.isNull());
     EXPECT_GE(reader.charFormat().fontWeight(), QFont::Bold);
-    EXPECT_EQ(window.panel1, path(QStringLiteral("letter.txt")));
+    EXPECT_EQ(window.panel1, path(u"letter.txt"_s));
 }
 
 TEST_F(DocumentCommandsTest, CancelledLoadChangesNothing)
 {
     commands.Load_Click();
 
-    EXPECT_EQ(edit.toPlainText(), QStringLiteral("before"));
-    EXPECT_EQ(window.panel1, QStringLiteral("earlier"));
+    EXPECT_EQ(edit.toPlainText(), u"before"_s);
+    EXPECT_EQ(window.panel1, u"earlier"_s);
     EXPECT_TRUE(dialogs.messages().isEmpty());
 }
 
 TEST_F(DocumentCommandsTest, FailedLoadSaysWhyAndLeavesViewAndStatusBar)
 {
-    ASSERT_TRUE(QDir(path()).mkdir(QStringLiteral("folder")));
+    ASSERT_TRUE(QDir(path()).mkdir(u"folder"_s));
     struct Case
     {
         const char* name;
         const char* reason;
     };
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"pipe"_s)).constData(), 0600), 0);
     const Case cases[] = {
         {"missing.txt", "No such file"},
         {"folder", "folder"},
+        {"pipe", "not an ordinary file"},
     };
     for (const Case& c : cases) {
         dialogs.shown.clear();
         dialogs.fileAnswers.push_back(path(QString::fromLatin1(c.name)));
         commands.Load_Click();
-        EXPECT_EQ(edit.toPlainText(), QStringLiteral("before")) << c.name;
-        EXPECT_EQ(window.panel1, QStringLiteral("earlier")) << c.name;
+        EXPECT_EQ(edit.toPlainText(), u"before"_s) << c.name;
+        EXPECT_EQ(window.panel1, u"earlier"_s) << c.name;
         ASSERT_EQ(dialogs.messages().size(), 1) << c.name;
         const QString message = dialogs.messages().first();
         EXPECT_TRUE(message.contains(path(QString::fromLatin1(c.name)))) << message.toStdString();
@@ -147,8 +151,8 @@ TEST_F(DocumentCommandsTest, FailedLoadSaysWhyAndLeavesViewAndStatusBar)
 
 TEST_F(DocumentCommandsTest, SaveAsOffersTheOutputFileEvenAfterALoad)
 {
-    write(QStringLiteral("other.txt"), "other");
-    dialogs.fileAnswers.push_back(path(QStringLiteral("other.txt")));
+    write(u"other.txt"_s, "other");
+    dialogs.fileAnswers.push_back(path(u"other.txt"_s));
     commands.Load_Click();
 
     commands.SaveAs_Click();
@@ -156,29 +160,28 @@ TEST_F(DocumentCommandsTest, SaveAsOffersTheOutputFileEvenAfterALoad)
     ASSERT_EQ(dialogs.fileRequests.size(), 2);
     EXPECT_EQ(dialogs.fileRequests[1].initialPath, settings.MyFileName);
     EXPECT_EQ(dialogs.fileRequests[1].filter, DocumentCommands::fileFilter());
-    EXPECT_EQ(read(QStringLiteral("Demo.txt")), "<missing>") << "a cancelled save writes nothing";
+    EXPECT_EQ(read(u"Demo.txt"_s), "<missing>") << "a cancelled save writes nothing";
 }
 
 TEST_F(DocumentCommandsTest, SaveAsWritesThePlainTextOverAnExistingFile)
 {
-    write(QStringLiteral("letter.rtf"), "{\\rtf1 Dear {\\b reader}\\par bye}");
-    dialogs.fileAnswers.push_back(path(QStringLiteral("letter.rtf")));
+    write(u"letter.rtf"_s, "{\\rtf1 Dear {\\b reader}\\par bye}");
+    dialogs.fileAnswers.push_back(path(u"letter.rtf"_s));
     commands.Load_Click();
-    write(QStringLiteral("saved.txt"), "old content that is longer than the new one");
-    dialogs.fileAnswers.push_back(path(QStringLiteral("saved.txt")));
+    write(u"saved.txt"_s, "old content that is longer than the new one");
+    dialogs.fileAnswers.push_back(path(u"saved.txt"_s));
 
     commands.SaveAs_Click();
 
-    EXPECT_EQ(read(QStringLiteral("saved.txt")), "Dear reader\nbye");
+    EXPECT_EQ(read(u"saved.txt"_s), "Dear reader\nbye");
     EXPECT_TRUE(dialogs.messages().isEmpty());
-    EXPECT_EQ(window.panel1, path(QStringLiteral("letter.rtf"))) << "Save as leaves the status bar";
+    EXPECT_EQ(window.panel1, path(u"letter.rtf"_s)) << "Save as leaves the status bar";
 }
 
 TEST_F(DocumentCommandsTest, FailedSaveAsSaysWhereAndWhy)
 {
-    ASSERT_TRUE(QDir(path()).mkdir(QStringLiteral("folder")));
-    const QString targets[] = {path(QStringLiteral("no-such-folder/out.txt")),
-                               path(QStringLiteral("folder"))};
+    ASSERT_TRUE(QDir(path()).mkdir(u"folder"_s));
+    const QString targets[] = {path(u"no-such-folder/out.txt"_s), path(u"folder"_s)};
     for (const QString& target : targets) {
         dialogs.shown.clear();
         dialogs.fileAnswers.push_back(target);
@@ -187,14 +190,14 @@ TEST_F(DocumentCommandsTest, FailedSaveAsSaysWhereAndWhy)
         EXPECT_TRUE(dialogs.messages().first().contains(target))
             << dialogs.messages().first().toStdString();
     }
-    EXPECT_TRUE(QFileInfo(path(QStringLiteral("folder"))).isDir());
+    EXPECT_TRUE(QFileInfo(path(u"folder"_s)).isDir());
 }
 
 TEST_F(DocumentCommandsTest, PrintsTheSelectionOrElseTheWholeView)
 {
     QStringList lines;
     for (int n = 1; n <= 400; ++n) {
-        lines.append(QStringLiteral("line %1").arg(n));
+        lines.append(u"line %1"_s.arg(n));
     }
     view.setText(lines.join(QLatin1Char('\n')));
 
@@ -204,7 +207,7 @@ TEST_F(DocumentCommandsTest, PrintsTheSelectionOrElseTheWholeView)
     QTextCursor cursor(edit.document());
     cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 2);
     edit.setTextCursor(cursor);
-    ASSERT_EQ(view.selectedText(), QStringLiteral("line 1\nline 2\n"));
+    ASSERT_EQ(view.selectedText(), u"line 1\nline 2\n"_s);
     commands.Print__Click();
 
     EXPECT_GE(wholeView, 3);
@@ -218,19 +221,19 @@ TEST_F(DocumentCommandsTest, PrintingThatCannotHappenSaysWhy)
     QtTextPrinter noPrinter({}, [] { return QString(); });
     QPrinter badFile;
     badFile.setOutputFormat(QPrinter::PdfFormat);
-    badFile.setOutputFileName(path(QStringLiteral("no-such-folder/out.pdf")));
+    badFile.setOutputFileName(path(u"no-such-folder/out.pdf"_s));
     QtTextPrinter toBadFile(badFile);
 
     const std::pair<QtTextPrinter*, QString> cases[] = {
-        {&noPrinter, QStringLiteral("no default printer")},
-        {&toBadFile, path(QStringLiteral("no-such-folder/out.pdf"))},
+        {&noPrinter, u"no default printer"_s},
+        {&toBadFile, path(u"no-such-folder/out.pdf"_s)},
     };
     for (const auto& [printerUsed, says] : cases) {
         dialogs.shown.clear();
         DocumentCommands printing(view, window, dialogs, *printerUsed, settings, dialogState);
         printing.Print__Click();
         ASSERT_EQ(dialogs.messages().size(), 1) << says.toStdString();
-        EXPECT_TRUE(dialogs.messages().first().startsWith(QStringLiteral("Nothing was printed")));
+        EXPECT_TRUE(dialogs.messages().first().startsWith(u"Nothing was printed"_s));
         EXPECT_TRUE(dialogs.messages().first().contains(says))
             << dialogs.messages().first().toStdString();
     }
@@ -241,13 +244,13 @@ TEST(QTextEditDocumentView, KeepsOneKindOfLineBreak)
     QTextEdit edit;
     QTextEditDocumentView view(&edit);
 
-    view.setText(QStringLiteral("a\r\nb\rc\n\rd"));
+    view.setText(u"a\r\nb\rc\n\rd"_s);
     QTextCursor cursor(edit.document());
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     edit.setTextCursor(cursor);
 
-    EXPECT_EQ(view.text(), QStringLiteral("a\nb\nc\nd"));
-    EXPECT_EQ(view.selectedText(), QStringLiteral("a\nb\nc\nd"));
+    EXPECT_EQ(view.text(), u"a\nb\nc\nd"_s);
+    EXPECT_EQ(view.selectedText(), u"a\nb\nc\nd"_s);
     edit.setTextCursor(QTextCursor(edit.document()));
     EXPECT_EQ(view.selectedText(), QString());
 }

