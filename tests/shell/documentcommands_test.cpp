@@ -149,30 +149,21 @@ TEST_F(DocumentCommandsTest, FailedLoadSaysWhyAndLeavesViewAndStatusBar)
     }
 }
 
-TEST_F(DocumentCommandsTest, SaveAsOffersTheOutputFileEvenAfterALoad)
-{
-    write(u"other.txt"_s, "other");
-    dialogs.fileAnswers.push_back(path(u"other.txt"_s));
-    commands.Load_Click();
-
-    commands.SaveAs_Click();
-
-    ASSERT_EQ(dialogs.fileRequests.size(), 2);
-    EXPECT_EQ(dialogs.fileRequests[1].initialPath, settings.MyFileName);
-    EXPECT_EQ(dialogs.fileRequests[1].filter, DocumentCommands::fileFilter());
-    EXPECT_EQ(read(u"Demo.txt"_s), "<missing>") << "a cancelled save writes nothing";
-}
-
-TEST_F(DocumentCommandsTest, SaveAsWritesThePlainTextOverAnExistingFile)
+TEST_F(DocumentCommandsTest, SaveAsOffersTheOutputFileAndWritesPlainText)
 {
     write(u"letter.rtf"_s, "{\\rtf1 Dear {\\b reader}\\par bye}");
     dialogs.fileAnswers.push_back(path(u"letter.rtf"_s));
     commands.Load_Click();
+    commands.SaveAs_Click(); // cancelled
     write(u"saved.txt"_s, "old content that is longer than the new one");
     dialogs.fileAnswers.push_back(path(u"saved.txt"_s));
-
     commands.SaveAs_Click();
 
+    // Even right after a Load, the output file of the settings is offered.
+    ASSERT_EQ(dialogs.fileRequests.size(), 3);
+    EXPECT_EQ(dialogs.fileRequests[1].initialPath, settings.MyFileName);
+    EXPECT_EQ(dialogs.fileRequests[1].filter, DocumentCommands::fileFilter());
+    EXPECT_EQ(read(u"Demo.txt"_s), "<missing>") << "a cancelled save writes nothing";
     EXPECT_EQ(read(u"saved.txt"_s), "Dear reader\nbye");
     EXPECT_TRUE(dialogs.messages().isEmpty());
     EXPECT_EQ(window.panel1, path(u"letter.rtf"_s)) << "Save as leaves the status bar";
