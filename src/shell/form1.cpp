@@ -19,6 +19,7 @@ namespace {
 constexpr int kPollIntervalMs = 500;
 constexpr double kDocumentFontPoints = 9.75;
 constexpr int kTwipsPerInch = 1440;
+constexpr QSize kInitialSize(820, 560);
 
 /// The main window's text view as the logic sees it.
 class TextEditView : public DocumentView
@@ -85,6 +86,7 @@ Form1::Form1(const ProgramServices& services, QWidget* parent)
     connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.AcquisitionTick(); });
 
     createMenus();
+    resize(kInitialSize);
     m_core->language.setWindowProvider(CaptionWindow::Main, [this] { return &m_captioner; });
 }
 
