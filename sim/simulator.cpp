@@ -188,6 +188,10 @@ void Simulator::run(int commandFd, int stopFd)
             }
         }
         if (const auto due = firstStage().wakeAt(); due && *due <= Clock::now()) {
+            // The modem answers a ring only with the port open: know whether it is.
+            if (m_modem && !m_portOpen) {
+                watchClosedPort();
+            }
             // Bytes that came meanwhile count first: a pause is over only if none did.
             if (m_portOpen) {
                 readLine(Clock::now());
@@ -362,6 +366,9 @@ void Simulator::command(std::string_view line)
         m_messages << "qel-sim: " << word
                    << ": there is no modem on this line (start qel-sim with --modem)" << std::endl;
     } else if (word == "call") {
+        if (!m_portOpen) {
+            watchClosedPort(); // a program that has just opened the port hears the first ring
+        }
         std::string reply;
         if (!m_modem->call(now, reply)) {
             m_messages << "qel-sim: call: the line is busy, a call is "

@@ -13,27 +13,23 @@ using ::testing::HasSubstr;
 
 namespace {
 
-constexpr std::string_view kOk = "\r\nOK\r\n";
-constexpr std::string_view kError = "\r\nERROR\r\n";
-constexpr std::string_view kRing = "\r\nRING\r\n";
-constexpr std::string_view kConnect = "\r\nCONNECT 9600\r\n";
-constexpr std::string_view kNoCarrier = "\r\nNO CARRIER\r\n";
+const std::string kOk = "\r\nOK\r\n";
+const std::string kError = "\r\nERROR\r\n";
+const std::string kRing = "\r\nRING\r\n";
+const std::string kConnect = "\r\nCONNECT 9600\r\n";
+const std::string kNoCarrier = "\r\nNO CARRIER\r\n";
 
 } // namespace
 
 class Modem : public SimTest
 {
 protected:
-    /// Starts qel-sim with a modem; the port stays closed until openPort().
-    void launch(const TerminalFile& terminal, const std::vector<std::string>& options = {})
+    /// Starts qel-sim with a modem and leaves the port closed until openPort().
+    void launch(const TerminalFile& terminal, std::vector<std::string> options = {})
     {
-        terminal.write(m_dir / "terminal.json");
-        std::vector<std::string> args{
-            "--terminal", m_dir / "terminal.json", "--link", m_dir / "com7",
-            "--state",    m_dir / "state",         "--modem"};
-        args.insert(args.end(), options.begin(), options.end());
-        m_sim = std::make_unique<QelSimProcess>();
-        ASSERT_TRUE(m_sim->start(args)) << m_sim->errorOutput();
+        options.emplace_back("--modem");
+        start(terminal, options);
+        I_CloseCom(kPort);
     }
 
     void openPort() { ASSERT_EQ(IO_Open(kPort, kSpeed), kPort); }
@@ -47,7 +43,7 @@ protected:
         const auto deadline = Clock::now() + 2s;
         while (Clock::now() < deadline) {
             reply += readUntil(kPort, "\n", 100ms);
-            for (const std::string_view result : {kOk, kError, kNoCarrier}) {
+            for (const std::string& result : {kOk, kError, kNoCarrier}) {
                 if (reply.ends_with(result)) {
                     return reply;
                 }
@@ -63,16 +59,14 @@ protected:
         return readUntil(kPort, wanted, limit);
     }
 
-    bool waitForEvent(const std::string& line, std::chrono::milliseconds limit = 3s)
+    bool waitForEvent(const std::string& line)
     {
-        const auto deadline = Clock::now() + limit;
-        do {
+        for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(10ms)) {
             const auto lines = events();
-            if (std::find(lines.begin(), lines.end(), line) != lines.end()) {
+            if (std::ranges::find(lines, line) != lines.end()) {
                 return true;
             }
-            std::this_thread::sleep_for(10ms);
-        } while (Clock::now() < deadline);
+        }
         return false;
     }
 };
@@ -88,18 +82,18 @@ TEST_F(Modem, AnswersCommandLinesAsAHayesModem)
     };
     const std::string tooLong = "AT" + std::string(300, 'Z');
     const std::vector<Case> cases = {
-        {"AT", std::string(kOk)},
-        {"AT &D2 S0=1", std::string(kOk)},
-        {"ATS0?", "\r\n001\r\n" + std::string(kOk)},
-        {"AT S0=0", std::string(kOk)},
-        {"at s7=30 s7?", "\r\n030\r\n" + std::string(kOk)},
-        {"\x02\xFF noise first, then AT", std::string(kOk)}, // everything before "AT" is dropped
-        {"ATX4", std::string(kError)},
-        {"AT S0=256", std::string(kError)},
-        {"AT &D4", std::string(kError)},
-        {"ATE1", std::string(kError)},    // it cannot echo
-        {"ATA", std::string(kNoCarrier)}, // nothing to answer
-        {tooLong, std::string(kError)},
+        {"AT", kOk},
+        {"AT &D2 S0=1", kOk},
+        {"ATS0?", "\r\n001\r\n" + kOk},
+        {"AT S0=0", kOk},
+        {"at s7=30 s7?", "\r\n030\r\n" + kOk},
+        {"\x02\xFF noise first, then AT", kOk}, // everything before "AT" is dropped
+        {"ATX4", kError},
+        {"AT S0=256", kError},
+        {"AT &D4", kError},
+        {"ATE1", kError},    // it cannot echo
+        {"ATA", kNoCarrier}, // nothing to answer
+        {tooLong, kError},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sent);
@@ -110,7 +104,7 @@ TEST_F(Modem, AnswersCommandLinesAsAHayesModem)
     writeRaw(kPort, "=1\r");
     EXPECT_EQ(readUntil(kPort, "OK\r\n", 2s), kOk);
     writeRaw(kPort, "\n\nATS0?\r");
-    EXPECT_EQ(readUntil(kPort, "OK\r\n", 2s), "\r\n001\r\n" + std::string(kOk));
+    EXPECT_EQ(readUntil(kPort, "OK\r\n", 2s), "\r\n001\r\n" + kOk);
 
     std::vector<std::string> expected = {
         "AT",        "AT &D2 S0=1", "ATS0?", "AT S0=0", "at s7=30 s7?",         "AT",      "ATX4",
@@ -125,7 +119,7 @@ TEST_F(Modem, AnArmedModemAnswersTheFirstRingAndTheTerminalIsReadOverTheCall)
     openPort();
     IO_dtr_control_enable(kPort);
     EXPECT_EQ(modemCommand("AT &D2 S0=1"), kOk);
-    EXPECT_EQ(callAndListen("CONNECT"), std::string(kRing) + std::string(kConnect));
+    EXPECT_EQ(callAndListen("CONNECT"), kRing + kConnect);
 
     ASSERT_EQ(I_OpenComWithoutOpen(kPort, kSpeed), 0);
     EXPECT_EQ(I_CheckTerminal(m_id.data()), 1);
@@ -137,7 +131,7 @@ TEST_F(Modem, AnArmedModemAnswersTheFirstRingAndTheTerminalIsReadOverTheCall)
     EXPECT_TRUE(waitForEvent("HANGUP"));
     openPort();
     EXPECT_EQ(modemCommand("AT"), kOk) << "back in command mode";
-    EXPECT_EQ(callAndListen("CONNECT"), std::string(kRing) + std::string(kConnect));
+    EXPECT_EQ(callAndListen("CONNECT"), kRing + kConnect);
 
     // The far end hangs up.
     ASSERT_TRUE(m_sim->command("hangup"));
@@ -157,10 +151,7 @@ TEST_F(Modem, UnansweredTheCallRingsFiveTimesAndTheCallerGivesUp)
     const auto called = Clock::now();
     EXPECT_TRUE(m_sim->command("call"));
     EXPECT_FALSE(m_sim->command("call", 300ms)) << "a second call while the first rings";
-    std::string fiveRings;
-    for (int i = 0; i < 5; ++i) {
-        fiveRings += kRing;
-    }
+    const std::string fiveRings = kRing + kRing + kRing + kRing + kRing;
     EXPECT_EQ(readUntil(kPort, fiveRings, 7s), fiveRings);
     const auto ringing = Clock::now() - called;
     EXPECT_GE(ringing, 3900ms) << "rings come a second apart";
@@ -171,7 +162,7 @@ TEST_F(Modem, UnansweredTheCallRingsFiveTimesAndTheCallerGivesUp)
     // The line is free again, and arming the modem while it rings answers on the next ring.
     EXPECT_EQ(callAndListen(kRing), kRing);
     EXPECT_EQ(modemCommand("AT S0=2"), kOk);
-    EXPECT_EQ(readUntil(kPort, "CONNECT", 3s), std::string(kRing) + std::string(kConnect));
+    EXPECT_EQ(readUntil(kPort, "CONNECT", 3s), kRing + kConnect);
     EXPECT_EQ(events(), (std::vector<std::string>{"AT S0=2", "CONNECT"}));
 }
 
@@ -187,7 +178,7 @@ TEST_F(Modem, ClosedPortMeansNoAnswerAndATerminalOffTheCradleDoesNotAnswerThePro
     EXPECT_TRUE(m_sim->command("call"));
     std::this_thread::sleep_for(1500ms);
     openPort();
-    EXPECT_EQ(readUntil(kPort, "CONNECT", 3s), std::string(kRing) + std::string(kConnect));
+    EXPECT_EQ(readUntil(kPort, "CONNECT", 3s), kRing + kConnect);
 
     // The call is up, but nobody sits in the far cradle.
     ASSERT_EQ(I_OpenComWithoutOpen(kPort, kSpeed), 0);

@@ -127,11 +127,9 @@ TEST_F(ProgramUpload, ADamagedUploadIsAnsweredErrAndNothingIsKept)
         std::vector<std::string> writes;
     } cases[] = {
         {"header checksum", damaged([](auto& w) { w[2][1] ^= 0x01; })},
-        {"header byte", damaged([](auto& w) { w[1][7] = 'X'; })},
         {"image checksum", damaged([](auto& w) { w[4][3] ^= 0x40; })},
         {"image byte", damaged([](auto& w) { w[3][2000] ^= 0x10; })},
         {"image byte lost", damaged([](auto& w) { w[3].erase(100, 1); })},
-        {"image checksum lost", damaged([](auto& w) { w[4].clear(); })},
         {"no image", damaged([](auto& w) { w[3].clear(); })},
         {"header cut short", {"S", "QELP"}},
     };
