@@ -1,0 +1,53 @@
+# Sourced by tools/demo and the benchmarks: make_profile DIR OUTPUT_FILE makes a Kolbrin profile
+# in DIR (settings, data folder with the offline folder, port map with COM1 -> DIR/com1) set up
+# for automatic reading into OUTPUT_FILE, and exports XDG_CONFIG_HOME and XDG_DATA_HOME for it.
+# start_sim DIR TERMINAL [OPTIONS...] starts qel-sim on DIR/com1 with its input on fd 3
+# (echo place >&3), and waits until it serves; stop_sim ends it.
+
+make_profile() {
+    local dir="$1" output="$2"
+    rm -rf "$dir"
+    mkdir -p "$dir/config/Kolbrin" "$dir/config/vorlak" "$dir/data/qel/bin_offline" \
+        "$(dirname "$output")"
+    echo "COM1=$dir/com1" > "$dir/config/vorlak/ports.conf"
+    # Automatic mode, no question, overwrite one file; the body template is left empty so that
+    # Kolbrin fetches it from the terminal.
+    cat > "$dir/config/Kolbrin/Kolbrin.ini" <<INI
+[Setup]
+Language=English
+ComPort=Com1
+AutomaticMode=True
+ManualMode=False
+InsertKeys=False
+AutoStart=1
+NewFile=True
+IncrNumber=False
+AppendFile=False
+MyFileName=$output
+AsciiDataFormat2=[Doc][XXXX] [Date][XXXXXXXXXX] [Store][XXXXXXXX] [Operator][XXXXXX]
+INI
+    export XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data"
+}
+
+start_sim() {
+    local dir="$1" terminal="$2"
+    shift 2
+    mkfifo "$dir/sim.in"
+    "$KOLBRIN_BIN/qel-sim" --terminal "$terminal" --link "$dir/com1" --state "$dir/state" "$@" \
+        < "$dir/sim.in" > "$dir/sim.out" 2> "$dir/sim.err" &
+    SIM_PID=$!
+    exec 3> "$dir/sim.in"
+    local _
+    for _ in $(seq 50); do
+        grep -q '^ready' "$dir/sim.out" && return 0
+        sleep 0.1
+    done
+    cat "$dir/sim.err" >&2
+    return 1
+}
+
+stop_sim() {
+    echo quit >&3 2>/dev/null || true
+    exec 3>&- || true
+    wait "$SIM_PID" 2>/dev/null || true
+}
