@@ -3,7 +3,7 @@
 # from a terminal put in the cradle to its output file written (100 records, no line pacing).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-export KOLBRIN_BIN="$PWD/build-bench/bin"
+export KOLBRIN_BIN="${KOLBRIN_BIN:-$PWD/build-bench/bin}"
 # shellcheck source=tools/demo-profile.sh
 source tools/demo-profile.sh
 work=$(mktemp -d)
