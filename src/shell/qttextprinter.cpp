@@ -53,7 +53,7 @@ PrintResult QtTextPrinter::printText(const QString& text)
         return {false, QStringLiteral("there is no default printer on this computer. Set up a "
                                       "printer (or choose one as the default) and print again")};
     }
-    QPrinter printer(QPrinterInfo::printerInfo(name));
+    QPrinter printer(QPrinterInfo::printerInfo(name), QPrinter::HighResolution);
     return printOn(printer, text);
 }
 
