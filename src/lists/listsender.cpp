@@ -1,0 +1,272 @@
+#include "listsender.h"
+
+#include "common/appstate.h"
+#include "common/linebreaks.h"
+#include "common/mainwindowcontrols.h"
+#include "common/textcodec.h"
+#include "common/userdialogs.h"
+#include "i18n/uilanguage.h"
+#include "link/commlibrary.h"
+#include "listdata.h"
+#include "shell/documentcommands.h"
+#include "shell/filedialogstate.h"
+#include "shell/richdocumentview.h"
+#include "shell/rtfreader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+const QString kUserVariablePrompt = QStringLiteral("User Variable ?");
+const QString kPositionPrompt = QStringLiteral("Position ?");
+const QString kElementSizePrompt = QStringLiteral("Element Size ?");
+const QString kDescriptionSizePrompt = QStringLiteral("Description Size ?");
+// Spelled as the terminal's users have always seen it.
+const QString kSent = QStringLiteral("Send sucessfull !");
+
+QString quoted(const QString& path)
+{
+    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
+}
+
+// An entry shown back to the user, short enough for a message box.
+QString shownEntry(const QString& entry)
+{
+    constexpr qsizetype kShown = 40;
+    const QString shown = entry.size() > kShown ? entry.first(kShown) + QChar(0x2026) : entry;
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
+
+QString megabytes(std::int64_t bytes)
+{
+    return QString::number((bytes + (1 << 20) - 1) >> 20);
+}
+
+} // namespace
+
+ListSender::ListSender(CommLibrary& library, AppState& state, UserDialogs& dialogs,
+                       RichDocumentView& view, MainWindowControls& window,
+                       FileDialogState& dialogState, const UiLanguage& language)
+    : m_library(library)
+    , m_state(state)
+    , m_dialogs(dialogs)
+    , m_view(view)
+    , m_window(window)
+    , m_dialogState(dialogState)
+    , m_language(language)
+{
+}
+
+QString ListSender::fileFilter()
+{
+    return QStringLiteral("Text CSV (*.csv);; All Files (*.*)");
+}
+
+std::optional<std::int32_t> ListSender::wholeNumber(const QString& entry)
+{
+    const QString trimmed = entry.trimmed();
+    QStringView digits = trimmed;
+    if (digits.startsWith(u'+') || digits.startsWith(u'-')) {
+        digits = digits.sliced(1);
+    }
+    // QString::toInt alone would also take "0x1A" style prefixes or other digit scripts.
+    if (digits.isEmpty() || !std::all_of(digits.begin(), digits.end(),
+                                         [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        return std::nullopt;
+    }
+    bool ok = false;
+    const qlonglong value = trimmed.toLongLong(&ok, 10);
+    if (!ok || value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+void ListSender::refuse(const QString& reason)
+{
+    m_dialogs.showMessage(reason + QStringLiteral("\n\nNothing was sent."));
+}
+
+std::optional<QString> ListSender::loadIntoView(const QString& path)
+{
+    const auto fail = [&](const QString& reason) {
+        refuse(QStringLiteral("The list file %1 could not be read: %2.").arg(quoted(path), reason));
+        return std::nullopt;
+    };
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        return fail(QStringLiteral("it is a folder"));
+    }
+    // A pipe or a device could keep the window waiting for data that never comes.
+    if (info.exists() && !info.isFile()) {
+        return fail(QStringLiteral("it is not an ordinary file"));
+    }
+    constexpr qint64 kMaxFile = DocumentCommands::kMaxLoadBytes;
+    if (info.size() > kMaxFile) {
+        return fail(QStringLiteral("it holds %1 MB, more than the %2 MB the view takes")
+                        .arg(megabytes(info.size()), megabytes(kMaxFile)));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return fail(file.errorString());
+    }
+    // Read with a bound: the file may have grown since its size was checked.
+    const QByteArray bytes = file.read(kMaxFile + 1);
+    if (file.error() != QFileDevice::NoError) {
+        return fail(file.errorString());
+    }
+    if (bytes.size() > kMaxFile) {
+        return fail(
+            QStringLiteral("it holds more than the %1 MB the view takes").arg(megabytes(kMaxFile)));
+    }
+    // A zero byte is never part of a text: this is a picture, a program or a UTF-16 file, and
+    // its "quoted texts" would be whatever bytes happen to sit between two 0x22 bytes.
+    if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0) {
+        return fail(QStringLiteral("it is not a text file (a zero byte at byte %1); a list file "
+                                   "is text in UTF-8 or Windows-1252")
+                        .arg(zero + 1));
+    }
+
+    BusyPointer busy(m_dialogs);
+    if (RtfReader::isRichText(bytes)) {
+        // A rich-text file is shown with its formatting; its list is what the view reads as text.
+        m_view.setRichText(RtfReader::toHtml(bytes));
+        return m_view.text();
+    }
+    // The view holds exactly this text; scanning it here rather than reading it back keeps
+    // characters the view would present differently (such as no-break spaces) as they are.
+    QString text = normaliseLineBreaks(TextCodec::decodeFileText(bytes));
+    m_view.setText(text);
+    return text;
+}
+
+std::optional<std::int32_t> ListSender::askNumber(const QString& prompt, bool mayBeNegative)
+{
+    // A cancelled prompt counts as an empty entry.
+    const QString entry = m_dialogs.askText(prompt).value_or(QString());
+    const std::optional<std::int32_t> number = wholeNumber(entry);
+    if (entry.trimmed().isEmpty()) {
+        refuse(QStringLiteral("%1 No value was entered; a whole number is needed.").arg(prompt));
+        return std::nullopt;
+    }
+    if (!number) {
+        refuse(QStringLiteral("%1 %2 is not a whole number between -2147483648 and 2147483647.")
+                   .arg(prompt, shownEntry(entry)));
+        return std::nullopt;
+    }
+    if (!mayBeNegative && *number < 0) {
+        refuse(QStringLiteral("%1 %2 is negative; a field width is 0 or more.")
+                   .arg(prompt, shownEntry(entry)));
+        return std::nullopt;
+    }
+    return number;
+}
+
+void ListSender::SendEntries_Click()
+{
+    const std::optional<QString> chosen =
+        m_dialogs.openFileName({QString(), fileFilter(), m_dialogState.fileName});
+    if (!chosen || chosen->isEmpty()) {
+        return;
+    }
+    const QString path = *chosen;
+    m_dialogState.fileName = path;
+
+    const std::optional<QString> text = loadIntoView(path);
+    if (!text) {
+        return;
+    }
+    // The view now shows this file, whatever happens to the list.
+    m_window.setStatusText(1, QDir::toNativeSeparators(path));
+
+    const QString userVariable = m_dialogs.askText(kUserVariablePrompt).value_or(QString());
+    if (userVariable.size() > kMaxUserVariable) {
+        refuse(QStringLiteral("%1 The text has %2 characters; the terminal takes at most %3.")
+                   .arg(kUserVariablePrompt)
+                   .arg(userVariable.size())
+                   .arg(kMaxUserVariable));
+        return;
+    }
+    // The library takes the user variable up to its first zero: the rest would be lost.
+    if (userVariable.contains(QChar(0))) {
+        refuse(QStringLiteral("%1 The text holds a zero character, which the terminal cannot "
+                              "take.")
+                   .arg(kUserVariablePrompt));
+        return;
+    }
+    const std::optional<std::int32_t> position = askNumber(kPositionPrompt, true);
+    if (!position) {
+        return;
+    }
+    const std::optional<std::int32_t> elementSize = askNumber(kElementSizePrompt, false);
+    if (!elementSize) {
+        return;
+    }
+    const std::optional<std::int32_t> descriptionSize = askNumber(kDescriptionSizePrompt, false);
+    if (!descriptionSize) {
+        return;
+    }
+    const ListData::Widths widths{*elementSize, *descriptionSize};
+
+    // Counted before anything is built: wide fields times many quotes could ask for more
+    // memory than the machine has.
+    const std::int64_t size = ListData::size(*text, widths);
+    if (size > kMaxListBytes) {
+        refuse(QStringLiteral("With element size %1 and description size %2 the list would take "
+                              "%3 MB; a list holds at most %4 MB.")
+                   .arg(*elementSize)
+                   .arg(*descriptionSize)
+                   .arg(megabytes(size), megabytes(kMaxListBytes)));
+        return;
+    }
+    ListData::Result list;
+    {
+        BusyPointer busy(m_dialogs);
+        list = ListData::build(*text, widths);
+    }
+
+    if (list.unclosedQuote >= 0 &&
+        !m_dialogs.askYesNo(QStringLiteral("The quote opened on line %1 of %2 is never closed, "
+                                           "so the text after it is not part of the list.\n\n"
+                                           "Send the list without it?")
+                                .arg(ListData::lineOf(*text, list.unclosedQuote))
+                                .arg(quoted(path)),
+                            QString())) {
+        return;
+    }
+
+    bool userVariableLossy = false;
+    const QByteArray userVariableBytes = TextCodec::toWindows1252(userVariable, &userVariableLossy);
+    if (userVariableLossy || list.firstLossy >= 0) {
+        QStringList where;
+        if (userVariableLossy) {
+            where << QStringLiteral("in the user variable");
+        }
+        if (list.firstLossy >= 0) {
+            where << QStringLiteral("in the list (the first on line %1)")
+                         .arg(ListData::lineOf(*text, list.firstLossy));
+        }
+        m_dialogs.showMessage(QStringLiteral("Some characters %1 cannot be held by the "
+                                             "terminal's character set (Windows-1252); they are "
+                                             "sent as \"?\".")
+                                  .arg(where.join(QStringLiteral(" and "))));
+    }
+
+    std::int32_t result = 0;
+    {
+        BusyPointer busy(m_dialogs);
+        result = m_library.I_SendList(m_state.TerminalId, userVariableBytes, list.bytes, *position);
+    }
+    if (result == CommLibrary::kCommError) {
+        m_dialogs.showMessage(m_language.MsgCommError());
+    } else if (result == CommLibrary::kNoTerminal) {
+        m_dialogs.showMessage(m_language.MsgPlaceTerminal());
+    } else {
+        m_dialogs.showMessage(kSent);
+    }
+}
