@@ -1,0 +1,162 @@
+#include "generalconfiguration.h"
+
+#include "acquisition/modemanswer.h"
+#include "acquisition/readingsession.h"
+#include "common/appstate.h"
+#include "common/userdialogs.h"
+#include "configloader.h"
+#include "i18n/uilanguage.h"
+#include "link/commlibrary.h"
+#include "settings.h"
+#include "settingsconversions.h"
+#include "settingsstore.h"
+
+#include <utility>
+
+namespace {
+
+namespace K = SettingsKey;
+namespace C = SettingsConversions;
+
+QString key(const char16_t* name)
+{
+    return QString::fromUtf16(name);
+}
+
+QString read(SettingsStore& store, const char16_t* name, const char* defaultValue)
+{
+    return store.read(key(name), QString::fromLatin1(defaultValue));
+}
+
+/// Selects `option` when the stored text says true; false or an unreadable text leaves the
+/// group as it was.
+template <typename Group>
+void setOption(Group& group, Group option, const QString& text)
+{
+    if (C::optionState(text).value_or(false)) {
+        group = option;
+    }
+}
+
+/// A check box from a 16-bit check state: ticked when the program would take it as on; a value
+/// outside the state's range stays unticked (the settings load reports it).
+bool checkBoxState(const QString& text)
+{
+    const auto state = C::checkState(text);
+    return state.has_value() && *state != 0;
+}
+
+QString trueFalse(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+QString zeroOne(bool value)
+{
+    return value ? QStringLiteral("1") : QStringLiteral("0");
+}
+
+} // namespace
+
+GeneralConfiguration::GeneralConfiguration(const ConfigurationContext& context)
+    : m_context(context)
+{
+}
+
+ConfigurationValues GeneralConfiguration::load(SettingsStore& store)
+{
+    ConfigurationValues values;
+    values.MyFileName = read(store, K::MyFilenameForLoad, "Demo.txt");
+    values.MyExternalProgram = read(store, K::MyExternalProgram, "");
+    setOption(values.mode, WorkingMode::Automatic, read(store, K::AutomaticMode, "0"));
+    setOption(values.mode, WorkingMode::InsertKeys, read(store, K::InsertKeys, "0"));
+    setOption(values.mode, WorkingMode::Manual, read(store, K::ManualMode, "1"));
+    values.AutoStart = checkBoxState(read(store, K::AutoStart, "0"));
+    values.AutoClear = checkBoxState(read(store, K::AutoClear, "0"));
+    setOption(values.policy, FilePolicy::IncrNumber, read(store, K::IncrNumber, "0"));
+    setOption(values.policy, FilePolicy::NewFile, read(store, K::NewFile, "1"));
+    setOption(values.policy, FilePolicy::AppendFile, read(store, K::AppendFile, "0"));
+    values.BoxAsciiDataFormat = read(store, K::AsciiDataFormat, "");
+    values.BoxAsciiDataFormat2 = read(store, K::AsciiDataFormat2, "");
+    values.ComPort = read(store, K::ComPort, "Com1");
+    values.BaudRate = read(store, K::BaudRate, "19200");
+    values.Language = read(store, K::Language, "Portugues");
+    // These two are on for any number but 0, as the settings load takes them.
+    values.UseTermId = C::checkFlag(read(store, K::UseTerminalId, "0"));
+    values.AutoAnswer = C::checkFlag(read(store, K::AutoAnswer, "0"));
+    return values;
+}
+
+void GeneralConfiguration::applyLanguage(const QString& languageName)
+{
+    m_context.language.ApplyLanguage(languageName, true, true, false);
+}
+
+bool GeneralConfiguration::Command2_Click(const ConfigurationValues& values)
+{
+    const std::pair<const char16_t*, QString> writes[] = {
+        {K::MyFileName, values.MyFileName},
+        {K::MyExternalProgram, values.MyExternalProgram},
+        {K::AutomaticMode, trueFalse(values.mode == WorkingMode::Automatic)},
+        {K::InsertKeys, trueFalse(values.mode == WorkingMode::InsertKeys)},
+        {K::ManualMode, trueFalse(values.mode == WorkingMode::Manual)},
+        {K::AutoStart, zeroOne(values.AutoStart)},
+        {K::AutoClear, zeroOne(values.AutoClear)},
+        {K::IncrNumber, trueFalse(values.policy == FilePolicy::IncrNumber)},
+        {K::NewFile, trueFalse(values.policy == FilePolicy::NewFile)},
+        {K::AppendFile, trueFalse(values.policy == FilePolicy::AppendFile)},
+        {K::AsciiDataFormat, values.BoxAsciiDataFormat},
+        {K::AsciiDataFormat2, values.BoxAsciiDataFormat2},
+        {K::ComPort, values.ComPort},
+        {K::BaudRate, values.BaudRate},
+        {K::Language, values.Language},
+        {K::UseTerminalId, zeroOne(values.UseTermId)},
+    };
+    bool saved = true;
+    for (const auto& [name, text] : writes) {
+        saved &= m_context.store.write(key(name), text);
+    }
+    // Nothing is switched on values the store did not keep: the next start would disagree.
+    if (!saved) {
+        return false;
+    }
+    switchAutoAnswer(values.AutoAnswer);
+    saved = m_context.store.write(key(K::AutoAnswer), zeroOne(values.AutoAnswer));
+    m_context.config.ReadConf(m_context.state.settings);
+    applyLanguage(values.Language);
+    return saved;
+}
+
+void GeneralConfiguration::switchAutoAnswer(bool checked)
+{
+    // The stored state is the one the program runs in: the load takes any number but 0 as on.
+    const bool stored = C::checkFlag(read(m_context.store, K::AutoAnswer, "0"));
+    if (stored == checked) {
+        return;
+    }
+    // Both branches act on the port number in force now; the reload comes afterwards.
+    if (checked) {
+        m_context.session.receivingdata_end();
+        m_context.modem.WaitPhoneCall();
+    } else {
+        m_context.library.IO_Close(m_context.state.settings.ComPortNumber);
+        m_context.session.receivingdata_ini();
+    }
+}
+
+QString GeneralConfiguration::Command1_Click()
+{
+    m_fileDialogName = QStringLiteral("TerminalId.txt");
+    if (auto chosen = m_context.dialogs.saveFileName({{}, {}, m_fileDialogName})) {
+        m_fileDialogName = std::move(*chosen);
+    }
+    return m_fileDialogName;
+}
+
+QString GeneralConfiguration::Command4_Click()
+{
+    if (auto chosen = m_context.dialogs.saveFileName({{}, {}, m_fileDialogName})) {
+        m_fileDialogName = std::move(*chosen);
+    }
+    return m_fileDialogName;
+}
