@@ -1,88 +1,23 @@
+// "Send entries to terminal" on real list files, against a scripted library and, end to end,
+// against the real libvorlak and qel-sim, whose stored lists are compared byte for byte.
 #include "common/appstate.h"
+#include "common/textcodec.h"
 #include "fakecommlibrary.h"
 #include "fakewindow.h"
 #include "i18n/uilanguage.h"
-#include "lists/listdata.h"
+#include "link/vorlaklibrary.h"
 #include "lists/listsender.h"
 #include "recordingdialogs.h"
 #include "shell/filedialogstate.h"
 #include "shell/qtexteditdocumentview.h"
+#include "simterminal.h"
 #include "tempdir.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTextEdit>
-#include <chrono>
 
 using namespace Qt::StringLiterals;
-
-TEST(ListDataTest, QuotedTextsBecomeFixedWidthFieldsInFileOrder)
-{
-    struct Case
-    {
-        const char* name;
-        QString text;
-        ListData::Widths widths;
-        QByteArray expected;
-        qsizetype unclosed = -1;
-        qsizetype firstLossy = -1;
-    };
-    const Case cases[] = {
-        {"example", u"\"A1\",\"Apple\"\n"_s, {4, 6}, "A1\0\0Apple\0"_ba},
-        {"cutToWidthLessOne", u"\"ABCDE\",\"ABC\"\n"_s, {4, 4}, "ABC\0ABC\0"_ba},
-        {"adjacentQuotes", u"\"\",\"\"\n"_s, {2, 3}, "\0\0\0\0\0"_ba},
-        {"elementSizeZero", u"\"A\",\"B\"\n\"C\",\"D\"\n"_s, {0, 2}, "B\0D\0"_ba},
-        {"threePerLineShiftTheAlternation",
-         u"\"1\",\"Milk\",\"2\"\n\"3\",\"Tea\",\"4\"\n"_s,
-         {2, 4},
-         "1\0Mil\0002\0003\0\0\0T\0004\0\0\0"_ba},
-        {"doubledQuoteIsNoEscape", u"\"A\"\"B\"\n"_s, {2, 2}, "A\0B\0"_ba},
-        {"commasInsideQuotesUnquotedSkipped", u"x,\"a,b\",7\n"_s, {4, 4}, "a,b\0"_ba},
-        {"noQuote", u"1,2,3\n"_s, {4, 4}, ""_ba},
-        {"lastCharacterClosesTheLastField", u"\"A\",\"B\""_s, {2, 2}, "A\0B\0"_ba},
-        {"oddFieldCountEndsWithAnElement", u"\"A\""_s, {2, 5}, "A\0"_ba},
-        {"unclosedQuote", u"\"A\",\"B"_s, {2, 2}, "A\0"_ba, 4},
-        {"lineBreakInsideQuotes", u"\"a\nb\""_s, {4, 4}, "a\nb\0"_ba},
-        {"windows1252", u"\"\u00e9\u20ac\""_s, {3, 3}, "\xe9\x80\0"_ba},
-        {"outsideWindows1252OneByteEach",
-         u"x\"?\u0100\U0001F600b\""_s,
-         {5, 1},
-         "??"
-         "?b\0"_ba,
-         -1,
-         3},
-        {"lostCharacterCutOffIsNotReported", u"\"ab\u0100\""_s, {3, 1}, "ab\0"_ba},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const ListData::Result result = ListData::build(c.text, c.widths);
-        EXPECT_EQ(result.bytes, c.expected);
-        EXPECT_EQ(ListData::size(c.text, c.widths), c.expected.size());
-        EXPECT_EQ(result.unclosedQuote, c.unclosed);
-        EXPECT_EQ(result.firstLossy, c.firstLossy);
-    }
-}
-
-TEST(ListSenderEntryTest, OnlyWholeNumbersWithin32BitsAreTaken)
-{
-    const std::pair<QString, std::optional<std::int32_t>> cases[] = {
-        {u" 12 "_s, 12},
-        {u"+5"_s, 5},
-        {u"-2147483648"_s, INT32_MIN},
-        {u"2147483647"_s, INT32_MAX},
-        {u"2147483648"_s, {}},
-        {u"1.5"_s, {}},
-        {u"1e3"_s, {}},
-        {u"0x1A"_s, {}},
-        {u"12abc"_s, {}},
-        {u""_s, {}},
-        {u"-"_s, {}},
-        {u"\u0661\u0662"_s, {}},
-    };
-    for (const auto& [entry, expected] : cases) {
-        EXPECT_EQ(ListSender::wholeNumber(entry), expected) << entry.toStdString();
-    }
-}
 
 namespace {
 
@@ -95,21 +30,21 @@ protected:
         language.ApplyLanguage(u"English"_s, false, false, false);
         view.setText(u"before"_s);
     }
-
     void write(const QString& name, const QByteArray& content)
     {
         QFile file(path(name));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         ASSERT_EQ(file.write(content), content.size());
     }
-    /// Writes a list file and scripts the dialogs to choose it and give the entries.
-    void choose(const QByteArray& content, const QStringList& entries)
+    /// Runs the command on a list file with these entries (user variable, position, sizes).
+    void send(const QByteArray& content, const QStringList& entries)
     {
+        dialogs.shown.clear();
         write(u"list.csv"_s, content);
         dialogs.fileAnswers.push_back(path(u"list.csv"_s));
-        for (const QString& entry : entries) {
-            dialogs.textAnswers.push_back(entry);
-        }
+        dialogs.textAnswers.assign(entries.begin(), entries.end());
+        ListSender(*library, state, dialogs, view, window, dialogState, language)
+            .SendEntries_Click();
     }
     QStringList shown(const QString& kind) const
     {
@@ -122,7 +57,8 @@ protected:
         return texts;
     }
 
-    FakeCommLibrary library;
+    FakeCommLibrary fake;
+    CommLibrary* library = &fake;
     AppState state;
     RecordingDialogs dialogs;
     QTextEdit edit;
@@ -130,16 +66,13 @@ protected:
     FakeWindowControls window;
     FileDialogState dialogState{u"earlier.txt"_s};
     UiLanguage language;
-    ListSender sender{library, state, dialogs, view, window, dialogState, language};
 };
 
 } // namespace
 
 TEST_F(ListSenderTest, TheFileIsShownAskedAboutAndSent)
 {
-    choose("\"A1\",\"Apple\"\r\n\"B2\",\"Banana\"", {u"shop"_s, u"5"_s, u"4"_s, u"6"_s});
-    sender.SendEntries_Click();
-
+    send("\"A1\",\"Apple\"\r\n\"B2\",\"Banana\"", {u"shop"_s, u" +5 "_s, u"4"_s, u"6"_s});
     ASSERT_EQ(dialogs.fileRequests.size(), 1);
     EXPECT_EQ(dialogs.fileRequests[0].filter, u"Text CSV (*.csv);; All Files (*.*)"_s);
     EXPECT_EQ(dialogs.fileRequests[0].initialPath, u"earlier.txt"_s);
@@ -148,42 +81,35 @@ TEST_F(ListSenderTest, TheFileIsShownAskedAboutAndSent)
                                               u"Element Size ?"_s, u"Description Size ?"_s}));
     EXPECT_EQ(view.text(), u"\"A1\",\"Apple\"\n\"B2\",\"Banana\""_s);
     EXPECT_EQ(window.panel1, path(u"list.csv"_s));
-    ASSERT_EQ(library.sentLists.size(), 1);
-    EXPECT_EQ(library.calls, QStringList{u"I_SendList 5 20"_s});
-    EXPECT_EQ(library.sentLists[0].userVariable, "shop");
-    EXPECT_EQ(library.sentLists[0].data, "A1\0\0Apple\0B2\0\0Banan\0"_ba);
+    EXPECT_EQ(fake.calls, QStringList{u"I_SendList 5 20"_s});
+    ASSERT_EQ(fake.sentLists.size(), 1);
+    EXPECT_EQ(fake.sentLists[0].userVariable, "shop");
+    // The last character closes the last field: it is sent.
+    EXPECT_EQ(fake.sentLists[0].data, "A1\0\0Apple\0B2\0\0Banan\0"_ba);
     EXPECT_EQ(dialogs.messages(), QStringList{u"Send sucessfull !"_s});
     EXPECT_EQ(dialogs.busyDepth, 0);
     EXPECT_GT(dialogs.busyMaxDepth, 0);
 }
 
-TEST_F(ListSenderTest, BadEntriesAreNamedAndNothingIsSent)
+TEST_F(ListSenderTest, BadEntriesAreNamedAndStopTheCommand)
 {
-    struct Case
-    {
-        const char* name;
-        QStringList entries; ///< std::nullopt is not needed: a cancel reads as empty
-        QString named;
+    const std::pair<QStringList, QString> cases[] = {
+        {{u""_s, u"abc"_s}, u"Position ? \"abc\" is not a whole number"_s},
+        {{u""_s, u"2147483648"_s}, u"Position ? \"2147483648\" is not a whole number"_s},
+        {{u""_s, u"0x1A"_s}, u"Position ? \"0x1A\" is not a whole number"_s},
+        {{u""_s, u"1"_s, u" "_s}, u"Element Size ? No value was entered"_s},
+        {{u""_s, u"1"_s, u"1.5"_s}, u"Element Size ? \"1.5\" is not a whole number"_s},
+        {{u""_s, u"1"_s, u"4"_s, u"-3"_s}, u"Description Size ? \"-3\" is negative"_s},
+        {{QString(1025, u'v')}, u"User Variable ? The text has 1025 characters"_s},
     };
-    const Case cases[] = {
-        {"positionNotANumber", {u""_s, u"abc"_s}, u"Position ? \"abc\""_s},
-        {"positionBeyond32Bits", {u""_s, u"99999999999"_s}, u"Position ? \"99999999999\""_s},
-        {"elementSizeEmpty", {u""_s, u"1"_s, u" "_s}, u"Element Size ? No value"_s},
-        {"elementSizeFraction", {u""_s, u"1"_s, u"1.5"_s}, u"Element Size ? \"1.5\""_s},
-        {"descriptionSizeNegative", {u""_s, u"1"_s, u"4"_s, u"-3"_s}, u"\"-3\" is negative"_s},
-        {"userVariableTooLong", {QString(1025, u'v')}, u"1025 characters"_s},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        dialogs.shown.clear();
-        choose("\"A1\",\"Apple\"\n", c.entries);
-        sender.SendEntries_Click();
-        EXPECT_TRUE(library.calls.isEmpty());
-        ASSERT_EQ(dialogs.messages().size(), 1);
-        EXPECT_TRUE(dialogs.messages()[0].contains(c.named)) << dialogs.messages()[0].toStdString();
+    for (const auto& [entries, named] : cases) {
+        send("\"A1\",\"Apple\"\n", entries);
+        ASSERT_EQ(dialogs.messages().size(), 1) << named.toStdString();
+        EXPECT_TRUE(dialogs.messages()[0].startsWith(named)) << named.toStdString();
         EXPECT_TRUE(dialogs.messages()[0].endsWith(u"Nothing was sent."_s));
-        EXPECT_TRUE(dialogs.textAnswers.empty());
+        EXPECT_EQ(shown(u"input"_s).size(), entries.size()) << named.toStdString();
     }
+    EXPECT_TRUE(fake.calls.isEmpty());
 }
 
 TEST_F(ListSenderTest, FilesThatAreNoListAreRefusedBeforeAnyPrompt)
@@ -191,44 +117,28 @@ TEST_F(ListSenderTest, FilesThatAreNoListAreRefusedBeforeAnyPrompt)
     ASSERT_TRUE(QDir(path()).mkdir(u"folder.csv"_s));
     QFile big(path(u"big.csv"_s));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1));
-    big.close();
-    write(u"list.csv"_s, "\x89PNG\r\n\x1a\n\0\0\0\r\"IHDR\""_ba);
+    write(u"picture.csv"_s, "\x89PNG\r\n\x1a\n\0\0\0\r\"IHDR\""_ba);
     const std::pair<QString, QString> cases[] = {
         {u"folder.csv"_s, u"it is a folder"_s},
         {u"missing.csv"_s, u"No such file"_s},
-        {u"big.csv"_s, u"65 MB"_s},
-        {u"list.csv"_s, u"not a text file (a zero byte at byte 9)"_s},
+        {u"big.csv"_s, u"it holds 65 MB, more than the 64 MB"_s},
+        {u"picture.csv"_s, u"it is not a text file (a zero byte at byte 9)"_s},
     };
     for (const auto& [name, reason] : cases) {
         dialogs.fileAnswers.push_back(path(name));
-        sender.SendEntries_Click();
+        ListSender(fake, state, dialogs, view, window, dialogState, language).SendEntries_Click();
         ASSERT_FALSE(dialogs.messages().isEmpty());
-        EXPECT_TRUE(dialogs.messages().last().contains(path(name))) << name.toStdString();
-        EXPECT_TRUE(dialogs.messages().last().contains(reason))
+        EXPECT_TRUE(
+            dialogs.messages().last().contains(path(name) + u"\" could not be read: "_s + reason))
             << dialogs.messages().last().toStdString();
     }
     EXPECT_TRUE(shown(u"input"_s).isEmpty());
-    EXPECT_TRUE(library.calls.isEmpty());
+    EXPECT_TRUE(fake.calls.isEmpty());
     EXPECT_EQ(view.text(), u"before"_s);
     EXPECT_TRUE(window.panel1.isEmpty());
 }
 
-TEST_F(ListSenderTest, AnUnclosedQuoteIsAskedAbout)
-{
-    for (const bool send : {false, true}) {
-        dialogs.yesNoAnswers.push_back(send);
-        choose("\"A1\",\"Apple\"\n\"B2,Banana\n", {u""_s, u"1"_s, u"2"_s, u"2"_s});
-        sender.SendEntries_Click();
-    }
-    const QStringList questions = shown(u"question"_s);
-    ASSERT_EQ(questions.size(), 2);
-    EXPECT_TRUE(questions[0].contains(u"line 2"_s));
-    EXPECT_EQ(dialogs.messages(), QStringList{u"Send sucessfull !"_s});
-    ASSERT_EQ(library.sentLists.size(), 1);
-    EXPECT_EQ(library.sentLists[0].data, "A\0A\0"_ba);
-}
-
-TEST_F(ListSenderTest, EncodingsAndResultsAreReported)
+TEST_F(ListSenderTest, UnclosedQuotesEncodingsAndResultsAreToldTheUser)
 {
     struct Case
     {
@@ -236,71 +146,115 @@ TEST_F(ListSenderTest, EncodingsAndResultsAreReported)
         QByteArray file;
         QString userVariable;
         std::int32_t result;
-        QByteArray sentVariable;
-        QByteArray sentData;
-        QStringList messages;
+        QByteArray sent; ///< user variable, '|', list data; empty when nothing is sent
+        QStringList shown;
     };
     const QString lost = u"Some characters in the user variable and in the list (the first on "
                          "line 2) cannot be held by the terminal's character set (Windows-1252); "
                          "they are sent as \"?\"."_s;
+    const QString unclosed = u"The quote opened on line 2 of \"%1\" is never closed, so the text "
+                             "after it is not part of the list.\n\nSend the list without it?"_s;
     const Case cases[] = {
         {"windows1252File",
          "\"caf\xe9\",\"\x80\"",
          u"\u00e9"_s,
          1,
-         "\xe9",
-         "caf\xe9\0\x80\0"_ba,
+         "\xe9|caf\xe9\0\x80\0"_ba,
          {u"Send sucessfull !"_s}},
-        {"utf8OutsideWindows1252",
+        {"outsideWindows1252OneByteEach",
          "x\n\"\xc4\x80\xf0\x9f\x98\x80\"",
          u"\u0100"_s,
          0,
-         "?",
-         "??\0\0\0"_ba,
+         "?|??\0\0\0"_ba,
          {lost, u"Send sucessfull !"_s}},
-        {"commError", "\"A\"", {}, -1, "", "A\0\0\0\0"_ba, {u"Communication Error"_s}},
+        {"unclosedQuoteSentOnYes",
+         "\"AB\"\n\"C,D\n",
+         {},
+         1,
+         "|AB\0\0\0"_ba,
+         {unclosed, u"Send sucessfull !"_s}},
+        {"unclosedQuoteKeptOnNo", "\"AB\"\n\"C,D\n", u"no"_s, 1, {}, {unclosed}},
+        {"commError", "\"A\"", {}, -1, "|A\0\0\0\0"_ba, {u"Communication Error"_s}},
         {"noTerminal",
          "\"A\"",
          {},
          -2,
-         "",
-         "A\0\0\0\0"_ba,
+         "|A\0\0\0\0"_ba,
          {u"Please place the terminal on the craddle"_s}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        dialogs.shown.clear();
-        library.sentLists.clear();
-        library.script(u"I_SendList"_s, {c.result});
-        choose(c.file, {c.userVariable, u"1"_s, u"5"_s, u"2"_s});
-        sender.SendEntries_Click();
-        ASSERT_EQ(library.sentLists.size(), 1);
-        EXPECT_EQ(library.sentLists[0].userVariable, c.sentVariable);
-        EXPECT_EQ(library.sentLists[0].data, c.sentData);
-        EXPECT_EQ(dialogs.messages(), c.messages);
+        fake.sentLists.clear();
+        fake.setDefault(u"I_SendList"_s, c.result);
+        dialogs.yesNoAnswers = {c.userVariable != u"no"_s};
+        send(c.file, {c.userVariable, u"1"_s, u"5"_s, u"2"_s});
+        QByteArray sent;
+        for (const auto& list : fake.sentLists) {
+            sent += list.userVariable + '|' + list.data;
+        }
+        EXPECT_EQ(sent, c.sent);
+        QStringList told = shown(u"message"_s) + shown(u"question"_s);
+        EXPECT_EQ(told.size(), c.shown.size());
+        for (const QString& text : c.shown) {
+            EXPECT_TRUE(told.contains(text.arg(path(u"list.csv"_s)))) << text.toStdString();
+        }
     }
 }
 
-TEST_F(ListSenderTest, ATenMegabyteFileIsSentQuicklyUnlessItsListIsTooBig)
+TEST_F(ListSenderTest, ATenMegabyteFileIsSentUnlessItsListIsTooBig)
 {
     QByteArray content;
     while (content.size() < (10 << 20)) {
         content += "\"A1\",\"Apple\"\n";
     }
-    const qsizetype items = content.size() / 13;
-    for (const auto& [width, sent] : {std::pair{u"6"_s, true}, std::pair{u"100"_s, false}}) {
-        library.sentLists.clear();
-        choose(content, {u""_s, u"1"_s, u"4"_s, width});
-        const auto start = std::chrono::steady_clock::now();
-        sender.SendEntries_Click();
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-        if (sent) {
-            ASSERT_EQ(library.sentLists.size(), 1);
-            EXPECT_EQ(library.sentLists[0].data.size(), items * 10);
-            EXPECT_EQ(library.sentLists[0].data.last(10), "A1\0\0Apple\0"_ba);
-        } else {
-            EXPECT_TRUE(library.sentLists.isEmpty());
-            EXPECT_TRUE(dialogs.messages().last().contains(u"a list holds at most 16 MB"_s));
-        }
+    send(content, {u""_s, u"1"_s, u"4"_s, u"100"_s});
+    EXPECT_TRUE(dialogs.messages().value(0).contains(u"would take 81 MB; a list holds at most "
+                                                     "16 MB"_s));
+    send(content, {u""_s, u"1"_s, u"4"_s, u"6"_s});
+    ASSERT_EQ(fake.sentLists.size(), 1);
+    EXPECT_EQ(fake.sentLists[0].data.size(), content.size() / 13 * 10);
+    EXPECT_EQ(fake.sentLists[0].data.last(10), "A1\0\0Apple\0"_ba);
+}
+
+TEST_F(ListSenderTest, QelSimStoresTheListsByteForByte)
+{
+    constexpr int kPort = 6;
+    SimTerminal sim(path(), kPort);
+    QString error;
+    ASSERT_TRUE(sim.start(R"({"id": "T7"})", {}, &error)) << error.toStdString();
+    VorlakLibrary vorlak{dialogs, {QString::fromLocal8Bit(qgetenv("KOLBRIN_BIN_DIR")), {}, false}};
+    ASSERT_NE(vorlak.I_OpenCom(kPort, 9600), CommLibrary::kCommError);
+    library = &vorlak;
+
+    const std::tuple<QByteArray, QString, QString, std::optional<QByteArray>> cases[] = {
+        {"\"A1\",\"Apple\"\n", u"shop"_s, u"4 6"_s, "A1\0\0Apple\0"_ba},
+        {"\"\",\"x\",\"\"\n", u""_s, u"3 0"_s, "\0\0\0\0\0\0"_ba},
+        {"\"1\",\"Milk\",\"2\"\n\"3\",\"Tea\",\"4\"\n", u""_s, u"2 4"_s,
+         "1\0Mil\0002\0003\0\0\0T\0004\0\0\0"_ba},
+        {"\"A\"\"B\"\r\n", u""_s, u"2 2"_s, "A\0B\0"_ba},
+        {"7,\"a,b\",x,\"c\"\n", u""_s, u"5 2"_s, "a,b\0\0c\0"_ba},
+        {"1,2,3\n", u"empty"_s, u"4 6"_s, ""_ba},
+        {"\"A\",\"B\"", u""_s, u"2 2"_s, "A\0B\0"_ba},
+        {"\"caf\xc3\xa9\"", QString(1024, u'\u00e9'), u"6 1"_s, "caf\xe9\0\0"_ba},
+        {"\"A\"\n", u""_s, u"2 2"_s, std::nullopt}, // position -1: refused by the terminal
+    };
+    int position = 0;
+    for (const auto& [file, userVariable, sizes, stored] : cases) {
+        const QString name = u"lists/"_s + QString::number(++position);
+        const bool refused = !stored;
+        send(file, QStringList{userVariable, QString::number(refused ? -1 : position)} +
+                       sizes.split(u' '));
+        EXPECT_EQ(dialogs.messages().value(0),
+                  refused ? u"Communication Error"_s : u"Send sucessfull !"_s)
+            << name.toStdString();
+        QFile bin(sim.statePath(name + u".bin"_s));
+        QFile var(sim.statePath(name + u".var"_s));
+        const bool found = bin.open(QIODevice::ReadOnly);
+        EXPECT_EQ(found, !refused) << position;
+        EXPECT_EQ(found ? bin.readAll() : QByteArray(), stored.value_or(QByteArray())) << position;
+        EXPECT_EQ(var.open(QIODevice::ReadOnly) ? var.readAll() : QByteArray("<none>"),
+                  refused ? "<none>" : TextCodec::toWindows1252(userVariable));
     }
+    EXPECT_EQ(sim.eventCount(u"I_SendList 1 10"_s), 1);
+    vorlak.I_CloseCom(kPort);
 }
