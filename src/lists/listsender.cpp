@@ -185,15 +185,17 @@ void ListSender::SendEntries_Click()
     m_window.setStatusText(1, QDir::toNativeSeparators(path));
 
     const QString userVariable = m_dialogs.askText(kUserVariablePrompt).value_or(QString());
-    if (userVariable.size() > kMaxUserVariable) {
+    bool userVariableLossy = false;
+    const QByteArray userVariableBytes = TextCodec::toWindows1252(userVariable, &userVariableLossy);
+    if (userVariableBytes.size() > kMaxUserVariable) {
         refuse(QStringLiteral("%1 The text has %2 characters; the terminal takes at most %3.")
                    .arg(kUserVariablePrompt)
-                   .arg(userVariable.size())
+                   .arg(userVariableBytes.size())
                    .arg(kMaxUserVariable));
         return;
     }
     // The library takes the user variable up to its first zero: the rest would be lost.
-    if (userVariable.contains(QChar(0))) {
+    if (userVariableBytes.contains('\0')) {
         refuse(QStringLiteral("%1 The text holds a zero character, which the terminal cannot "
                               "take.")
                    .arg(kUserVariablePrompt));
@@ -215,7 +217,15 @@ void ListSender::SendEntries_Click()
 
     // Counted before anything is built: wide fields times many quotes could ask for more
     // memory than the machine has.
-    const std::int64_t size = ListData::size(*text, widths);
+    std::int64_t size = 0;
+    ListData::Result list;
+    {
+        BusyPointer busy(m_dialogs);
+        size = ListData::size(*text, widths);
+        if (size <= kMaxListBytes) {
+            list = ListData::build(*text, widths);
+        }
+    }
     if (size > kMaxListBytes) {
         refuse(QStringLiteral("With element size %1 and description size %2 the list would take "
                               "%3 MB; a list holds at most %4 MB.")
@@ -223,11 +233,6 @@ void ListSender::SendEntries_Click()
                    .arg(*descriptionSize)
                    .arg(megabytes(size), megabytes(kMaxListBytes)));
         return;
-    }
-    ListData::Result list;
-    {
-        BusyPointer busy(m_dialogs);
-        list = ListData::build(*text, widths);
     }
 
     if (list.unclosedQuote >= 0 &&
@@ -240,8 +245,6 @@ void ListSender::SendEntries_Click()
         return;
     }
 
-    bool userVariableLossy = false;
-    const QByteArray userVariableBytes = TextCodec::toWindows1252(userVariable, &userVariableLossy);
     if (userVariableLossy || list.firstLossy >= 0) {
         QStringList where;
         if (userVariableLossy) {

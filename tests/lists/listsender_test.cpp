@@ -196,7 +196,9 @@ TEST_F(ListSenderTest, UnclosedQuotesEncodingsAndResultsAreToldTheUser)
         QStringList told = shown(u"message"_s) + shown(u"question"_s);
         EXPECT_EQ(told.size(), c.shown.size());
         for (const QString& text : c.shown) {
-            EXPECT_TRUE(told.contains(text.arg(path(u"list.csv"_s)))) << text.toStdString();
+            EXPECT_TRUE(
+                told.contains(text.contains(u"%1"_s) ? text.arg(path(u"list.csv"_s)) : text))
+                << text.toStdString();
         }
     }
 }
