@@ -12,7 +12,7 @@ TEST(CommandLine, TakesEveryOption)
 {
     const Options o = parseOptions({"--terminal", "t.json", "--link", "/tmp/com1", "--state", "st",
                                     "--removed", "--modem", "--line-rate", "--noise", "0.01",
-                                    "--seed", "18446744073709551615"});
+                                    "--seed", "18446744073709551615", "--upload-fail", "3"});
     EXPECT_EQ(o.terminalFile, "t.json");
     EXPECT_EQ(o.link, "/tmp/com1");
     EXPECT_EQ(o.stateDir, "st");
@@ -21,6 +21,7 @@ TEST(CommandLine, TakesEveryOption)
     EXPECT_TRUE(o.lineRate);
     EXPECT_DOUBLE_EQ(o.noise, 0.01);
     EXPECT_EQ(o.seed, 18446744073709551615ULL);
+    EXPECT_EQ(o.uploadFail, 3U);
 
     const Options minimal = parseOptions({"--terminal=t.json"});
     EXPECT_EQ(minimal.terminalFile, "t.json");
@@ -48,6 +49,8 @@ TEST(CommandLine, RefusesWhatItCannotUse)
         {{"--terminal", "a", "--noise", "nan", "--seed", "1"}, "probability from 0 to 1"},
         {{"--terminal", "a", "--noise", "0.1", "--seed", "-3"}, "whole number"},
         {{"--terminal", "a", "--noise", "0.1", "--seed", "99999999999999999999"}, "whole number"},
+        {{"--terminal", "a", "--upload-fail", "-1"}, "--upload-fail takes a whole number"},
+        {{"--terminal", "a", "--upload-fail", "4294967296"}, "--upload-fail takes a whole number"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.says);
