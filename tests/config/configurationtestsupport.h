@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-/// A store in memory that logs each write into a shared list, so that tests see its order
-/// against the library calls; it can be made to refuse writes, as a full disk would.
+/// A store in memory that logs each write into the library's call list, so that tests see the
+/// writes in order with the library calls; it can refuse writes as a full disk would.
 class LoggingStore : public MemorySettingsStore
 {
 public:
@@ -32,8 +32,8 @@ private:
     QStringList& m_log;
 };
 
-/// The program's logic with recording parts: every library call and store write lands in
-/// library.calls, and the event points as "events".
+/// The program's logic on recording parts: library calls, store writes and the event points
+/// ("events") land in one list.
 class ConfigurationTest : public ::testing::Test
 {
 protected:
@@ -41,17 +41,17 @@ protected:
     {
         pump.onEvents = [this] { library.calls.append(QStringLiteral("events")); };
     }
-
-    void put(const char* key, const char* value)
+    /// Stores "Key=Value;Key=Value" without logging.
+    void put(const char* entries)
     {
-        ASSERT_TRUE(
-            store.MemorySettingsStore::write(QString::fromLatin1(key), QString::fromUtf8(value)));
+        for (const QString& entry : QString::fromUtf8(entries).split(u';', Qt::SkipEmptyParts)) {
+            const qsizetype equals = entry.indexOf(u'=');
+            ASSERT_TRUE(
+                store.MemorySettingsStore::write(entry.left(equals), entry.mid(equals + 1)));
+        }
     }
-    [[nodiscard]] QString stored(const char* key)
-    {
-        return store.value(QString::fromLatin1(key)).value_or(QStringLiteral("<absent>"));
-    }
-    /// The session open on `port`, as after start-up, with the logs cleared.
+    [[nodiscard]] QString calls() const { return library.calls.join(u','); }
+    /// The reading session open on `port`, as after start-up, with the call list cleared.
     void sessionOpenOn(int port)
     {
         core.state.settings.ComPortNumber = port;
@@ -77,7 +77,6 @@ protected:
     ProgramCore core{{store, dialogs, library, window, view, pump, keys, locale}};
 };
 
-/// Names each case of a parameterised test after its `name` field.
 template <typename Case>
 std::string caseName(const ::testing::TestParamInfo<Case>& info)
 {

@@ -14,7 +14,6 @@
 #include "tempdir.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,47 +22,38 @@
 namespace {
 
 constexpr int kSimPort = 3;
-
-const char kTerminal[] = R"({"id": "T3",
- "body_template": "[Code][XXXXXXXXXXXXX][Qty][XXXXX]",
- "documents": []})";
+const QString kBody = QStringLiteral("[Code][XXXXXXXXXXXXX][Qty][XXXXX]");
 
 class Form2EndToEndTest : public TempDirTest
 {
 protected:
-    /// qel-sim on port 3; every other port of 1 to 16 mapped to a device that does not exist,
-    /// so that no serial port of the machine is touched.
-    void startSim(const QStringList& options = {})
+    /// qel-sim on port 3 and the dialog shown. Every other port of 1 to 16 is mapped to a
+    /// device that does not exist, so that no serial port of the machine is touched.
+    void startUp(const char* comPort, const QStringList& simOptions)
     {
         sim = std::make_unique<SimTerminal>(path(), kSimPort);
         QString error;
-        ASSERT_TRUE(sim->start(kTerminal, options, &error)) << error.toStdString();
+        const QByteArray terminal = R"({"id": "T3", "body_template": ")" + kBody.toLatin1() + "\"}";
+        ASSERT_TRUE(sim->start(terminal, simOptions, &error)) << error.toStdString();
         QFile map(path(QStringLiteral("config/vorlak/ports.conf")));
         ASSERT_TRUE(map.open(QIODevice::Append));
         for (int port = 1; port <= 16; ++port) {
             if (port != kSimPort) {
-                map.write(QStringLiteral("COM%1=%2\n")
-                              .arg(port)
-                              .arg(path(QStringLiteral("absent%1").arg(port)))
-                              .toUtf8());
+                map.write(QStringLiteral("COM%1=%2/absent\n").arg(port).arg(path()).toUtf8());
             }
         }
+        map.close();
+        ASSERT_TRUE(store.write(QStringLiteral("Language"), QStringLiteral("English")));
+        ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QString::fromLatin1(comPort)));
+        core.config.ReadConf(core.state.settings);
+        core.session.receivingdata_ini();
+        dialogs.shown.clear();
+        host->showGeneralConf();
     }
     void TearDown() override
     {
         host.reset();
         core.session.receivingdata_end();
-    }
-    void put(const char* key, const char* value)
-    {
-        ASSERT_TRUE(store.write(QString::fromLatin1(key), QString::fromLatin1(value)));
-    }
-    /// Start-up: the settings load (which creates the dialog) and the reading session.
-    void startUp()
-    {
-        core.config.ReadConf(core.state.settings);
-        core.session.receivingdata_ini();
-        host->showGeneralConf();
     }
     template <typename Widget>
     Widget* control(const char* name)
@@ -90,45 +80,40 @@ protected:
 
 } // namespace
 
-TEST_F(Form2EndToEndTest, DetectionFindsTheTerminalOnPortThreeAndReadsThere)
+TEST_F(Form2EndToEndTest, DetectionFindsTheTerminalOnPortThreeAndTheTemplatesComeFromIt)
 {
-    startSim();
-    put("Language", "English");
-    put("ComPort", "Com1");
-    core.config.ReadConf(core.state.settings);
-    host->showGeneralConf();
-
+    startUp("Com1", {}); // port 1 does not open: the program starts without a session
     click("Command5");
     EXPECT_EQ(control<QComboBox>("ComPort")->currentText(), QStringLiteral("Com3"));
     EXPECT_EQ(core.state.settings.ComPortNumber, 3);
-    EXPECT_TRUE(core.state.PortOpen);
     EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 3)"));
+    EXPECT_TRUE(window.timerOn);
     EXPECT_EQ(sim->eventCount(QStringLiteral("I_CheckTerminal")), 1);
     EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.messages().join(u'|').toStdString();
 
-    // The session found is the one the program reads on.
+    // The imports run on the session that detection opened.
+    auto* body = control<QLineEdit>("BoxAsciiDataFormat");
+    auto* header = control<QLineEdit>("BoxAsciiDataFormat2");
+    header->setText(QStringLiteral("[Old]"));
     click("Command6");
-    EXPECT_EQ(control<QLineEdit>("BoxAsciiDataFormat")->text(),
-              QStringLiteral("[Code][XXXXXXXXXXXXX][Qty][XXXXX]"));
+    click("Command7");
+    EXPECT_EQ(body->text(), kBody);
+    EXPECT_EQ(header->text(), QString()) << "the terminal carries no header template";
+    EXPECT_EQ(core.state.TerminalId, QByteArray("T3      "));
+
     click("Command2");
     EXPECT_EQ(store.value(QStringLiteral("ComPort")), QStringLiteral("Com3"));
-    EXPECT_EQ(store.value(QStringLiteral("AsciiDataFormat")),
-              QStringLiteral("[Code][XXXXXXXXXXXXX][Qty][XXXXX]"));
+    EXPECT_EQ(store.value(QStringLiteral("AsciiDataFormat")), kBody);
 }
 
 TEST_F(Form2EndToEndTest, DetectionWithoutAnswerReturnsToThePortFromBefore)
 {
-    startSim({QStringLiteral("--removed")});
-    put("Language", "English");
-    put("ComPort", "Com3");
-    startUp();
+    startUp("Com3", {QStringLiteral("--removed")});
     ASSERT_TRUE(core.state.PortOpen);
-
-    click("Command5");
+    click("Command5"); // port 3 opens, but no terminal answers in 8 seconds
     EXPECT_EQ(control<QComboBox>("ComPort")->currentText(), QStringLiteral("Com3"));
     EXPECT_EQ(core.state.settings.ComPortNumber, 3);
-    EXPECT_TRUE(core.state.PortOpen);
-    EXPECT_TRUE(window.timerOn);
+    EXPECT_TRUE(core.state.PortOpen && window.timerOn);
     ASSERT_EQ(dialogs.messages().size(), 1);
     EXPECT_TRUE(dialogs.messages().front().startsWith(
         QStringLiteral("No terminal answered on ports 1 to 16.")));
@@ -137,29 +122,4 @@ TEST_F(Form2EndToEndTest, DetectionWithoutAnswerReturnsToThePortFromBefore)
     ASSERT_TRUE(sim->process().command("place"));
     QByteArray id(8, ' ');
     EXPECT_NE(library.I_CheckTerminal(id), 0);
-}
-
-TEST_F(Form2EndToEndTest, ImportsTheTemplatesOfTheTerminalInTheCradle)
-{
-    startSim();
-    put("Language", "English");
-    put("ComPort", "Com3");
-    startUp();
-    auto* body = control<QLineEdit>("BoxAsciiDataFormat");
-    auto* header = control<QLineEdit>("BoxAsciiDataFormat2");
-    header->setText(QStringLiteral("[Old]"));
-
-    click("Command6");
-    click("Command7");
-    EXPECT_EQ(body->text(), QStringLiteral("[Code][XXXXXXXXXXXXX][Qty][XXXXX]"));
-    EXPECT_EQ(header->text(), QString()) << "the terminal carries no header template";
-    EXPECT_EQ(core.state.TerminalId, QByteArray("T3      "));
-
-    // Lifted off the cradle: the boxes keep what they hold, and nothing is said.
-    ASSERT_TRUE(sim->process().command("remove"));
-    body->setText(QStringLiteral("[Mine]"));
-    click("Command6");
-    EXPECT_EQ(body->text(), QStringLiteral("[Mine]"));
-    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.messages().join(u'|').toStdString();
-    EXPECT_EQ(store.value(QStringLiteral("AsciiDataFormat")), std::nullopt);
 }

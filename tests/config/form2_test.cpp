@@ -1,14 +1,12 @@
-// The configuration dialog as the user meets it: real widgets, offscreen, with the program's
-// logic on recording parts.
+// The configuration dialog as the user meets it: real widgets, offscreen, on the program's
+// logic with recording parts.
 #include "config/form2.h"
 #include "config/form2host.h"
-#include "config/specialkeys.h"
 #include "configurationtestsupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -26,104 +24,112 @@ protected:
         library.calls.clear();
         return host.form();
     }
-    template <typename Widget>
+    template <typename Widget = QWidget>
     Widget* control(const char* name)
     {
-        Widget* widget = host.form()->findChild<Widget*>(QString::fromLatin1(name));
+        auto* widget = host.form()->findChild<Widget*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    bool checked(const char* name) { return control<QAbstractButton>(name)->isChecked(); }
-    bool shown(const char* name) { return !control<QWidget>(name)->isHidden(); }
-    QString text(const char* name) { return control<QLineEdit>(name)->text(); }
-    QString comboText(const char* name) { return control<QComboBox>(name)->currentText(); }
-    QList<QPushButton*> specialKeys()
+    /// The names among `names` (separated by spaces) whose button is checked or widget shown.
+    QString checked(const char* names)
     {
-        return control<QGroupBox>("SpecialKeys")
-            ->findChildren<QPushButton*>(QStringLiteral("Command8"));
+        return filter(names,
+                      [](QWidget* w) { return qobject_cast<QAbstractButton*>(w)->isChecked(); });
     }
-    void pressKey(const char* name)
+    QString shown(const char* names)
     {
-        for (QPushButton* key : specialKeys()) {
-            if (key->text() == QLatin1String(name)) {
-                key->click();
-                return;
+        return filter(names, [](QWidget* w) { return !w->isHidden(); });
+    }
+    QString filter(const char* names, bool (*keep)(QWidget*))
+    {
+        QStringList kept;
+        for (const QString& name : QString::fromLatin1(names).split(u' ')) {
+            if (keep(control(name.toLatin1().constData()))) {
+                kept.append(name);
             }
         }
-        ADD_FAILURE() << "no special key " << name;
+        return kept.join(u' ');
+    }
+    QLineEdit* box(const char* name) { return control<QLineEdit>(name); }
+    QString comboText(const char* name) { return control<QComboBox>(name)->currentText(); }
+    void click(const char* name) { control<QAbstractButton>(name)->click(); }
+    QList<QPushButton*> specialKeys()
+    {
+        return control("SpecialKeys")->findChildren<QPushButton*>(QStringLiteral("Command8"));
     }
 
-    /// Owns the dialogs as the main window does, so discarded ones are deleted with it.
+    /// Owns the dialogs as the main window does, so that discarded ones go with it.
     QWidget mainWindow;
     Form2Host host{context(), &mainWindow};
 };
 
+const char kOptions[] =
+    "AutomaticMode ManualMode InsertKeys IncrNumber NewFile AppendFile AutoStart "
+    "AutoClear UseTermId AutoAnswer";
+
 } // namespace
 
-TEST_F(Form2Test, SettingsLoadCreatesItHiddenWithTheEmptyStoresValues)
+TEST_F(Form2Test, FirstSettingsLoadCreatesItHiddenWithTheEmptyStoresValues)
 {
     Form2* form = created();
     ASSERT_NE(form, nullptr);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_FALSE(form->isModal());
-    EXPECT_TRUE(checked("ManualMode"));
-    EXPECT_FALSE(checked("AutomaticMode"));
-    EXPECT_TRUE(checked("NewFile"));
-    EXPECT_FALSE(shown("Frame2"));
-    EXPECT_FALSE(shown("SpecialKeys"));
-    EXPECT_EQ(text("MyFileName"), QStringLiteral("Demo.txt"));
-    EXPECT_EQ(text("BoxAsciiDataFormat"), QString()) << "the sample text is replaced";
-    EXPECT_EQ(text("BoxAsciiDataFormat2"), QString());
+    EXPECT_FALSE(form->isVisible() || form->isModal());
+    EXPECT_EQ(checked(kOptions), QStringLiteral("ManualMode NewFile"));
+    EXPECT_EQ(shown("Frame2 SpecialKeys BaudRate Label5 Label4"), QStringLiteral("Label4"));
+    EXPECT_EQ(box("MyFileName")->text(), QStringLiteral("Demo.txt"));
+    EXPECT_EQ(box("BoxAsciiDataFormat")->text() + box("BoxAsciiDataFormat2")->text(), QString());
     EXPECT_EQ(comboText("ComPort"), QStringLiteral("Com1"));
     EXPECT_EQ(comboText("BaudRate"), QStringLiteral("19200"));
-    EXPECT_FALSE(shown("BaudRate"));
-    EXPECT_FALSE(shown("Label5"));
-    // The first run stored English from the locale; the dialog shows and applies it.
-    EXPECT_EQ(comboText("Language"), QStringLiteral("English"));
+    EXPECT_EQ(comboText("Language"), QStringLiteral("English")); // the first run's choice
     EXPECT_EQ(form->windowTitle(), QStringLiteral("General Configurations"));
     EXPECT_EQ(control<QGroupBox>("Frame1")->title(), QStringLiteral("Working mode"));
-    EXPECT_EQ(control<QPushButton>("Command5")->text(), QStringLiteral("Auto detect"));
-    EXPECT_EQ(control<QGroupBox>("Modem")->title(), QStringLiteral("Modem"));
-    EXPECT_EQ(control<QLabel>("Label5")->text(), QStringLiteral("Baud Rate"));
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-}
-
-TEST_F(Form2Test, LanguageBoxDefaultsToPortuguese)
-{
+    EXPECT_EQ(control<QPushButton>("Command7")->text(), QStringLiteral("Auto detect"));
     host.showGeneralConf();
-    EXPECT_EQ(comboText("Language"), QStringLiteral("Portugues"));
-    EXPECT_EQ(host.form()->windowTitle(), QStringLiteral("Configura\u00e7\u00f5es gerais"));
-    EXPECT_TRUE(host.form()->isVisible());
+    EXPECT_EQ(host.form(), form);
+    EXPECT_TRUE(form->isVisible());
 }
 
-TEST_F(Form2Test, WorkingModeOptionsShowTheirFrame)
-{
-    put("AutomaticMode", "False");
-    put("InsertKeys", "True");
-    put("ManualMode", "False");
-    created();
-    EXPECT_TRUE(shown("SpecialKeys"));
-    EXPECT_FALSE(shown("Frame2"));
-    control<QRadioButton>("AutomaticMode")->click();
-    EXPECT_TRUE(shown("Frame2"));
-    EXPECT_FALSE(shown("SpecialKeys"));
-    control<QRadioButton>("ManualMode")->click();
-    EXPECT_FALSE(shown("Frame2"));
-    EXPECT_FALSE(shown("SpecialKeys"));
-}
+namespace {
 
-TEST_F(Form2Test, UnreadableOptionsShowUnselectedAndTheLoadSaysSo)
+struct OpenCase
 {
-    put("AutomaticMode", "yes");
-    put("ManualMode", "maybe");
-    put("AppendFile", "x");
+    const char* name;
+    const char* store;
+    const char* checked; ///< of kOptions
+    const char* frames;  ///< shown
+};
+
+class OpeningTest : public Form2Test, public ::testing::WithParamInterface<OpenCase>
+{
+};
+
+const OpenCase kOpenCases[] = {
+    {"KeyboardModeAsOkWritesIt", "AutomaticMode=False;InsertKeys=True;ManualMode=False",
+     "InsertKeys NewFile", "SpecialKeys"},
+    // Several marked: the one set last (automatic, keyboard, manual) stays selected.
+    {"LastMarkedWins", "AutomaticMode=1;ManualMode=0;IncrNumber=true;AppendFile=-1;AutoAnswer=1",
+     "AutomaticMode AppendFile AutoAnswer", "Frame2"},
+    {"ManualDefaultComesAfterKeyboard", "InsertKeys=True", "ManualMode NewFile", ""},
+    // No state: unselected, and the settings load reports it; numbers as the load takes them.
+    {"UnreadableValuesShowUnselected",
+     "AutomaticMode=yes;ManualMode=maybe;NewFile=;AutoStart=70000;AutoClear=1abc;UseTerminalId=5",
+     "AutoClear UseTermId", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Store, OpeningTest, ::testing::ValuesIn(kOpenCases), caseName<OpenCase>);
+
+} // namespace
+
+TEST_P(OpeningTest, SelectsTheStoredStates)
+{
+    const OpenCase& c = GetParam();
+    put(c.store);
     created();
-    for (const char* option : {"AutomaticMode", "ManualMode", "InsertKeys"}) {
-        EXPECT_FALSE(checked(option)) << option;
-    }
-    EXPECT_TRUE(checked("NewFile"));
-    EXPECT_FALSE(shown("Frame2"));
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Invalid Configurations !!!")});
+    EXPECT_EQ(checked(kOptions), QString::fromLatin1(c.checked));
+    EXPECT_EQ(shown("Frame2 SpecialKeys"), QString::fromLatin1(c.frames));
+    const bool unreadable = QByteArray(c.name).startsWith("Unreadable");
+    EXPECT_EQ(dialogs.messages().size(), unreadable ? 1 : 0);
 }
 
 namespace {
@@ -132,9 +138,8 @@ struct KeyCase
 {
     const char* name;
     const char* before;
-    int caret;
-    int selectionLength; ///< selected from the caret on
-    std::vector<const char*> keys;
+    int caret, selected;
+    const char* keys;
     const char* after;
     int caretAfter;
 };
@@ -144,11 +149,10 @@ class SpecialKeyTest : public Form2Test, public ::testing::WithParamInterface<Ke
 };
 
 const KeyCase kKeyCases[] = {
-    {"EnterBetweenAAndB", "AB", 1, 0, {"ENTER"}, "A{ENTER}B", 8},
-    {"EnterThenCtrl", "AB", 1, 0, {"ENTER", "CTRL"}, "A{ENTER}^B", 9},
-    {"ShiftAltF16", "", 0, 0, {"SHIFT", "ALT", "F16"}, "+%{F16}", 7},
-    {"AtTheEnd", "[Code]", 6, 0, {"TAB"}, "[Code]{TAB}", 11},
-    {"InFrontOfASelection", "XYZ", 1, 2, {"BACKSPACE"}, "X{BACKSPACE}YZ", 12},
+    {"EnterBetweenAAndB", "AB", 1, 0, "ENTER", "A{ENTER}B", 8},
+    {"EnterThenCtrl", "AB", 1, 0, "ENTER CTRL", "A{ENTER}^B", 9},
+    {"ShiftAltF16", "", 0, 0, "SHIFT ALT F16", "+%{F16}", 7},
+    {"InFrontOfASelection", "XYZ", 1, 2, "BACKSPACE", "X{BACKSPACE}YZ", 12},
 };
 
 INSTANTIATE_TEST_SUITE_P(Palette, SpecialKeyTest, ::testing::ValuesIn(kKeyCases),
@@ -159,23 +163,23 @@ INSTANTIATE_TEST_SUITE_P(Palette, SpecialKeyTest, ::testing::ValuesIn(kKeyCases)
 TEST_P(SpecialKeyTest, InsertsAtTheCaretOfTheBodyBox)
 {
     const KeyCase& c = GetParam();
-    put("InsertKeys", "True");
-    put("ManualMode", "False");
     host.showGeneralConf();
-    auto* box = control<QLineEdit>("BoxAsciiDataFormat");
-    box->setText(QString::fromLatin1(c.before));
-    box->setCursorPosition(c.caret);
-    if (c.selectionLength > 0) {
-        box->setSelection(c.caret, c.selectionLength);
+    click("InsertKeys");
+    ASSERT_EQ(shown("Frame2 SpecialKeys"), QStringLiteral("SpecialKeys"));
+    QLineEdit* body = box("BoxAsciiDataFormat");
+    body->setText(QString::fromLatin1(c.before));
+    body->setSelection(c.caret, c.selected);
+    box("BoxAsciiDataFormat2")->setText(QStringLiteral("[Doc]"));
+    for (const QString& key : QString::fromLatin1(c.keys).split(u' ')) {
+        for (QPushButton* button : specialKeys()) {
+            if (button->text() == key) {
+                button->click();
+            }
+        }
     }
-    // The caret was last in the body box; the header box is untouched.
-    control<QLineEdit>("BoxAsciiDataFormat2")->setText(QStringLiteral("[Doc]"));
-    for (const char* key : c.keys) {
-        pressKey(key);
-    }
-    EXPECT_EQ(box->text(), QString::fromLatin1(c.after));
-    EXPECT_EQ(box->cursorPosition(), c.caretAfter);
-    EXPECT_EQ(text("BoxAsciiDataFormat2"), QStringLiteral("[Doc]"));
+    EXPECT_EQ(body->text(), QString::fromLatin1(c.after));
+    EXPECT_EQ(body->cursorPosition(), c.caretAfter);
+    EXPECT_EQ(box("BoxAsciiDataFormat2")->text(), QStringLiteral("[Doc]"));
 }
 
 TEST_F(Form2Test, SpecialKeysStandInTheGridInKeyOrder)
@@ -184,31 +188,26 @@ TEST_F(Form2Test, SpecialKeysStandInTheGridInKeyOrder)
     const QList<QPushButton*> buttons = specialKeys();
     ASSERT_EQ(buttons.size(), 39);
     const QScreen* screen = host.form()->screen();
-    ASSERT_NE(screen, nullptr);
-    const auto px = [](int twips, double dpi) { return qRound(twips * dpi / 1440.0); };
-    const double dpiX = screen->logicalDotsPerInchX();
-    const double dpiY = screen->logicalDotsPerInchY();
+    const auto px = [screen](int left, int top) {
+        return QPoint(qRound(left * screen->logicalDotsPerInchX() / 1440),
+                      qRound(top * screen->logicalDotsPerInchY() / 1440));
+    };
     // index, caption, left and top in 1/1440 inch
     const struct
     {
         int index;
         const char* caption;
-        int left;
-        int top;
+        int left, top;
     } corners[] = {{0, "BACKSPACE", 50, 300}, {4, "DOWN", 5650, 300}, {5, "END", 50, 800},
                    {19, "ENTER", 5650, 1800}, {35, "F16", 50, 3800},  {38, "ALT", 4250, 3800}};
     for (const auto& corner : corners) {
-        const QPushButton* key = buttons.at(corner.index);
-        EXPECT_EQ(key->text(), QLatin1String(corner.caption));
-        EXPECT_EQ(key->x(), px(corner.left, dpiX)) << corner.caption;
-        EXPECT_EQ(key->y(), px(corner.top, dpiY)) << corner.caption;
+        EXPECT_EQ(buttons.at(corner.index)->text(), QLatin1String(corner.caption));
+        EXPECT_EQ(buttons.at(corner.index)->pos(), px(corner.left, corner.top)) << corner.caption;
     }
     for (int i = 0; i < buttons.size(); ++i) {
         const QPushButton* key = buttons.at(i);
-        EXPECT_EQ(key->text(), SpecialKeys::name(i));
-        EXPECT_EQ(key->x(), buttons.at(i % 5)->x()) << i;
-        EXPECT_EQ(key->y(), buttons.at(i - i % 5)->y()) << i;
-        EXPECT_EQ(key->width(), px(1300, dpiX)) << i;
+        EXPECT_EQ(key->pos(), QPoint(buttons.at(i % 5)->x(), buttons.at(i - i % 5)->y())) << i;
+        EXPECT_EQ(key->width(), px(1300, 0).x()) << i;
         EXPECT_TRUE(key->parentWidget()->rect().contains(key->geometry())) << i;
     }
 }
@@ -216,59 +215,44 @@ TEST_F(Form2Test, SpecialKeysStandInTheGridInKeyOrder)
 TEST_F(Form2Test, BrowseCancelledFillsTheBoxesFromTheSharedFileDialog)
 {
     created();
-    auto* fileName = control<QLineEdit>("MyFileName");
-    auto* program = control<QLineEdit>("MyExternalProgram");
-    program->setText(QStringLiteral("old"));
-    // Not used yet in this dialog: the program box is emptied.
-    control<QPushButton>("Command4")->click();
-    EXPECT_EQ(program->text(), QString());
-    control<QPushButton>("Command1")->click();
-    EXPECT_EQ(fileName->text(), QStringLiteral("TerminalId.txt"));
-    control<QPushButton>("Command4")->click();
-    EXPECT_EQ(program->text(), QStringLiteral("TerminalId.txt"));
-
+    box("MyExternalProgram")->setText(QStringLiteral("old"));
+    click("Command4"); // the file dialog was not used yet in this dialog
+    EXPECT_EQ(box("MyExternalProgram")->text(), QString());
+    click("Command1");
+    EXPECT_EQ(box("MyFileName")->text(), QStringLiteral("TerminalId.txt"));
     dialogs.fileAnswers.push_back(QStringLiteral("/opt/tools/notify"));
-    control<QPushButton>("Command4")->click();
-    EXPECT_EQ(program->text(), QStringLiteral("/opt/tools/notify"));
+    click("Command4");
+    click("Command4");
+    EXPECT_EQ(box("MyExternalProgram")->text(), QStringLiteral("/opt/tools/notify"));
     ASSERT_EQ(dialogs.fileRequests.size(), 4);
-    EXPECT_EQ(dialogs.fileRequests.at(1).initialPath, QStringLiteral("TerminalId.txt"));
-    EXPECT_EQ(dialogs.fileRequests.at(1).filter, QString());
-    EXPECT_EQ(dialogs.fileRequests.at(1).title, QString());
+    EXPECT_EQ(dialogs.fileRequests.at(2).initialPath, QStringLiteral("TerminalId.txt"));
 }
 
-TEST_F(Form2Test, CancelAndCloseDiscardWithoutWriting)
+TEST_F(Form2Test, CancelAndTheCloseButtonDiscardWithoutWriting)
 {
-    for (const bool byCloseButton : {false, true}) {
+    for (const bool closeButton : {false, true}) {
         host.showGeneralConf();
         library.calls.clear();
-        const Settings before = core.state.settings;
-        control<QLineEdit>("MyFileName")->setText(QStringLiteral("edited.txt"));
+        box("MyFileName")->setText(QStringLiteral("edited.txt"));
         control<QCheckBox>("AutoAnswer")->setChecked(true);
-        if (byCloseButton) {
-            host.form()->close();
-        } else {
-            control<QPushButton>("Command3")->click();
-        }
-        EXPECT_EQ(host.form(), nullptr) << byCloseButton;
-        EXPECT_TRUE(library.calls.isEmpty()) << library.calls.join(u',').toStdString();
-        EXPECT_EQ(core.state.settings.MyFileName, before.MyFileName);
+        closeButton ? static_cast<void>(host.form()->close()) : click("Command3");
+        EXPECT_EQ(host.form(), nullptr) << closeButton;
+        EXPECT_EQ(calls(), QString()) << closeButton;
+        EXPECT_EQ(core.state.settings.MyFileName, QString()) << closeButton;
     }
 }
 
 TEST_F(Form2Test, OkSavesAppliesAndANewDialogComesWithTheNextLoad)
 {
     created();
-    control<QRadioButton>("AutomaticMode")->click();
-    control<QRadioButton>("AppendFile")->click();
-    control<QLineEdit>("MyFileName")->setText(QStringLiteral("out.txt"));
+    click("AutomaticMode");
+    EXPECT_EQ(shown("Frame2 SpecialKeys"), QStringLiteral("Frame2"));
+    click("AppendFile");
     control<QComboBox>("Language")->setCurrentText(QStringLiteral("Spanish"));
-    QPointer<Form2> first = host.form();
-    control<QPushButton>("Command2")->click();
-
+    const QPointer<Form2> first = host.form();
+    click("Command2");
     EXPECT_EQ(host.form(), nullptr);
-    EXPECT_EQ(stored("MyFileName"), QStringLiteral("out.txt"));
-    EXPECT_EQ(stored("AppendFile"), QStringLiteral("True"));
-    EXPECT_EQ(stored("Language"), QStringLiteral("Spanish"));
+    EXPECT_EQ(store.value(QStringLiteral("AppendFile")), QStringLiteral("True"));
     EXPECT_TRUE(core.state.settings.AutomaticMode);
     EXPECT_EQ(core.language.LanguageIndex(), 2);
 
@@ -276,46 +260,117 @@ TEST_F(Form2Test, OkSavesAppliesAndANewDialogComesWithTheNextLoad)
     ASSERT_NE(host.form(), nullptr);
     EXPECT_NE(host.form(), first.data());
     EXPECT_FALSE(host.form()->isVisible());
-    EXPECT_TRUE(checked("AppendFile"));
+    EXPECT_EQ(checked(kOptions), QStringLiteral("AutomaticMode AppendFile"));
     EXPECT_EQ(host.form()->windowTitle(), QStringLiteral("Configuraciones Generales"));
 }
 
-TEST_F(Form2Test, DetectionLetsEventsRunButTheDialogCannotCloseMeanwhile)
+TEST_F(Form2Test, DetectionProbesPortsUntilOneAnswersWhileTheDialogWaits)
 {
-    sessionOpenOn(1);
     host.showGeneralConf();
-    QPointer<Form2> form = host.form();
+    sessionOpenOn(1);
+    const QPointer<Form2> form = host.form();
     library.script(QStringLiteral("I_CheckTerminal"), {0, 0, 1});
-    QStringList boxSeen;
     pump.onEvents = [&] {
-        boxSeen.append(comboText("ComPort"));
+        library.calls.append(QStringLiteral("events ") + comboText("ComPort"));
         EXPECT_FALSE(form->isEnabled());
-        form->close();
+        EXPECT_EQ(dialogs.busyDepth, 1);
+        form->close(); // neither closes nor starts anything meanwhile
         form->Command2_Click();
         form->Command6_Click();
     };
-    control<QPushButton>("Command5")->click();
-
+    click("Command5");
     ASSERT_FALSE(form.isNull());
     EXPECT_FALSE(form->isDiscarded());
     EXPECT_TRUE(form->isEnabled());
+    QString expected = QStringLiteral("events Com1,I_CloseCom 1");
+    for (int port = 1; port <= 3; ++port) {
+        expected += QStringLiteral(",events Com%1,I_OpenCom %1 19200,events Com%1,VORLAK_Sleep "
+                                   "8000,I_CheckTerminal,I_CloseCom %1")
+                        .arg(port);
+    }
+    EXPECT_EQ(calls(), expected + QStringLiteral(",I_OpenCom 3 9600"));
     EXPECT_EQ(comboText("ComPort"), QStringLiteral("Com3"));
-    EXPECT_EQ(boxSeen.mid(1, 3), (QStringList{QStringLiteral("Com1"), QStringLiteral("Com1"),
-                                              QStringLiteral("Com2")}));
-    EXPECT_EQ(library.calls.count(QStringLiteral("I_CheckTerminal")), 3) << "no import ran";
     EXPECT_EQ(core.state.settings.ComPortNumber, 3);
-    EXPECT_EQ(store.value(QStringLiteral("ComPort")), std::nullopt) << "stored only by OK";
+    EXPECT_TRUE(core.state.PortOpen && window.timerOn);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(dialogs.busyDepth, 0);
 }
 
-TEST_F(Form2Test, ImportsReplaceTheTemplateBoxes)
+TEST_F(Form2Test, DetectionWithoutAnswerRestoresThePortAndSaysSo)
 {
+    host.showGeneralConf();
+    control<QComboBox>("ComPort")->setCurrentText(QStringLiteral("Com2"));
+    control<QComboBox>("BaudRate")->setCurrentText(QStringLiteral("38400"));
+    sessionOpenOn(2);
+    // The sixteen ports and the closing probe fail; the session then reopens.
+    library.script(QStringLiteral("I_OpenCom"),
+                   {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1});
+    pump.onEvents = [&] { library.calls.append(comboText("ComPort")); };
+    click("Command5");
+
+    QString expected = QStringLiteral("Com2,I_CloseCom 2");
+    for (int port = 1; port <= 16; ++port) {
+        expected += QStringLiteral(",Com%1,I_OpenCom %1 38400").arg(port);
+    }
+    EXPECT_EQ(calls(),
+              expected + QStringLiteral(",I_OpenCom 1 38400,I_CloseCom 1,I_OpenCom 2 9600"));
+    EXPECT_EQ(comboText("ComPort"), QStringLiteral("Com2"));
+    EXPECT_EQ(core.state.settings.ComPortNumber, 2);
+    EXPECT_TRUE(core.state.PortOpen && window.timerOn);
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages().front().startsWith(
+        QStringLiteral("No terminal answered on ports 1 to 16.")));
+    EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("port 2")));
+}
+
+namespace {
+
+struct ImportCase
+{
+    const char* name;
+    const char* button;
+    std::int32_t check, read; ///< results of I_CheckTerminal and of the template read
+    QByteArray terminalTemplate;
+    const char* body;
+    const char* header;
+};
+
+class ImportTest : public Form2Test, public ::testing::WithParamInterface<ImportCase>
+{
+};
+
+const ImportCase kImportCases[] = {
+    {"BodyPaddedWithSpaces", "Command6", 1, 1, "  ABC  ", "ABC", "old"},
+    {"BodyInWindows1252", "Command6", 1, 7, "[\x80]", "[\xe2\x82\xac]", "old"},
+    {"HeaderAnsweredZero", "Command7", 1, 0, "[Doc]", "old", ""},
+    {"NoTerminalInTheCradle", "Command6", 0, 1, "ABC", "old", "old"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Terminal, ImportTest, ::testing::ValuesIn(kImportCases),
+                         caseName<ImportCase>);
+
+} // namespace
+
+TEST_P(ImportTest, ReplacesTheTemplateBox)
+{
+    const ImportCase& c = GetParam();
     created();
-    control<QLineEdit>("BoxAsciiDataFormat")->setText(QStringLiteral("old body"));
-    control<QLineEdit>("BoxAsciiDataFormat2")->setText(QStringLiteral("old header"));
-    library.setDefault(QStringLiteral("I_CheckTerminal"), 1);
-    library.entriesTemplate = "[Code][XXXX]   ";
-    control<QPushButton>("Command6")->click();
-    control<QPushButton>("Command7")->click();
-    EXPECT_EQ(text("BoxAsciiDataFormat"), QStringLiteral("[Code][XXXX]"));
-    EXPECT_EQ(text("BoxAsciiDataFormat2"), QString());
+    box("BoxAsciiDataFormat")->setText(QStringLiteral("old"));
+    box("BoxAsciiDataFormat2")->setText(QStringLiteral("old"));
+    const bool body = QByteArray(c.button) == "Command6";
+    const QString read =
+        body ? QStringLiteral("I_ReadEntriesConfig") : QStringLiteral("I_ReadHeadersConfig");
+    library.identity = "T7";
+    library.script(QStringLiteral("I_CheckTerminal"), {c.check});
+    library.script(read, {c.read});
+    (body ? library.entriesTemplate : library.headersTemplate) = c.terminalTemplate;
+
+    click(c.button);
+    EXPECT_EQ(box("BoxAsciiDataFormat")->text(), QString::fromUtf8(c.body));
+    EXPECT_EQ(box("BoxAsciiDataFormat2")->text(), QString::fromUtf8(c.header));
+    EXPECT_EQ(calls(), QStringLiteral("I_CheckTerminal") +
+                           (c.check == 0 ? QString() : QStringLiteral(",") + read));
+    EXPECT_EQ(core.state.TerminalId, QByteArray("T7      ")) << "the library's identity is kept";
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    EXPECT_EQ(store.value(QStringLiteral("AsciiDataFormat")), std::nullopt) << "stored by OK only";
 }
