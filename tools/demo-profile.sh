@@ -1,6 +1,9 @@
 # Sourced by tools/demo and the benchmarks: make_profile DIR OUTPUT_FILE makes a Kolbrin profile
 # in DIR (settings, data folder with the offline folder, port map with COM1 -> DIR/com1) set up
 # for automatic reading into OUTPUT_FILE, and exports XDG_CONFIG_HOME and XDG_DATA_HOME for it.
+# install_app DIR copies the program and its communication library into DIR/app and sets APP
+# to the program there: at start-up the program moves a library found beside it into the
+# profile's system folder, which must not empty the build's own bin folder.
 # start_sim DIR TERMINAL [OPTIONS...] starts qel-sim on DIR/com1 with its input on fd 3
 # (echo place >&3), and waits until it serves; stop_sim ends it.
 
@@ -27,6 +30,12 @@ MyFileName=$output
 AsciiDataFormat2=[Doc][XXXX] [Date][XXXXXXXXXX] [Store][XXXXXXXX] [Operator][XXXXXX]
 INI
     export XDG_CONFIG_HOME="$dir/config" XDG_DATA_HOME="$dir/data"
+}
+
+install_app() {
+    mkdir -p "$1/app"
+    cp "$KOLBRIN_BIN/kolbrin" "$KOLBRIN_BIN/libvorlak.so" "$1/app/"
+    APP="$1/app/kolbrin"
 }
 
 start_sim() {

@@ -20,8 +20,9 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
 # Idle: 30 seconds of polling with the terminal off the cradle.
 make_profile "$work/idle" "$work/idle/out/data.txt"
+install_app "$work/idle"
 start_sim "$work/idle" sim/examples/shop.json --removed
-"$KOLBRIN_BIN/kolbrin" 2>/dev/null &
+"$APP" 2>/dev/null &
 app=$!
 sleep 3
 before=$(cpu_ticks "$app")
@@ -46,8 +47,9 @@ terminal="$work/hundred.json"
     printf ']}]}\n'
 } > "$terminal"
 make_profile "$work/arrive" "$work/arrive/out/data.txt"
+install_app "$work/arrive"
 start_sim "$work/arrive" "$terminal" --removed
-"$KOLBRIN_BIN/kolbrin" 2>/dev/null &
+"$APP" 2>/dev/null &
 app=$!
 sleep 3
 start=$(date +%s%N)

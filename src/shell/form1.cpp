@@ -1,11 +1,18 @@
 #include "form1.h"
 
 #include "common/appidentity.h"
-#include "common/documentview.h"
-#include "common/linebreaks.h"
+#include "documentcommands.h"
+#include "form3.h"
+#include "form5.h"
+#include "install/libraryinstaller.h"
 #include "programcore.h"
+#include "qtexteditdocumentview.h"
+#include "qttextprinter.h"
+#include "upload/form4.h"
+#include "upload/programcatalogue.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
@@ -20,24 +27,6 @@ constexpr int kPollIntervalMs = 500;
 constexpr double kDocumentFontPoints = 9.75;
 constexpr int kTwipsPerInch = 1440;
 constexpr QSize kInitialSize(820, 560);
-
-/// The main window's text view as the logic sees it.
-class TextEditView : public DocumentView
-{
-public:
-    explicit TextEditView(QTextEdit* edit) : m_edit(edit) {}
-    [[nodiscard]] QString text() const override { return m_edit->toPlainText(); }
-    void setText(const QString& text) override { m_edit->setPlainText(normaliseLineBreaks(text)); }
-    [[nodiscard]] QString selectedText() const override
-    {
-        QString selection = m_edit->textCursor().selectedText();
-        selection.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-        return selection;
-    }
-
-private:
-    QTextEdit* m_edit;
-};
 
 QFont documentFont()
 {
@@ -79,10 +68,13 @@ Form1::Form1(const ProgramServices& services, QWidget* parent)
     m_timer1->setObjectName(QStringLiteral("Timer1"));
     m_timer1->setInterval(kPollIntervalMs);
 
-    m_view = std::make_unique<TextEditView>(m_text1);
+    m_view = std::make_unique<QTextEditDocumentView>(m_text1);
     m_core = std::make_unique<ProgramCore>(ProgramPlatform{
         services.store, services.dialogs, services.library, *this, *m_view, services.pump,
         services.keys, services.locale});
+    m_printer = std::make_unique<QtTextPrinter>(m_text1->font());
+    m_documentCommands = std::make_unique<DocumentCommands>(
+        *m_view, *this, services.dialogs, *m_printer, m_core->state.settings, m_fileDialogState);
     connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.AcquisitionTick(); });
 
     createMenus();
@@ -109,10 +101,14 @@ QAction* Form1::addItem(QMenu* menu, const char* name)
 void Form1::createMenus()
 {
     QMenu* file = addMenu("File");
-    addItem(file, "NewFile");
-    addItem(file, "Load");
-    addItem(file, "SaveAs");
-    addItem(file, "Print_");
+    connect(addItem(file, "NewFile"), &QAction::triggered, this,
+            [this] { m_documentCommands->NewFile_Click(); });
+    connect(addItem(file, "Load"), &QAction::triggered, this,
+            [this] { m_documentCommands->Load_Click(); });
+    connect(addItem(file, "SaveAs"), &QAction::triggered, this,
+            [this] { m_documentCommands->SaveAs_Click(); });
+    connect(addItem(file, "Print_"), &QAction::triggered, this,
+            [this] { m_documentCommands->Print__Click(); });
     connect(addItem(file, "Exit"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* configurations = addMenu("Configurations");
@@ -126,17 +122,27 @@ void Form1::createMenus()
     addItem(communicate, "SendEntries")->setEnabled(false);
     connect(addItem(communicate, "ClearEntries"), &QAction::triggered, this,
             [this] { m_core->clearing.ClearEntries_Click(); });
-    addItem(communicate, "SendProgram2");
+    connect(addItem(communicate, "SendProgram2"), &QAction::triggered, this,
+            &Form1::showUploadDialog);
 
     QMenu* help = addMenu("Help");
-    addItem(help, "Aboutus");
+    connect(addItem(help, "Aboutus"), &QAction::triggered, this,
+            [this] { Form3::showAboutBox(m_form3, this); });
 }
 
 void Form1::Form_Load()
 {
     setWindowTitle(AppIdentity::mainWindowCaption());
     m_core->config.ReadConf(m_core->state.settings);
-    if (m_core->state.settings.AutoAnswer) {
+    // A fresh copy of the communication library beside the program is installed before the
+    // first call into it.
+    LibraryInstaller installer(m_services.dialogs, m_services.pump,
+                               InstallLocations::forThisMachine());
+    Form5::runInstallation(installer, m_services.pump, this);
+    // Without an installed terminal program the user installs one first; the port stays shut.
+    if (!QDir(offlineProgramFolder()).exists()) {
+        showUploadDialog();
+    } else if (m_core->state.settings.AutoAnswer) {
         m_core->modem.WaitPhoneCall();
     } else {
         m_core->session.receivingdata_ini();
@@ -156,6 +162,25 @@ void Form1::Form_Unload()
     } else {
         m_core->session.receivingdata_end();
     }
+    if (m_form3 != nullptr) {
+        m_form3->close();
+    }
+    if (m_form4 != nullptr) {
+        m_form4->close();
+    }
+}
+
+void Form1::showUploadDialog()
+{
+    if (m_form4 == nullptr) {
+        m_form4 = new Form4(*this, UploadContext{m_services.library, m_core->state, m_core->session,
+                                                 m_services.store, m_services.pump,
+                                                 m_services.dialogs, m_core->language, {}, {},
+                                                 {}});
+        m_form4->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_form4->show();
+    m_form4->raise();
 }
 
 void Form1::closeEvent(QCloseEvent* event)

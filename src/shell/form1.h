@@ -1,15 +1,21 @@
 #pragma once
 
 #include "common/mainwindowcontrols.h"
+#include "filedialogstate.h"
 #include "i18n/widgetcaptioner.h"
+#include "upload/form4.h"
 #include "upload/uploadhost.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 
 class CommLibrary;
-class DocumentView;
+class DocumentCommands;
+class Form3;
+class QtTextPrinter;
+class QTextEditDocumentView;
 class EventPump;
 class KeystrokeSink;
 class LocaleSource;
@@ -59,6 +65,10 @@ public:
     // UploadHost
     void setMainWindowVisible(bool visible) override;
 
+    /// Shows the program-upload dialog (not modal), creating it when needed.
+    void showUploadDialog();
+    [[nodiscard]] Form4* uploadDialog() const { return m_form4; }
+
     /// Room the menu bar, status bar and borders take, in 1/1440 inch.
     static constexpr int kWidthMarginTwips = 130;
     static constexpr int kHeightMarginTwips = 1020;
@@ -81,7 +91,12 @@ private:
     QLabel* m_panel1 = nullptr;
     QLabel* m_panel2 = nullptr;
     QTimer* m_timer1 = nullptr;
-    std::unique_ptr<DocumentView> m_view;
+    std::unique_ptr<QTextEditDocumentView> m_view;
     std::unique_ptr<ProgramCore> m_core;
+    std::unique_ptr<QtTextPrinter> m_printer;
+    FileDialogState m_fileDialogState;
+    std::unique_ptr<DocumentCommands> m_documentCommands;
+    QPointer<Form3> m_form3;
+    QPointer<Form4> m_form4;
     bool m_unloaded = false;
 };

@@ -6,8 +6,11 @@
 #include "recordingdialogs.h"
 #include "shell/form1.h"
 #include "shell/programcore.h"
+#include "upload/form4.h"
 
+#include <QDir>
 #include <QMenu>
+#include <QTemporaryDir>
 #include <QMenuBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -19,6 +22,22 @@ namespace {
 class Form1Test : public ::testing::Test
 {
 protected:
+    // The user's data folder, with the offline program folder unless a test removes it.
+    void SetUp() override
+    {
+        ASSERT_TRUE(data.isValid());
+        savedDataHome = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", data.path().toUtf8());
+        ASSERT_TRUE(QDir().mkpath(data.filePath(QStringLiteral("qel/bin_offline"))));
+    }
+    void TearDown() override
+    {
+        window.close();
+        qputenv("XDG_DATA_HOME", savedDataHome);
+    }
+
+    QTemporaryDir data;
+    QByteArray savedDataHome;
     MemorySettingsStore store;
     SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
     RecordingDialogs dialogs;
@@ -40,6 +59,17 @@ TEST_F(Form1Test, LoadSetsTheCaptionLoadsTheSettingsAndOpensTheSession)
     EXPECT_EQ(window.Timer1()->interval(), 500);
     EXPECT_TRUE(window.Timer1()->isActive());
     EXPECT_EQ(window.core().state.TerminalId, QByteArray(8, ' '));
+}
+
+TEST_F(Form1Test, WithoutTheOfflineFolderStartUpOpensTheUploadDialogInsteadOfThePort)
+{
+    ASSERT_TRUE(QDir(data.filePath(QStringLiteral("qel"))).removeRecursively());
+    window.Form_Load();
+    ASSERT_NE(window.uploadDialog(), nullptr);
+    EXPECT_TRUE(window.uploadDialog()->isVisible());
+    EXPECT_FALSE(library.calls.contains(QStringLiteral("I_OpenCom 1 9600")));
+    EXPECT_TRUE(window.statusText(2).isEmpty());
+    EXPECT_FALSE(window.Timer1()->isActive());
 }
 
 TEST_F(Form1Test, WithAutoAnswerStartUpArmsTheModemAndClosingDisarmsIt)
