@@ -5,6 +5,7 @@
 #include "form3.h"
 #include "form5.h"
 #include "install/libraryinstaller.h"
+#include "lists/listsender.h"
 #include "programcore.h"
 #include "qtexteditdocumentview.h"
 #include "qttextprinter.h"
@@ -75,6 +76,9 @@ Form1::Form1(const ProgramServices& services, QWidget* parent)
     m_printer = std::make_unique<QtTextPrinter>(m_text1->font());
     m_documentCommands = std::make_unique<DocumentCommands>(
         *m_view, *this, services.dialogs, *m_printer, m_core->state.settings, m_fileDialogState);
+    m_listSender = std::make_unique<ListSender>(services.library, m_core->state, services.dialogs,
+                                                *m_view, *this, m_fileDialogState,
+                                                m_core->language);
     connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.AcquisitionTick(); });
 
     createMenus();
@@ -119,7 +123,8 @@ void Form1::createMenus()
             [this] { m_core->retrieval.ReadTerminalData(); });
     connect(addItem(communicate, "Clear_all_entries"), &QAction::triggered, this,
             [this] { m_core->clearing.Clear_all_entries_Click(); });
-    addItem(communicate, "SendEntries")->setEnabled(false);
+    connect(addItem(communicate, "SendEntries"), &QAction::triggered, this,
+            [this] { m_listSender->SendEntries_Click(); });
     connect(addItem(communicate, "ClearEntries"), &QAction::triggered, this,
             [this] { m_core->clearing.ClearEntries_Click(); });
     connect(addItem(communicate, "SendProgram2"), &QAction::triggered, this,

@@ -14,6 +14,7 @@
 class CommLibrary;
 class DocumentCommands;
 class Form3;
+class ListSender;
 class QtTextPrinter;
 class QTextEditDocumentView;
 class EventPump;
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<QtTextPrinter> m_printer;
     FileDialogState m_fileDialogState;
     std::unique_ptr<DocumentCommands> m_documentCommands;
+    std::unique_ptr<ListSender> m_listSender;
     QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;
     bool m_unloaded = false;
