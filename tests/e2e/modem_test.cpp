@@ -152,10 +152,12 @@ TEST_F(Modem, UnansweredTheCallRingsFiveTimesAndTheCallerGivesUp)
     EXPECT_TRUE(m_sim->command("call"));
     EXPECT_FALSE(m_sim->command("call", 300ms)) << "a second call while the first rings";
     const std::string fiveRings = kRing + kRing + kRing + kRing + kRing;
-    EXPECT_EQ(readUntil(kPort, fiveRings, 7s), fiveRings);
+    // Generous upper bounds: a loaded machine (sanitizer builds, parallel tests) delays the
+    // simulator's ring timer, but never makes the rings come faster.
+    EXPECT_EQ(readUntil(kPort, fiveRings, 20s), fiveRings);
     const auto ringing = Clock::now() - called;
     EXPECT_GE(ringing, 3900ms) << "rings come a second apart";
-    EXPECT_LT(ringing, 5500ms);
+    EXPECT_LT(ringing, 15s);
     EXPECT_EQ(readUntil(kPort, "RING", 1500ms), "") << "the caller gave up after the fifth";
     EXPECT_THAT(m_sim->errorOutput(), HasSubstr("gave up after 5 rings"));
 
