@@ -48,7 +48,7 @@ start_sim() {
     exec 3> "$dir/sim.in"
     local _
     for _ in $(seq 50); do
-        grep -q '^ready' "$dir/sim.out" && return 0
+        grep -qs '^ready' "$dir/sim.out" && return 0
         sleep 0.1
     done
     cat "$dir/sim.err" >&2

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The built program under a virtual X server, with qel-sim in a temporary profile: a terminal
+# put in the cradle ends up in the output file. Usage: program_e2e.sh <build bin folder>
+set -euo pipefail
+export KOLBRIN_BIN="$1"
+cd "$(dirname "$0")/../.."
+# shellcheck source=tools/demo-profile.sh
+source tools/demo-profile.sh
+work=$(mktemp -d)
+trap 'stop_sim; rm -rf "$work"' EXIT
+make_profile "$work" "$work/out/shop.txt"
+install_app "$work"
+start_sim "$work" sim/examples/shop.json --removed
+export APP work
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    "$APP" 2>"$work/app.err" &
+    app=$!
+    sleep 3
+    echo place >&3
+    status=1
+    for _ in $(seq 300); do
+        [ -s "$work/out/shop.txt" ] && { status=0; break; }
+        sleep 0.1
+    done
+    kill "$app" 2>/dev/null; wait "$app" 2>/dev/null
+    exit $status
+' || { echo "no output file; program said:"; cat "$work/app.err"; exit 1; }
+# Three documents of 4, 3 and 5 entries, each with its header line, and the accents intact.
+lines=$(wc -l < "$work/out/shop.txt")
+[ "$lines" -eq 15 ] || { echo "expected 15 lines, got $lines:"; cat "$work/out/shop.txt"; exit 1; }
+grep -q '^5601234567913 Café moído 250g      6    $' "$work/out/shop.txt" ||
+    { echo "record with accents not found:"; cat "$work/out/shop.txt"; exit 1; }
+# The library beside the program was installed into the profile's system folder.
+[ -f "$work/data/kolbrin/lib/libvorlak.so" ] || { echo "library not installed"; exit 1; }
+[ ! -e "$work/app/libvorlak.so" ] || { echo "library still beside the program"; exit 1; }
+grep -q '^I_ClearAllEntries$' "$work/state/events.log" &&
+    { echo "the terminal was cleared without AutoClear"; exit 1; }
+echo "program end to end: ok"
