@@ -1,6 +1,8 @@
 #include "form1.h"
 
 #include "common/appidentity.h"
+#include "config/form2.h"
+#include "config/form2host.h"
 #include "documentcommands.h"
 #include "form3.h"
 #include "form5.h"
@@ -73,6 +75,11 @@ Form1::Form1(const ProgramServices& services, QWidget* parent)
     m_core = std::make_unique<ProgramCore>(ProgramPlatform{
         services.store, services.dialogs, services.library, *this, *m_view, services.pump,
         services.keys, services.locale});
+    m_form2 = std::make_unique<Form2Host>(
+        ConfigurationContext{services.store, services.dialogs, services.library, services.pump,
+                             m_core->state, m_core->language, m_core->config, m_core->session,
+                             m_core->modem},
+        this);
     m_printer = std::make_unique<QtTextPrinter>(m_text1->font());
     m_documentCommands = std::make_unique<DocumentCommands>(
         *m_view, *this, services.dialogs, *m_printer, m_core->state.settings, m_fileDialogState);
@@ -116,7 +123,8 @@ void Form1::createMenus()
     connect(addItem(file, "Exit"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* configurations = addMenu("Configurations");
-    addItem(configurations, "GeneralConf")->setEnabled(false);
+    connect(addItem(configurations, "GeneralConf"), &QAction::triggered, this,
+            [this] { m_form2->showGeneralConf(); });
 
     QMenu* communicate = addMenu("Communicate");
     connect(addItem(communicate, "Read_entries"), &QAction::triggered, this,
@@ -166,6 +174,9 @@ void Form1::Form_Unload()
         m_core->modem.restoreAtClose();
     } else {
         m_core->session.receivingdata_end();
+    }
+    if (Form2* form2 = m_form2->form()) {
+        form2->close();
     }
     if (m_form3 != nullptr) {
         m_form3->close();

@@ -13,6 +13,7 @@
 
 class CommLibrary;
 class DocumentCommands;
+class Form2Host;
 class Form3;
 class ListSender;
 class QtTextPrinter;
@@ -94,6 +95,7 @@ private:
     QTimer* m_timer1 = nullptr;
     std::unique_ptr<QTextEditDocumentView> m_view;
     std::unique_ptr<ProgramCore> m_core;
+    std::unique_ptr<Form2Host> m_form2; // after m_core: goes first
     std::unique_ptr<QtTextPrinter> m_printer;
     FileDialogState m_fileDialogState;
     std::unique_ptr<DocumentCommands> m_documentCommands;

@@ -6,8 +6,10 @@
 #include "recordingdialogs.h"
 #include "shell/form1.h"
 #include "shell/programcore.h"
+#include "config/form2.h"
 #include "upload/form4.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QMenu>
 #include <QTemporaryDir>
@@ -139,4 +141,23 @@ TEST_F(Form1Test, ReadDataFillsTheViewFromTheTerminal)
     library.scriptText(QStringLiteral("I_ReadEntries"), "5601\r\n");
     window.findChild<QAction*>(QStringLiteral("Read_entries"))->trigger();
     EXPECT_EQ(window.Text1()->toPlainText(), QStringLiteral("5601\n"));
+}
+
+TEST_F(Form1Test, TheConfigurationDialogIsCaptionedHiddenAndShownByItsMenu)
+{
+    ASSERT_TRUE(store.write(QStringLiteral("Language"), QStringLiteral("Spanish")));
+    window.Form_Load();
+    auto* dialog = window.findChild<Form2*>();
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (dialog == nullptr) {
+            dialog = qobject_cast<Form2*>(top);
+        }
+    }
+    ASSERT_NE(dialog, nullptr); // created by the captioning at start-up
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Configuraciones Generales"));
+    window.findChild<QAction*>(QStringLiteral("GeneralConf"))->trigger();
+    EXPECT_TRUE(dialog->isVisible());
+    window.close();
+    EXPECT_FALSE(dialog->isVisible());
 }
