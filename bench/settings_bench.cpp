@@ -1,5 +1,6 @@
 // How long a settings load takes from a real INI file: it runs before every reading.
 #include "benchmain.h"
+#include "silentdialogs.h"
 #include "common/userdialogs.h"
 #include "config/configloader.h"
 #include "config/inisettingsstore.h"
@@ -14,19 +15,6 @@
 
 namespace {
 
-class SilentDialogs : public UserDialogs
-{
-public:
-    void showMessage(const QString&, const QString&) override {}
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> openFileName(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFileName(const FileDialogRequest&) override { return std::nullopt; }
-    void setBusy(bool) override {}
-};
 
 void settings_readconf_ini(benchmark::State& state)
 {

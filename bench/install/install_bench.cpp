@@ -3,6 +3,7 @@
 #include "common/eventpump.h"
 #include "common/userdialogs.h"
 #include "install/libraryinstaller.h"
+#include "silentdialogs.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,20 +26,6 @@ constexpr int kFilesPerLeaf = 100; // 10 * 10 * 10 leaves of 100 files
 constexpr int kRuns = 7;
 const char* const kTree = "/tmp/kolbrin-bench-walk-100k";
 
-class SilentDialogs : public UserDialogs
-{
-public:
-    void showMessage(const QString&, const QString&) override { ++messages; }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> openFileName(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFileName(const FileDialogRequest&) override { return std::nullopt; }
-    void setBusy(bool) override {}
-    int messages = 0;
-};
 
 class NoEvents : public EventPump
 {

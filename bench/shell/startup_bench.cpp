@@ -1,6 +1,7 @@
 // Start-up of the program to its main window shown, offscreen, with an empty profile: the
 // median of several fresh processes, each timing itself from the start of main.
 #include "common/qteventpump.h"
+#include "silentdialogs.h"
 #include "common/userdialogs.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
@@ -22,20 +23,6 @@ namespace {
 
 constexpr int kRuns = 7;
 
-// Answers every question silently: a start-up that would ask something must not block the run.
-class SilentDialogs : public UserDialogs
-{
-public:
-    void showMessage(const QString&, const QString&) override {}
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override
-    {
-        return std::nullopt;
-    }
-    std::optional<QString> openFileName(const FileDialogRequest&) override { return std::nullopt; }
-    std::optional<QString> saveFileName(const FileDialogRequest&) override { return std::nullopt; }
-    void setBusy(bool) override {}
-};
 
 int measureOnce(int argc, char** argv, const QElapsedTimer& sinceMain)
 {

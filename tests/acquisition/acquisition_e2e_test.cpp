@@ -8,6 +8,7 @@
 #include "output/sendkeys.h"
 #include "recordingdialogs.h"
 #include "shell/programcore.h"
+#include "reallibrarycore.h"
 #include "simterminal.h"
 #include "tempdir.h"
 
@@ -23,7 +24,7 @@ constexpr int kPort = 5;
 const char kTerminal[] = R"({"id": "T9",
  "documents": [{"header": {"Doc": "0001"}, "entries": [{"Code": "5601", "Qty": "3"}]}]})";
 
-class AcquisitionEndToEndTest : public TempDirTest
+class AcquisitionEndToEndTest : public TempDirTest, protected RealLibraryCore
 {
 protected:
     void SetUp() override
@@ -58,15 +59,6 @@ protected:
     void simCommand(const char* line) { ASSERT_TRUE(sim->process().command(line)); }
 
     std::unique_ptr<SimTerminal> sim;
-    MemorySettingsStore store;
-    SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
-    RecordingDialogs dialogs;
-    VorlakLibrary library{dialogs, {QString::fromLocal8Bit(qgetenv("KOLBRIN_BIN_DIR")), {}, false}};
-    FakeWindowControls window;
-    CountingEventPump pump;
-    MemoryDocumentView view;
-    RecordingKeystrokeSink keys;
-    ProgramCore core{{store, dialogs, library, window, view, pump, keys, locale}};
 };
 
 QByteArray readFile(const QString& path)

@@ -10,6 +10,7 @@
 #include "output/keystrokesink.h"
 #include "recordingdialogs.h"
 #include "shell/programcore.h"
+#include "reallibrarycore.h"
 #include "simterminal.h"
 #include "tempdir.h"
 
@@ -24,7 +25,7 @@ namespace {
 constexpr int kSimPort = 3;
 const QString kBody = QStringLiteral("[Code][XXXXXXXXXXXXX][Qty][XXXXX]");
 
-class Form2EndToEndTest : public TempDirTest
+class Form2EndToEndTest : public TempDirTest, protected RealLibraryCore
 {
 protected:
     /// qel-sim on port 3 and the dialog shown. Every other port of 1 to 16 is mapped to a
@@ -63,15 +64,6 @@ protected:
     void click(const char* name) { control<QPushButton>(name)->click(); }
 
     std::unique_ptr<SimTerminal> sim;
-    MemorySettingsStore store;
-    SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
-    RecordingDialogs dialogs;
-    VorlakLibrary library{dialogs, {QString::fromLocal8Bit(qgetenv("KOLBRIN_BIN_DIR")), {}, false}};
-    FakeWindowControls window;
-    CountingEventPump pump;
-    MemoryDocumentView view;
-    RecordingKeystrokeSink keys;
-    ProgramCore core{{store, dialogs, library, window, view, pump, keys, locale}};
     std::unique_ptr<Form2Host> host = std::make_unique<Form2Host>(
         ConfigurationContext{store, dialogs, library, pump, core.state, core.language, core.config,
                              core.session, core.modem},

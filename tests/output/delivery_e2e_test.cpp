@@ -7,6 +7,7 @@
 #include "output/keystrokesink.h"
 #include "recordingdialogs.h"
 #include "shell/programcore.h"
+#include "reallibrarycore.h"
 #include "simterminal.h"
 #include "tempdir.h"
 
@@ -33,7 +34,7 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-class DeliveryEndToEndTest : public TempDirTest
+class DeliveryEndToEndTest : public TempDirTest, protected RealLibraryCore
 {
 protected:
     void SetUp() override
@@ -74,15 +75,6 @@ protected:
     }
 
     std::unique_ptr<SimTerminal> sim;
-    MemorySettingsStore store;
-    SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
-    RecordingDialogs dialogs;
-    VorlakLibrary library{dialogs, {QString::fromLocal8Bit(qgetenv("KOLBRIN_BIN_DIR")), {}, false}};
-    FakeWindowControls window;
-    CountingEventPump pump;
-    MemoryDocumentView view;
-    RecordingKeystrokeSink keys;
-    ProgramCore core{{store, dialogs, library, window, view, pump, keys, locale}};
     AppState& state = core.state;
     RecordRetrieval& retrieval = core.retrieval;
 };
