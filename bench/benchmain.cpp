@@ -1,7 +1,6 @@
 #include "benchmain.h"
 
 #include <benchmark/benchmark.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -25,7 +24,8 @@ const char* unitName(benchmark::TimeUnit unit)
 class LineReporter : public benchmark::BenchmarkReporter
 {
 public:
-    explicit LineReporter(const std::map<std::string, std::string>& targets) : m_targets(targets)
+    explicit LineReporter(const std::map<std::string, std::string>& targets)
+        : m_targets(targets)
     {
     }
     bool ReportContext(const Context&) override { return true; }

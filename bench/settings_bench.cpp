@@ -1,20 +1,18 @@
 // How long a settings load takes from a real INI file: it runs before every reading.
 #include "benchmain.h"
-#include "silentdialogs.h"
 #include "common/userdialogs.h"
 #include "config/configloader.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
 #include "config/settings.h"
 #include "i18n/uilanguage.h"
+#include "silentdialogs.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
 
 namespace {
-
 
 void settings_readconf_ini(benchmark::State& state)
 {

@@ -7,7 +7,6 @@
 #include "shell/qtuserdialogs.h"
 
 #include <QApplication>
-
 #include <memory>
 
 namespace {

@@ -26,7 +26,6 @@ constexpr int kFilesPerLeaf = 100; // 10 * 10 * 10 leaves of 100 files
 constexpr int kRuns = 7;
 const char* const kTree = "/tmp/kolbrin-bench-walk-100k";
 
-
 class NoEvents : public EventPump
 {
 public:

@@ -1,20 +1,19 @@
 // Start-up of the program to its main window shown, offscreen, with an empty profile: the
 // median of several fresh processes, each timing itself from the start of main.
 #include "common/qteventpump.h"
-#include "silentdialogs.h"
 #include "common/userdialogs.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
 #include "shell/form1.h"
+#include "silentdialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QWindow>
-
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -22,7 +21,6 @@
 namespace {
 
 constexpr int kRuns = 7;
-
 
 int measureOnce(int argc, char** argv, const QElapsedTimer& sinceMain)
 {

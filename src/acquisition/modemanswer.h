@@ -22,9 +22,8 @@ public:
     /// The pause between closing a call and touching the modem again.
     static constexpr int kSettleMs = 5000;
 
-    ModemAnswer(CommLibrary& library, AppState& state, MainWindowControls& window,
-                EventPump& pump, UserDialogs& dialogs, const UiLanguage& language,
-                ReadingSession& session);
+    ModemAnswer(CommLibrary& library, AppState& state, MainWindowControls& window, EventPump& pump,
+                UserDialogs& dialogs, const UiLanguage& language, ReadingSession& session);
 
     /// Opens the port for raw bytes, raises DTR, arms the modem and starts listening.
     void WaitPhoneCall();

@@ -1,7 +1,5 @@
 #include "readingsession.h"
 
-#include "porterror.h"
-
 #include "common/appstate.h"
 #include "common/eventpump.h"
 #include "common/mainwindowcontrols.h"
@@ -9,6 +7,7 @@
 #include "common/userdialogs.h"
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
+#include "porterror.h"
 
 ReadingSession::ReadingSession(CommLibrary& library, AppState& state, MainWindowControls& window,
                                EventPump& pump, UserDialogs& dialogs, const UiLanguage& language)

@@ -10,7 +10,10 @@ inline constexpr int kVersionMinor = KOLBRIN_VERSION_MINOR;
 inline constexpr int kVersionRevision = KOLBRIN_VERSION_REVISION;
 
 /// Application name of the settings store and title of message boxes without one of their own.
-inline QString productName() { return QStringLiteral("Kolbrin"); }
+inline QString productName()
+{
+    return QStringLiteral("Kolbrin");
+}
 
 /// Main window caption: "Kolbrin " and the three version numbers, each with its leading space.
 QString mainWindowCaption();

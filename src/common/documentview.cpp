@@ -2,4 +2,7 @@
 
 #include "linebreaks.h"
 
-void MemoryDocumentView::setText(const QString& text) { m_text = normaliseLineBreaks(text); }
+void MemoryDocumentView::setText(const QString& text)
+{
+    m_text = normaliseLineBreaks(text);
+}

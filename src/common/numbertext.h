@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 
 /// Number to text as messages and captions show it: a non-negative number gets one leading

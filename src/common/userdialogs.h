@@ -2,15 +2,14 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 
 /// What a file dialog is asked to show.
 struct FileDialogRequest
 {
     QString title;
-    QString filter;        ///< e.g. "Text (*.txt);;All Files (*.*)"
-    QString initialPath;   ///< folder or file name offered first
+    QString filter;      ///< e.g. "Text (*.txt);;All Files (*.*)"
+    QString initialPath; ///< folder or file name offered first
 };
 
 /// Every way the program talks to the user in a modal way. Windows use the Qt implementation;
@@ -25,9 +24,8 @@ public:
     /// A question with Yes and No buttons; true for Yes.
     [[nodiscard]] virtual bool askYesNo(const QString& text, const QString& title) = 0;
     /// A one-line input prompt; nullopt when cancelled.
-    [[nodiscard]] virtual std::optional<QString> askText(const QString& prompt,
-                                                         const QString& title = {},
-                                                         const QString& initialText = {}) = 0;
+    [[nodiscard]] virtual std::optional<QString>
+    askText(const QString& prompt, const QString& title = {}, const QString& initialText = {}) = 0;
     /// File dialogs; nullopt when cancelled.
     [[nodiscard]] virtual std::optional<QString> openFileName(const FileDialogRequest& request) = 0;
     [[nodiscard]] virtual std::optional<QString> saveFileName(const FileDialogRequest& request) = 0;
@@ -39,7 +37,11 @@ public:
 class BusyPointer
 {
 public:
-    explicit BusyPointer(UserDialogs& dialogs) : m_dialogs(dialogs) { m_dialogs.setBusy(true); }
+    explicit BusyPointer(UserDialogs& dialogs)
+        : m_dialogs(dialogs)
+    {
+        m_dialogs.setBusy(true);
+    }
     ~BusyPointer() { m_dialogs.setBusy(false); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;

@@ -9,15 +9,21 @@
 
 namespace {
 
-QString key(const char16_t* name) { return QString::fromUtf16(name); }
+QString key(const char16_t* name)
+{
+    return QString::fromUtf16(name);
+}
 
 const QString kNull = QStringLiteral("Null");
 
 } // namespace
 
-ConfigLoader::ConfigLoader(SettingsStore& store, const LocaleSource& locale,
-                           UiLanguage& language, UserDialogs& dialogs)
-    : m_store(store), m_locale(locale), m_language(language), m_dialogs(dialogs)
+ConfigLoader::ConfigLoader(SettingsStore& store, const LocaleSource& locale, UiLanguage& language,
+                           UserDialogs& dialogs)
+    : m_store(store)
+    , m_locale(locale)
+    , m_language(language)
+    , m_dialogs(dialogs)
 {
 }
 

@@ -73,7 +73,10 @@ std::optional<QString> unquote(const QString& written)
 
 } // namespace
 
-IniDocument::IniDocument(QString section) : m_section(std::move(section)) {}
+IniDocument::IniDocument(QString section)
+    : m_section(std::move(section))
+{
+}
 
 std::vector<int> IniDocument::parse(const QString& text)
 {
@@ -92,13 +95,14 @@ std::vector<int> IniDocument::parse(const QString& text)
         const QString trimmed = line.trimmed();
         Line entry{line, {}, {}, false};
         if (isSectionHeader(trimmed)) {
-            inSection = trimmed.mid(1, trimmed.size() - 2).trimmed().compare(
-                            m_section, Qt::CaseInsensitive) == 0;
+            inSection = trimmed.mid(1, trimmed.size() - 2)
+                            .trimmed()
+                            .compare(m_section, Qt::CaseInsensitive) == 0;
         } else if (trimmed.isEmpty() || trimmed.startsWith(QLatin1Char(';')) ||
                    trimmed.startsWith(QLatin1Char('#'))) {
             // blank or comment: kept as it is
-        } else if (const qsizetype eq = line.indexOf(QLatin1Char('=')); eq > 0 &&
-                                                                      !line.left(eq).trimmed().isEmpty()) {
+        } else if (const qsizetype eq = line.indexOf(QLatin1Char('='));
+                   eq > 0 && !line.left(eq).trimmed().isEmpty()) {
             if (inSection) {
                 entry.key = line.left(eq).trimmed();
                 entry.value = decodeValue(line.mid(eq + 1).trimmed());
@@ -152,8 +156,9 @@ void IniDocument::setValue(const QString& key, const QString& value)
     for (std::size_t i = 0; i < m_lines.size(); ++i) {
         const QString trimmed = m_lines[i].text.trimmed();
         if (!m_lines[i].isEntry && isSectionHeader(trimmed)) {
-            inSection = trimmed.mid(1, trimmed.size() - 2).trimmed().compare(
-                            m_section, Qt::CaseInsensitive) == 0;
+            inSection = trimmed.mid(1, trimmed.size() - 2)
+                            .trimmed()
+                            .compare(m_section, Qt::CaseInsensitive) == 0;
             if (inSection) {
                 insertAt = i + 1;
             }
@@ -177,9 +182,9 @@ QString IniDocument::encodeValue(const QString& value)
     if (hasControlCharacter(value)) {
         return kPercentOpen + percentEncode(value) + QLatin1Char(')');
     }
-    const bool needsQuotes = !value.isEmpty() &&
-                             (value.front().isSpace() || value.back().isSpace() ||
-                              value.startsWith(QLatin1Char('"')) || value.startsWith(kPercentOpen));
+    const bool needsQuotes =
+        !value.isEmpty() && (value.front().isSpace() || value.back().isSpace() ||
+                             value.startsWith(QLatin1Char('"')) || value.startsWith(kPercentOpen));
     if (!needsQuotes) {
         return value;
     }
@@ -191,8 +196,8 @@ QString IniDocument::encodeValue(const QString& value)
 QString IniDocument::decodeValue(const QString& written)
 {
     if (written.startsWith(kPercentOpen) && written.endsWith(QLatin1Char(')'))) {
-        if (auto decoded = percentDecode(written.mid(kPercentOpen.size(),
-                                                     written.size() - kPercentOpen.size() - 1))) {
+        if (auto decoded = percentDecode(
+                written.mid(kPercentOpen.size(), written.size() - kPercentOpen.size() - 1))) {
             return *decoded;
         }
         return written;

@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <optional>
 #include <vector>
 
@@ -40,8 +39,8 @@ public:
 private:
     struct Line
     {
-        QString text;      ///< the line as read, for lines that are not our entries
-        QString key;       ///< for entries of our section
+        QString text; ///< the line as read, for lines that are not our entries
+        QString key;  ///< for entries of our section
         QString value;
         bool isEntry = false;
     };

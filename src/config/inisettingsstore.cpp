@@ -10,7 +10,9 @@
 #include <QStandardPaths>
 
 IniSettingsStore::IniSettingsStore(QString filePath, UserDialogs* dialogs)
-    : m_filePath(std::move(filePath)), m_dialogs(dialogs), m_document(QStringLiteral("Setup"))
+    : m_filePath(std::move(filePath))
+    , m_dialogs(dialogs)
+    , m_document(QStringLiteral("Setup"))
 {
 }
 

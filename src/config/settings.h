@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <cstdint>
 
 /// The settings in memory, one field per stored key. Before the first load every field is

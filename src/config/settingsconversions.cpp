@@ -5,9 +5,15 @@
 
 namespace {
 
-bool isDigit(QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); }
+bool isDigit(QChar ch)
+{
+    return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+}
 
-bool isBlank(QChar ch) { return ch == QLatin1Char(' ') || ch == QLatin1Char('\t'); }
+bool isBlank(QChar ch)
+{
+    return ch == QLatin1Char(' ') || ch == QLatin1Char('\t');
+}
 
 // Length of the longest prefix of text[from..] that is a decimal number, 0 if none.
 qsizetype numberPrefixLength(const QString& text, qsizetype from)
@@ -95,7 +101,10 @@ std::optional<std::int16_t> SettingsConversions::checkState(const QString& text)
     return static_cast<std::int16_t>(rounded);
 }
 
-bool SettingsConversions::checkFlag(const QString& text) { return leadingNumber(text) != 0.0; }
+bool SettingsConversions::checkFlag(const QString& text)
+{
+    return leadingNumber(text) != 0.0;
+}
 
 std::optional<std::int32_t> SettingsConversions::comPortNumber(const QString& text)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <optional>
 
 /// The per-user store of the program's settings: text values under case-insensitive keys, in

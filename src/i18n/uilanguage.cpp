@@ -14,13 +14,13 @@ struct Caption
 };
 
 constexpr Caption kMainWindowCaptions[] = {
-    {CaptionWindow::Main, "SendProgram2", 33},  {CaptionWindow::Main, "Exit", 31},
-    {CaptionWindow::Main, "File", 0},           {CaptionWindow::Main, "NewFile", 1},
-    {CaptionWindow::Main, "Load", 2},           {CaptionWindow::Main, "SaveAs", 3},
-    {CaptionWindow::Main, "Print_", 4},         {CaptionWindow::Main, "Configurations", 5},
-    {CaptionWindow::Main, "GeneralConf", 6},    {CaptionWindow::Main, "Communicate", 7},
-    {CaptionWindow::Main, "Read_entries", 8},   {CaptionWindow::Main, "Clear_all_entries", 9},
-    {CaptionWindow::Main, "Help", 10},          {CaptionWindow::Main, "Aboutus", 11},
+    {CaptionWindow::Main, "SendProgram2", 33}, {CaptionWindow::Main, "Exit", 31},
+    {CaptionWindow::Main, "File", 0},          {CaptionWindow::Main, "NewFile", 1},
+    {CaptionWindow::Main, "Load", 2},          {CaptionWindow::Main, "SaveAs", 3},
+    {CaptionWindow::Main, "Print_", 4},        {CaptionWindow::Main, "Configurations", 5},
+    {CaptionWindow::Main, "GeneralConf", 6},   {CaptionWindow::Main, "Communicate", 7},
+    {CaptionWindow::Main, "Read_entries", 8},  {CaptionWindow::Main, "Clear_all_entries", 9},
+    {CaptionWindow::Main, "Help", 10},         {CaptionWindow::Main, "Aboutus", 11},
     {CaptionWindow::Main, "SendEntries", 43},
 };
 

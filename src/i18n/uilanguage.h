@@ -3,7 +3,6 @@
 #include "uitext.h"
 
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <functional>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <vector>
 
 /// The table of every localised caption and message: rows 0 to 1000, languages 0 to 10, of

@@ -7,7 +7,10 @@
 #include <QMenu>
 #include <QWidget>
 
-WidgetCaptioner::WidgetCaptioner(QWidget* window) : m_window(window) {}
+WidgetCaptioner::WidgetCaptioner(QWidget* window)
+    : m_window(window)
+{
+}
 
 void WidgetCaptioner::setCaption(const QString& controlName, const QString& text)
 {

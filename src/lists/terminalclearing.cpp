@@ -14,7 +14,10 @@ constexpr int kRowWhichList = 46;
 
 TerminalClearing::TerminalClearing(CommLibrary& library, AppState& state, UserDialogs& dialogs,
                                    const UiLanguage& language)
-    : m_library(library), m_state(state), m_dialogs(dialogs), m_language(language)
+    : m_library(library)
+    , m_state(state)
+    , m_dialogs(dialogs)
+    , m_language(language)
 {
 }
 

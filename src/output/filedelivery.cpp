@@ -8,7 +8,11 @@
 
 FileDelivery::FileDelivery(OutputFilePolicy& files, TerminalClearing& clearing,
                            ExternalProgramRunner& runner, UserDialogs& dialogs, AppState& state)
-    : m_files(files), m_clearing(clearing), m_runner(runner), m_dialogs(dialogs), m_state(state)
+    : m_files(files)
+    , m_clearing(clearing)
+    , m_runner(runner)
+    , m_dialogs(dialogs)
+    , m_state(state)
 {
 }
 

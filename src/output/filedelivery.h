@@ -13,8 +13,8 @@ struct AppState;
 class FileDelivery
 {
 public:
-    FileDelivery(OutputFilePolicy& files, TerminalClearing& clearing,
-                 ExternalProgramRunner& runner, UserDialogs& dialogs, AppState& state);
+    FileDelivery(OutputFilePolicy& files, TerminalClearing& clearing, ExternalProgramRunner& runner,
+                 UserDialogs& dialogs, AppState& state);
 
     /// True when every file was written.
     bool deliver();

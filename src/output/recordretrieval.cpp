@@ -35,7 +35,8 @@ void RecordRetrieval::ReadTerminalData()
     bool lossyBody = false;
     const QByteArray headerTemplate =
         TextCodec::toWindows1252(m_state.settings.HeaderTemplate, &lossy);
-    const QByteArray bodyTemplate = TextCodec::toWindows1252(m_state.settings.BodyTemplate, &lossyBody);
+    const QByteArray bodyTemplate =
+        TextCodec::toWindows1252(m_state.settings.BodyTemplate, &lossyBody);
     const bool withHeaders = isPresent(m_state.settings.HeaderTemplate.size());
     const bool withEntries = isPresent(m_state.settings.BodyTemplate.size());
 

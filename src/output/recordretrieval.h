@@ -14,8 +14,8 @@ struct AppState;
 class RecordRetrieval
 {
 public:
-    RecordRetrieval(CommLibrary& library, AppState& state, ConfigLoader& config,
-                    DocumentView& view, UserDialogs& dialogs, const UiLanguage& language);
+    RecordRetrieval(CommLibrary& library, AppState& state, ConfigLoader& config, DocumentView& view,
+                    UserDialogs& dialogs, const UiLanguage& language);
 
     /// Reloads the settings, empties the view and reads document after document (index -1, -2,
     /// ...) while a header template is present, or every entry in one call without one. Text

@@ -47,7 +47,9 @@ QFont documentFont()
 } // namespace
 
 Form1::Form1(const ProgramServices& services, QWidget* parent)
-    : QMainWindow(parent), m_services(services), m_captioner(this)
+    : QMainWindow(parent)
+    , m_services(services)
+    , m_captioner(this)
 {
     setObjectName(QStringLiteral("Form1"));
 
@@ -72,9 +74,9 @@ Form1::Form1(const ProgramServices& services, QWidget* parent)
     m_timer1->setInterval(kPollIntervalMs);
 
     m_view = std::make_unique<QTextEditDocumentView>(m_text1);
-    m_core = std::make_unique<ProgramCore>(ProgramPlatform{
-        services.store, services.dialogs, services.library, *this, *m_view, services.pump,
-        services.keys, services.locale});
+    m_core = std::make_unique<ProgramCore>(
+        ProgramPlatform{services.store, services.dialogs, services.library, *this, *m_view,
+                        services.pump, services.keys, services.locale});
     m_form2 = std::make_unique<Form2Host>(
         ConfigurationContext{services.store, services.dialogs, services.library, services.pump,
                              m_core->state, m_core->language, m_core->config, m_core->session,
@@ -83,9 +85,9 @@ Form1::Form1(const ProgramServices& services, QWidget* parent)
     m_printer = std::make_unique<QtTextPrinter>(m_text1->font());
     m_documentCommands = std::make_unique<DocumentCommands>(
         *m_view, *this, services.dialogs, *m_printer, m_core->state.settings, m_fileDialogState);
-    m_listSender = std::make_unique<ListSender>(services.library, m_core->state, services.dialogs,
-                                                *m_view, *this, m_fileDialogState,
-                                                m_core->language);
+    m_listSender =
+        std::make_unique<ListSender>(services.library, m_core->state, services.dialogs, *m_view,
+                                     *this, m_fileDialogState, m_core->language);
     connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.AcquisitionTick(); });
 
     createMenus();
@@ -189,9 +191,15 @@ void Form1::Form_Unload()
 void Form1::showUploadDialog()
 {
     if (m_form4 == nullptr) {
-        m_form4 = new Form4(*this, UploadContext{m_services.library, m_core->state, m_core->session,
-                                                 m_services.store, m_services.pump,
-                                                 m_services.dialogs, m_core->language, {}, {},
+        m_form4 = new Form4(*this, UploadContext{m_services.library,
+                                                 m_core->state,
+                                                 m_core->session,
+                                                 m_services.store,
+                                                 m_services.pump,
+                                                 m_services.dialogs,
+                                                 m_core->language,
+                                                 {},
+                                                 {},
                                                  {}});
         m_form4->setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -208,7 +216,7 @@ void Form1::closeEvent(QCloseEvent* event)
 int Form1::twipsToPixels(int twips, Qt::Orientation orientation) const
 {
     const QScreen* where = screen();
-    const double dpi = where == nullptr ? 96.0
+    const double dpi = where == nullptr                ? 96.0
                        : orientation == Qt::Horizontal ? where->logicalDotsPerInchX()
                                                        : where->logicalDotsPerInchY();
     return static_cast<int>(twips * dpi / kTwipsPerInch + 0.5);
@@ -234,7 +242,10 @@ void Form1::setStatusText(int panel, const QString& text)
     (panel == 1 ? m_panel1 : m_panel2)->setText(text);
 }
 
-QString Form1::statusText(int panel) const { return (panel == 1 ? m_panel1 : m_panel2)->text(); }
+QString Form1::statusText(int panel) const
+{
+    return (panel == 1 ? m_panel1 : m_panel2)->text();
+}
 
 void Form1::setTimerEnabled(bool enabled)
 {
@@ -245,8 +256,17 @@ void Form1::setTimerEnabled(bool enabled)
     }
 }
 
-bool Form1::timerEnabled() const { return m_timer1->isActive(); }
+bool Form1::timerEnabled() const
+{
+    return m_timer1->isActive();
+}
 
-bool Form1::isMinimised() const { return isMinimized(); }
+bool Form1::isMinimised() const
+{
+    return isMinimized();
+}
 
-void Form1::setMainWindowVisible(bool visible) { setVisible(visible); }
+void Form1::setMainWindowVisible(bool visible)
+{
+    setVisible(visible);
+}

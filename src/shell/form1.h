@@ -8,7 +8,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-
 #include <memory>
 
 class CommLibrary;

@@ -16,7 +16,10 @@ QString titleOrDefault(const QString& title)
 
 } // namespace
 
-QtUserDialogs::QtUserDialogs(QWidget* parent) : m_parent(parent) {}
+QtUserDialogs::QtUserDialogs(QWidget* parent)
+    : m_parent(parent)
+{
+}
 
 void QtUserDialogs::showMessage(const QString& text, const QString& title)
 {

@@ -6,15 +6,14 @@
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
 #include "output/sendkeys.h"
+#include "reallibrarycore.h"
 #include "recordingdialogs.h"
 #include "shell/programcore.h"
-#include "reallibrarycore.h"
 #include "simterminal.h"
 #include "tempdir.h"
 
 #include <QDir>
 #include <QFile>
-
 #include <memory>
 
 namespace {

@@ -123,7 +123,11 @@ TEST_F(AcquisitionCycleTest, ModesDecideWhetherToAct)
     const Case cases[] = {
         {"manual", false, false, false, {}},
         {"keyboard, window shown", false, true, false, {}},
-        {"keyboard, minimised", false, true, true, {QStringLiteral("read"), QStringLiteral("keys")}},
+        {"keyboard, minimised",
+         false,
+         true,
+         true,
+         {QStringLiteral("read"), QStringLiteral("keys")}},
         {"automatic", true, false, false, {QStringLiteral("read"), QStringLiteral("file")}},
     };
     for (const Case& c : cases) {
@@ -176,7 +180,8 @@ TEST_F(AcquisitionCycleTest, AMissingBodyTemplateIsFetchedOnEveryTickBeforeTheAr
     tick(); // the terminal is handled already, but the template is still fetched
     EXPECT_EQ(store.read(QStringLiteral("AsciiDataFormat"), {}), QStringLiteral("[Code][XXXX]"));
     EXPECT_EQ(state.settings.BodyTemplate, QStringLiteral("[Code][XXXX]\r\n"));
-    const int fetches = static_cast<int>(library.calls.filter(QStringLiteral("I_ReadEntriesConfig")).size());
+    const int fetches =
+        static_cast<int>(library.calls.filter(QStringLiteral("I_ReadEntriesConfig")).size());
     tick();
     EXPECT_EQ(library.calls.filter(QStringLiteral("I_ReadEntriesConfig")).size(), fetches);
 }
@@ -233,8 +238,8 @@ TEST_F(AcquisitionCycleTest, ATickNestedInTheDeliverySeesTheTerminalHandled)
         }
         return true;
     };
-    AcquisitionCycle nested{library, state, window, view, dialogs, language, store, modem,
-                            nestedSteps};
+    AcquisitionCycle nested{library,  state, window, view,       dialogs,
+                            language, store, modem,  nestedSteps};
     self = &nested;
     nested.AcquisitionTick();
     EXPECT_EQ(log.filter(QStringLiteral("read")).size(), 2);

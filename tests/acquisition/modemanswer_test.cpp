@@ -82,11 +82,12 @@ TEST_F(ModemAnswerTest, ClosingDuringACallWaitsFiveSecondsAndDropsDtrBeforeClosi
     state.PortOpen = true;
     pump.onEvents = [&] { library.calls.append(QStringLiteral("events")); };
     modem.restoreAtClose();
-    EXPECT_EQ(library.calls,
-              (QStringList{QStringLiteral("events"), QStringLiteral("I_CloseCom 2"),
-                           QStringLiteral("events"), QStringLiteral("IO_Open 2 9600"),
-                           QStringLiteral("IO_Write 2 9"), QStringLiteral("IO_dtr_control_disable 2"),
-                           QStringLiteral("IO_Close 2")}));
+    EXPECT_EQ(
+        library.calls,
+        (QStringList{QStringLiteral("events"), QStringLiteral("I_CloseCom 2"),
+                     QStringLiteral("events"), QStringLiteral("IO_Open 2 9600"),
+                     QStringLiteral("IO_Write 2 9"), QStringLiteral("IO_dtr_control_disable 2"),
+                     QStringLiteral("IO_Close 2")}));
     EXPECT_EQ(pump.waited, std::chrono::milliseconds(5000));
 }
 
@@ -95,10 +96,11 @@ TEST_F(ModemAnswerTest, HangingUpClosesTheSessionWaitsAndArmsAgain)
     state.ModemConnected = true;
     state.PortOpen = true;
     modem.hangUpAndRearm();
-    EXPECT_EQ(library.calls,
-              (QStringList{QStringLiteral("IO_dtr_control_enable 2"), QStringLiteral("I_CloseCom 2"),
-                           QStringLiteral("IO_Open 2 9600"),
-                           QStringLiteral("IO_dtr_control_enable 2"), QStringLiteral("IO_Write 2 13")}));
+    EXPECT_EQ(
+        library.calls,
+        (QStringList{QStringLiteral("IO_dtr_control_enable 2"), QStringLiteral("I_CloseCom 2"),
+                     QStringLiteral("IO_Open 2 9600"), QStringLiteral("IO_dtr_control_enable 2"),
+                     QStringLiteral("IO_Write 2 13")}));
     EXPECT_EQ(pump.waited, std::chrono::milliseconds(5000));
     EXPECT_FALSE(state.ModemConnected);
     EXPECT_TRUE(window.timerOn);

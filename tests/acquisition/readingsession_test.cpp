@@ -72,8 +72,9 @@ TEST_F(ReadingSessionTest, ClosingStopsTheTimerLetsQueuedEventsRunThenClosesTheP
     };
     session.receivingdata_end();
     EXPECT_TRUE(timerWasOffWhenEventsRan);
-    EXPECT_EQ(library.calls, (QStringList{QStringLiteral("I_OpenCom 1 9600"),
-                                          QStringLiteral("events"), QStringLiteral("I_CloseCom 1")}));
+    EXPECT_EQ(library.calls,
+              (QStringList{QStringLiteral("I_OpenCom 1 9600"), QStringLiteral("events"),
+                           QStringLiteral("I_CloseCom 1")}));
     EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 1)")); // the panel is left as it is
 }
 

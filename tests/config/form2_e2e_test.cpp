@@ -8,9 +8,9 @@
 #include "fakewindow.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
+#include "reallibrarycore.h"
 #include "recordingdialogs.h"
 #include "shell/programcore.h"
-#include "reallibrarycore.h"
 #include "simterminal.h"
 #include "tempdir.h"
 

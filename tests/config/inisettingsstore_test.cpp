@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -31,7 +30,10 @@ void writeRaw(const QString& path, const QByteArray& bytes)
 class IniSettingsStoreTest : public TempDirTest
 {
 protected:
-    [[nodiscard]] QString iniPath() const { return path(QStringLiteral("cfg/Kolbrin/Kolbrin.ini")); }
+    [[nodiscard]] QString iniPath() const
+    {
+        return path(QStringLiteral("cfg/Kolbrin/Kolbrin.ini"));
+    }
 
     RecordingDialogs dialogs;
 };
@@ -74,16 +76,15 @@ TEST(IniDocument, ValuesRoundTripExactly)
 TEST(IniDocument, HandWrittenFilesReadAsAPersonExpects)
 {
     IniDocument doc(QStringLiteral("Setup"));
-    const std::vector<int> bad = doc.parse(QStringLiteral(
-        "; written by hand\r\n"
-        "[Other]\r\n"
-        "MyFileName=elsewhere.txt\r\n"
-        "[setup]\r\n"
-        "  MyFileName = C:\\out\\data.txt  \r\n"
-        "AsciiDataFormat=[Code],[Qty]\r\n"
-        "AsciiDataFormat2=\"[Doc], [Date]\"\r\n"
-        "this line means nothing\r\n"
-        "Empty=\r\n"));
+    const std::vector<int> bad = doc.parse(QStringLiteral("; written by hand\r\n"
+                                                          "[Other]\r\n"
+                                                          "MyFileName=elsewhere.txt\r\n"
+                                                          "[setup]\r\n"
+                                                          "  MyFileName = C:\\out\\data.txt  \r\n"
+                                                          "AsciiDataFormat=[Code],[Qty]\r\n"
+                                                          "AsciiDataFormat2=\"[Doc], [Date]\"\r\n"
+                                                          "this line means nothing\r\n"
+                                                          "Empty=\r\n"));
     EXPECT_EQ(bad, std::vector<int>{8});
     EXPECT_EQ(doc.value(QStringLiteral("MYFILENAME")), QStringLiteral("C:\\out\\data.txt"));
     EXPECT_EQ(doc.value(QStringLiteral("AsciiDataFormat")), QStringLiteral("[Code],[Qty]"));

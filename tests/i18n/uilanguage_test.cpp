@@ -5,7 +5,6 @@
 #include <QList>
 #include <QMap>
 #include <QPair>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,15 +74,15 @@ TEST_F(UiLanguageTest, SpanishOnEveryWindow)
 TEST_F(UiLanguageTest, CaptionsAreSetInTheirFixedOrder)
 {
     language.ApplyLanguage(QStringLiteral("English"), true, true, true);
-    EXPECT_EQ(controlNames(mainWindow.calls),
-              (QStringList{QStringLiteral("SendProgram2"), QStringLiteral("Exit"),
-                           QStringLiteral("File"), QStringLiteral("NewFile"),
-                           QStringLiteral("Load"), QStringLiteral("SaveAs"),
-                           QStringLiteral("Print_"), QStringLiteral("Configurations"),
-                           QStringLiteral("GeneralConf"), QStringLiteral("Communicate"),
-                           QStringLiteral("Read_entries"), QStringLiteral("Clear_all_entries"),
-                           QStringLiteral("Help"), QStringLiteral("Aboutus"),
-                           QStringLiteral("SendEntries"), QStringLiteral("ClearEntries")}));
+    EXPECT_EQ(
+        controlNames(mainWindow.calls),
+        (QStringList{QStringLiteral("SendProgram2"), QStringLiteral("Exit"), QStringLiteral("File"),
+                     QStringLiteral("NewFile"), QStringLiteral("Load"), QStringLiteral("SaveAs"),
+                     QStringLiteral("Print_"), QStringLiteral("Configurations"),
+                     QStringLiteral("GeneralConf"), QStringLiteral("Communicate"),
+                     QStringLiteral("Read_entries"), QStringLiteral("Clear_all_entries"),
+                     QStringLiteral("Help"), QStringLiteral("Aboutus"),
+                     QStringLiteral("SendEntries"), QStringLiteral("ClearEntries")}));
     const QStringList dialogOrder = controlNames(configurationDialog.calls);
     ASSERT_EQ(dialogOrder.size(), 25);
     EXPECT_EQ(dialogOrder.first(), QStringLiteral("Form2"));

@@ -12,7 +12,8 @@ TEST(UiText, IsEmptyUntilFilledAndThenHoldsExactlyTheThreeLanguagesOfRows0To46)
     for (int row = 0; row < UiText::kRowCount; ++row) {
         for (int language = 0; language < UiText::kLanguageCount; ++language) {
             const bool shouldHoldText = row <= 46 && language <= 2;
-            EXPECT_EQ(!table.cell(row, language).isEmpty(), shouldHoldText) << row << "/" << language;
+            EXPECT_EQ(!table.cell(row, language).isEmpty(), shouldHoldText)
+                << row << "/" << language;
             filled += table.cell(row, language).isEmpty() ? 0 : 1;
         }
     }

@@ -11,7 +11,10 @@ namespace {
 class TerminalClearingTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { language.ApplyLanguage(QStringLiteral("English"), false, false, false); }
+    void SetUp() override
+    {
+        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+    }
 
     FakeCommLibrary library;
     AppState state;
@@ -25,7 +28,7 @@ protected:
 TEST_F(TerminalClearingTest, ListNumbersThatAreNotPositiveWholeNumbersSendNothing)
 {
     const std::optional<QString> entries[] = {
-        QStringLiteral("0"), QStringLiteral("-4"), QStringLiteral("abc"), QString(),
+        QStringLiteral("0"), QStringLiteral("-4"),    QStringLiteral("abc"),  QString(),
         std::nullopt,        QStringLiteral("70000"), QStringLiteral("3abc"),
     };
     for (const auto& entry : entries) {
@@ -45,9 +48,10 @@ TEST_F(TerminalClearingTest, AListIsClearedByNumberAndFailuresAreReported)
         dialogs.textAnswers.push_back(QString::fromLatin1(entry));
         clearing.ClearEntries_Click();
     }
-    EXPECT_EQ(library.calls,
-              (QStringList{QStringLiteral("I_ClearEntries 3"), QStringLiteral("I_ClearEntries 3"),
-                           QStringLiteral("I_ClearEntries 7"), QStringLiteral("I_ClearEntries 8")}));
+    EXPECT_EQ(
+        library.calls,
+        (QStringList{QStringLiteral("I_ClearEntries 3"), QStringLiteral("I_ClearEntries 3"),
+                     QStringLiteral("I_ClearEntries 7"), QStringLiteral("I_ClearEntries 8")}));
     EXPECT_EQ(dialogs.messages(),
               (QStringList{QStringLiteral("Communication Error"),
                            QStringLiteral("Please place the terminal on the craddle")}));

@@ -5,14 +5,13 @@
 #include "fakewindow.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
+#include "reallibrarycore.h"
 #include "recordingdialogs.h"
 #include "shell/programcore.h"
-#include "reallibrarycore.h"
 #include "simterminal.h"
 #include "tempdir.h"
 
 #include <QFile>
-
 #include <memory>
 
 namespace {
@@ -52,7 +51,8 @@ protected:
         put("NewFile", "False");
         core.config.ReadConf(core.state.settings);
         core.session.receivingdata_ini();
-        ASSERT_TRUE(core.state.PortOpen) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+        ASSERT_TRUE(core.state.PortOpen)
+            << dialogs.messages().join(QLatin1Char('\n')).toStdString();
     }
 
     void TearDown() override { core.session.receivingdata_end(); }

@@ -122,7 +122,8 @@ TEST_F(RecordRetrievalTest, FailuresStopWithOneMessageAndKeepWhatWasRead)
         EXPECT_EQ(doc.text(), QStringLiteral("H1\nE1\n"));
         EXPECT_TRUE(st.DataReceived);
         EXPECT_EQ(shown.messages(), QStringList{QString::fromLatin1(c.message)});
-        EXPECT_EQ(lib.calls.size(), 5); // header and its text, entries and their text, failing header
+        EXPECT_EQ(lib.calls.size(),
+                  5); // header and its text, entries and their text, failing header
     }
 }
 
@@ -134,7 +135,8 @@ TEST_F(RecordRetrievalTest, NoTerminalOnTheFirstCallLeavesTheViewEmptyAndTheFlag
     retrieval.ReadTerminalData();
     EXPECT_TRUE(view.text().isEmpty());
     EXPECT_FALSE(state.DataReceived);
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Please place the terminal on the craddle")});
+    EXPECT_EQ(dialogs.messages(),
+              QStringList{QStringLiteral("Please place the terminal on the craddle")});
     EXPECT_EQ(dialogs.busyDepth, 0);
 }
 

@@ -1,3 +1,4 @@
+#include "config/form2.h"
 #include "config/localesource.h"
 #include "config/memorysettingsstore.h"
 #include "fakecommlibrary.h"
@@ -6,17 +7,15 @@
 #include "recordingdialogs.h"
 #include "shell/form1.h"
 #include "shell/programcore.h"
-#include "config/form2.h"
 #include "upload/form4.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
-
 #include <gtest/gtest.h>
 
 namespace {

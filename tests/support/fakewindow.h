@@ -4,7 +4,6 @@
 #include "common/mainwindowcontrols.h"
 
 #include <QString>
-
 #include <functional>
 
 /// Main-window controls held in memory: status panels, timer flag, minimised flag.

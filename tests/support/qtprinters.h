@@ -2,11 +2,13 @@
 
 #include <QString>
 #include <QStringList>
-
 #include <ostream>
 
 // Readable Qt strings in test failure output.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 inline void PrintTo(const QStringList& list, std::ostream* os)
 {

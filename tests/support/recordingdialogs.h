@@ -5,7 +5,6 @@
 
 #include <QList>
 #include <QStringList>
-
 #include <deque>
 
 /// UserDialogs that records what would have been shown and answers from a script.

@@ -44,9 +44,10 @@ bool SimTerminal::start(const QByteArray& terminalJson, const QStringList& optio
     terminal.close();
     qputenv("XDG_CONFIG_HOME", folder.filePath(QStringLiteral("config")).toUtf8());
 
-    std::vector<std::string> args{"--terminal", terminal.fileName().toStdString(), "--link",
-                                  link.toStdString(), "--state",
-                                  folder.filePath(QStringLiteral("state")).toStdString()};
+    std::vector<std::string> args{
+        "--terminal", terminal.fileName().toStdString(),
+        "--link",     link.toStdString(),
+        "--state",    folder.filePath(QStringLiteral("state")).toStdString()};
     for (const QString& option : options) {
         args.push_back(option.toStdString());
     }

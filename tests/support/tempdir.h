@@ -3,7 +3,6 @@
 #include "qtprinters.h"
 
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 /// A fresh temporary folder for one test, removed afterwards.

@@ -1,6 +1,5 @@
 // gtest main that creates the QApplication widget tests need; logic tests simply ignore it.
 #include <QApplication>
-
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
