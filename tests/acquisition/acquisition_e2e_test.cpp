@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 #include <memory>
 
 namespace {
@@ -122,4 +123,47 @@ TEST_F(AcquisitionEndToEndTest, KeyboardModeTypesTheReadingAndThenClearsTheTermi
     EXPECT_EQ(typed, QStringLiteral("'5' '6' '0' '1' {TAB} '3' {ENTER} "));
     EXPECT_EQ(sim->eventCount(QStringLiteral("I_ClearAllEntries")), 1);
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/Demo.txt"))));
+}
+
+TEST_F(AcquisitionEndToEndTest, AModemCallIsAnsweredReadHungUpAndTheModemArmedAgain)
+{
+    // A modem in front of the terminal this time.
+    sim.reset();
+    sim = std::make_unique<SimTerminal>(path(QStringLiteral("modem")), kPort);
+    QString error;
+    ASSERT_TRUE(sim->start(kTerminal, {QStringLiteral("--modem")}, &error)) << error.toStdString();
+    put("AutoAnswer", "1");
+    put("AutomaticMode", "True");
+    put("ManualMode", "False");
+    put("AutoStart", "1");
+    put("MyFileName", path(QStringLiteral("out/call.txt")));
+    core.config.ReadConf(core.state.settings);
+    // The pause between hanging up and arming again really passes, so the modem sees the port
+    // closed before it is opened again.
+    pump.onEvents = [] { QThread::msleep(300); };
+
+    core.modem.WaitPhoneCall();
+    ASSERT_TRUE(core.state.PortOpen);
+    simCommand("call");
+    for (int i = 0; i < 50 && !core.state.ModemConnected; ++i) {
+        QThread::msleep(100);
+        tick();
+    }
+    ASSERT_TRUE(core.state.ModemConnected);
+    tick(); // the cradle path over the call: read, delivered, hung up, armed again
+    EXPECT_EQ(readFile(path(QStringLiteral("out/call.txt"))), QByteArray("5601{TAB}3{ENTER}\n"));
+    EXPECT_FALSE(core.state.ModemConnected);
+    EXPECT_TRUE(core.state.PortOpen);
+
+    core.modem.restoreAtClose();
+    QThread::msleep(300);
+    const QStringList events = sim->events();
+    EXPECT_EQ(events.first(), QStringLiteral("AT &D2 S0=1"));
+    EXPECT_TRUE(events.contains(QStringLiteral("CONNECT")));
+    EXPECT_TRUE(events.contains(QStringLiteral("I_ReadEntries -1")));
+    const qsizetype hangup = events.indexOf(QStringLiteral("HANGUP"));
+    ASSERT_GE(hangup, 0);
+    EXPECT_EQ(events.indexOf(QStringLiteral("AT &D2 S0=1"), hangup), hangup + 1) << "armed again";
+    EXPECT_EQ(events.last(), QStringLiteral("AT S0=0"));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
 }
