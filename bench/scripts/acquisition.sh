@@ -9,7 +9,10 @@ source tools/demo-profile.sh
 work=$(mktemp -d)
 app=""
 cleanup() {
-    [ -n "$app" ] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null
+    if [ -n "$app" ]; then
+        kill "$app" 2>/dev/null || true
+        wait "$app" 2>/dev/null || true
+    fi
     stop_sim
     rm -rf "$work"
 }
@@ -65,3 +68,4 @@ if [ -s "$work/arrive/out/data.txt" ]; then
 else
     echo "acquisition_place_to_file_100_records failed ms <500+reading"
 fi
+exit 0
