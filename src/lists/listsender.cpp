@@ -8,10 +8,10 @@
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 #include "listdata.h"
-#include "shell/documentcommands.h"
 #include "shell/filedialogstate.h"
 #include "shell/richdocumentview.h"
 #include "shell/rtfreader.h"
+#include "shell/viewfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,11 +28,6 @@ const QString kDescriptionSizePrompt = QStringLiteral("Description Size ?");
 // Spelled as the terminal's users have always seen it.
 const QString kSent = QStringLiteral("Send sucessfull !");
 
-QString quoted(const QString& path)
-{
-    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
-}
-
 // An entry shown back to the user, short enough for a message box.
 QString shownEntry(const QString& entry)
 {
@@ -41,10 +36,8 @@ QString shownEntry(const QString& entry)
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
 
-QString megabytes(std::int64_t bytes)
-{
-    return QString::number((bytes + (1 << 20) - 1) >> 20);
-}
+using ViewFile::megabytes;
+using ViewFile::quoted;
 
 } // namespace
 
@@ -98,32 +91,12 @@ std::optional<QString> ListSender::loadIntoView(const QString& path)
         refuse(QStringLiteral("The list file %1 could not be read: %2.").arg(quoted(path), reason));
         return std::nullopt;
     };
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        return fail(QStringLiteral("it is a folder"));
+    QString reason;
+    const std::optional<QByteArray> read = ViewFile::read(path, &reason);
+    if (!read) {
+        return fail(reason);
     }
-    // A pipe or a device could keep the window waiting for data that never comes.
-    if (info.exists() && !info.isFile()) {
-        return fail(QStringLiteral("it is not an ordinary file"));
-    }
-    constexpr qint64 kMaxFile = DocumentCommands::kMaxLoadBytes;
-    if (info.size() > kMaxFile) {
-        return fail(QStringLiteral("it holds %1 MB, more than the %2 MB the view takes")
-                        .arg(megabytes(info.size()), megabytes(kMaxFile)));
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return fail(file.errorString());
-    }
-    // Read with a bound: the file may have grown since its size was checked.
-    const QByteArray bytes = file.read(kMaxFile + 1);
-    if (file.error() != QFileDevice::NoError) {
-        return fail(file.errorString());
-    }
-    if (bytes.size() > kMaxFile) {
-        return fail(
-            QStringLiteral("it holds more than the %1 MB the view takes").arg(megabytes(kMaxFile)));
-    }
+    const QByteArray& bytes = *read;
     // A zero byte is never part of a text: this is a picture, a program or a UTF-16 file, and
     // its "quoted texts" would be whatever bytes happen to sit between two 0x22 bytes.
     if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0) {

@@ -10,6 +10,7 @@
 #include "richdocumentview.h"
 #include "rtfreader.h"
 #include "textprinter.h"
+#include "viewfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,15 +18,7 @@
 
 namespace {
 
-QString quoted(const QString& path)
-{
-    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
-}
-
-QString megabytes(qint64 bytes)
-{
-    return QString::number((bytes + (1 << 20) - 1) >> 20);
-}
+using ViewFile::quoted;
 
 } // namespace
 
@@ -60,44 +53,14 @@ void DocumentCommands::Load_Click()
         m_dialogs.showMessage(
             QStringLiteral("The file %1 could not be loaded: %2.").arg(quoted(path), reason));
     };
-    const QFileInfo info(path);
-    if (info.isDir()) {
-        fail(QStringLiteral("it is a folder"));
+    QString reason;
+    const std::optional<QByteArray> bytes = ViewFile::read(path, &reason);
+    if (!bytes) {
+        fail(reason);
         return;
     }
-    // A pipe or a device could keep the window waiting for data that never comes.
-    if (info.exists() && !info.isFile()) {
-        fail(QStringLiteral("it is not an ordinary file"));
-        return;
-    }
-    if (info.size() > kMaxLoadBytes) {
-        fail(QStringLiteral("it holds %1 MB, more than the %2 MB the view takes")
-                 .arg(megabytes(info.size()), megabytes(kMaxLoadBytes)));
-        return;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        fail(file.errorString());
-        return;
-    }
-    // Read with a bound: the size checked above may have grown since (a log being written).
-    const QByteArray bytes = file.read(kMaxLoadBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        fail(file.errorString());
-        return;
-    }
-    if (bytes.size() > kMaxLoadBytes) {
-        fail(QStringLiteral("it holds more than the %1 MB the view takes")
-                 .arg(megabytes(kMaxLoadBytes)));
-        return;
-    }
-
     BusyPointer busy(m_dialogs);
-    if (RtfReader::isRichText(bytes)) {
-        m_view.setRichText(RtfReader::toHtml(bytes));
-    } else {
-        m_view.setText(TextCodec::decodeFileText(bytes));
-    }
+    ViewFile::show(m_view, *bytes);
     m_window.setStatusText(1, QDir::toNativeSeparators(path));
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewfile.h"
+
 #include <QString>
 
 class MainWindowControls;
@@ -16,7 +18,7 @@ class DocumentCommands
 {
 public:
     /// The largest file Load puts into the view; a bigger one would leave the window frozen.
-    static constexpr qint64 kMaxLoadBytes = qint64(64) << 20;
+    static constexpr qint64 kMaxLoadBytes = ViewFile::kMaxBytes;
 
     DocumentCommands(RichDocumentView& view, MainWindowControls& window, UserDialogs& dialogs,
                      TextPrinter& printer, const Settings& settings, FileDialogState& dialogState);
