@@ -142,13 +142,11 @@ std::optional<std::int32_t> ListSender::askNumber(const QString& prompt, bool ma
 
 void ListSender::SendEntries_Click()
 {
-    const std::optional<QString> chosen =
-        m_dialogs.openFileName({QString(), fileFilter(), m_dialogState.fileName});
-    if (!chosen || chosen->isEmpty()) {
+    const std::optional<QString> chosen = m_dialogState.askOpenFile(m_dialogs, fileFilter());
+    if (!chosen) {
         return;
     }
     const QString path = *chosen;
-    m_dialogState.fileName = path;
 
     const std::optional<QString> text = loadIntoView(path);
     if (!text) {

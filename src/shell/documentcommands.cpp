@@ -41,13 +41,11 @@ QString DocumentCommands::fileFilter()
 
 void DocumentCommands::Load_Click()
 {
-    const std::optional<QString> chosen =
-        m_dialogs.openFileName({QString(), fileFilter(), m_dialogState.fileName});
-    if (!chosen || chosen->isEmpty()) {
+    const std::optional<QString> chosen = m_dialogState.askOpenFile(m_dialogs, fileFilter());
+    if (!chosen) {
         return;
     }
     const QString path = *chosen;
-    m_dialogState.fileName = path;
 
     const auto fail = [&](const QString& reason) {
         m_dialogs.showMessage(
