@@ -1,0 +1,5 @@
+# Cross-compiling for 32-bit Windows with Debian's mingw-w64 (g++-mingw-w64-i686-posix):
+#   cmake -S . -B build-win32 -DCMAKE_TOOLCHAIN_FILE=cmake/toolchains/mingw-w64-i686.cmake
+set(KOLBRIN_MINGW_TRIPLE i686-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)
