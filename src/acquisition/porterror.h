@@ -5,6 +5,12 @@
 class CommLibrary;
 class UiLanguage;
 
-/// "Error opening serial port : n" in the current language, followed by the library's reason
-/// when it can tell one (no such device, permission denied).
+/// "Error opening serial port : n" in the current language, followed by the reason of
+/// openFailureReason() as a paragraph of its own when there is one.
 [[nodiscard]] QString portErrorMessage(const UiLanguage& language, CommLibrary& library, int port);
+
+/// Why the last port opening failed: the device does not exist, permission was denied, or
+/// another program holds the device, said in the current language with the device (and the
+/// program holding it, when the library found it). A reason the program does not know comes
+/// as the library gave it. Empty when the library tells nothing, or cannot be asked.
+[[nodiscard]] QString openFailureReason(const UiLanguage& language, CommLibrary& library);

@@ -33,7 +33,8 @@ public:
     /// Why the last port opening failed, as the library describes it.
     struct OpenError
     {
-        enum class Kind { NoDevice = 1, PermissionDenied = 2, Other = 3 };
+        /// The library's numbers (VORLAK_LastOpenError).
+        enum class Kind { NoDevice = 1, PermissionDenied = 2, Other = 3, InUse = 4 };
         Kind kind = Kind::Other;
         /// e.g. "permission denied on /dev/ttyUSB0: add the user to the dialout group"
         QString text;

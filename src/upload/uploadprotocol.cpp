@@ -1,5 +1,6 @@
 #include "uploadprotocol.h"
 
+#include "acquisition/porterror.h"
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
 #include "common/eventpump.h"
@@ -138,8 +139,9 @@ UploadProtocol::Outcome UploadProtocol::Send_program(const QString& Filename)
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         if (m_library.IO_Open(m_port, kUploadSpeed) <= 0) {
             QString message = m_language.MsgPortError() + QString::number(m_port);
-            if (const auto reason = m_library.lastOpenError(); reason && !reason->text.isEmpty()) {
-                message += QStringLiteral("\n\n") + reason->text;
+            if (const QString reason = openFailureReason(m_language, m_library);
+                !reason.isEmpty()) {
+                message += QStringLiteral("\n\n") + reason;
             }
             finish(message);
             return Outcome::PortError;

@@ -57,8 +57,9 @@ TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageAndLeavesT
         QStringLiteral("permission denied on /dev/ttyUSB0: add the user to the dialout group")};
     session.receivingdata_ini();
     EXPECT_EQ(dialogs.messages().last(),
-              QStringLiteral("Error al abrir el puerto serie : 2\n\npermission denied on "
-                             "/dev/ttyUSB0: add the user to the dialout group"));
+              QStringLiteral("Error al abrir el puerto serie : 2\n\nPermiso denegado en "
+                             "/dev/ttyUSB0. Añada su usuario al grupo dialout y vuelva a iniciar "
+                             "la sesión."));
 }
 
 TEST_F(ReadingSessionTest, ClosingStopsTheTimerLetsQueuedEventsRunThenClosesThePort)

@@ -1,10 +1,12 @@
 // libvorlak's C interface as a caller sees it: exported names, argument checks, ports, raw
 // input and output. Bad calls must fail at once, never crash or wait.
+#include "holdingchild.h"
 #include "pty.h"
 #include "simfixture.h"
 
 #include <climits>
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -169,6 +171,80 @@ TEST_F(LibraryCalls, APortIsOpenedOnceAndTheTerminalHasOnePort)
     EXPECT_EQ(I_CheckTerminal(m_id.data()), 0);
     EXPECT_EQ(I_OpenCom(kPort, kSpeed), 0);
     EXPECT_EQ(I_CheckTerminal(m_id.data()), 1);
+}
+
+TEST_F(LibraryCalls, ACradleHeldByAnotherProgramIsInUseUntilThatProgramClosesIt)
+{
+    start(TerminalFile::numbered(1, 1));
+    I_CloseCom(kPort);
+    // The other program is a second process using this library on the same cradle.
+    HoldingChild other(
+        "cradle-holder", [] { return I_OpenCom(kPort, kSpeed) == 0; }, [] { I_CloseCom(kPort); });
+    ASSERT_TRUE(other.holding());
+
+    const std::string inUse = (m_dir / "com7") +
+                              " is in use by another program (cradle-holder, process " +
+                              std::to_string(other.pid()) + ")";
+    std::int32_t kind = 0;
+    EXPECT_EQ(I_OpenCom(kPort, kSpeed), -1);
+    EXPECT_EQ(lastOpenError(&kind), inUse);
+    EXPECT_EQ(kind, 4);
+    EXPECT_EQ(IO_Open(kPort, kSpeed), -1);
+    EXPECT_EQ(lastOpenError(&kind), inUse);
+
+    ASSERT_TRUE(other.release());
+    EXPECT_EQ(I_OpenCom(kPort, kSpeed), 0);
+    EXPECT_EQ(lastOpenError(&kind), "");
+    EXPECT_EQ(kind, 0);
+    EXPECT_EQ(I_CheckTerminal(m_id.data()), 1);
+}
+
+TEST_F(LibraryCalls, TwoPortNumbersForOneDeviceCannotBothBeOpen)
+{
+    start(TerminalFile::numbered(1, 1));
+    std::ofstream(m_dir.path() / "config" / "vorlak" / "ports.conf", std::ios::app)
+        << "COM8=" << (m_dir / "com7") << "\n";
+    std::int32_t kind = 0;
+    EXPECT_EQ(IO_Open(8, kSpeed), -1);
+    EXPECT_EQ(lastOpenError(&kind), (m_dir / "com7") + " is in use by this program");
+    EXPECT_EQ(kind, 4);
+    // The terminal's port was not disturbed by the refused opener.
+    EXPECT_EQ(I_CheckTerminal(m_id.data()), 1);
+
+    I_CloseCom(kPort);
+    EXPECT_EQ(IO_Open(8, kSpeed), 8);
+    EXPECT_EQ(I_OpenCom(kPort, kSpeed), -1);
+    EXPECT_EQ(VORLAK_LastOpenError(nullptr, 0), 4);
+    IO_Close(8);
+}
+
+TEST_F(LibraryCalls, ADeviceTheUserMayNotOpenIsReportedAsPermissionDenied)
+{
+    // The mapped device exists but only its owner may open it; as root the opener is a child
+    // that gives up root.
+    const std::string device = m_dir / "com7";
+    std::ofstream(device) << "x";
+    ASSERT_EQ(chmod(device.c_str(), getuid() == 0 ? 0600 : 0), 0);
+    const auto denied = [&device] {
+        std::int32_t kind = 0;
+        return I_OpenCom(kPort, kSpeed) == -1 &&
+               lastOpenError(&kind) ==
+                   "permission denied on " + device + ": add the user to the dialout group" &&
+               kind == 2;
+    };
+    if (getuid() != 0) {
+        EXPECT_TRUE(denied());
+        return;
+    }
+    ASSERT_EQ(chmod(m_dir.path().c_str(), 0755), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        _exit(setuid(65534) == 0 && denied() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST_F(LibraryCalls, RawInputAndOutputOnAPseudoTerminal)

@@ -70,7 +70,9 @@ extern "C" {
 /**
  * @brief Opens a serial port for the terminal protocol.
  * @param port port number, 1..255, mapped to a device by the port map
- *        ($XDG_CONFIG_HOME/vorlak/ports.conf, lines COM<n>=<device>; /dev/ttyS<n-1> otherwise)
+ *        ($XDG_CONFIG_HOME/vorlak/ports.conf, lines COM<n>=<device>); a port the map does not
+ *        name is the n-th entry of /dev/serial/by-id (sorted by name), then /dev/ttyS0,
+ *        /dev/ttyS1, ... for the numbers after them (see docs/ports.md)
  * @param speed line speed in baud (one of the usual serial speeds, 50 to 921600)
  * @return -1 when the port cannot be opened (VORLAK_LastOpenError says why), otherwise 0
  */
@@ -199,10 +201,23 @@ VORLAK_API void VORLAK_CALL VORLAK_Sleep(int32_t milliseconds);
 /**
  * @brief Describes why the last open call (I_OpenCom, I_OpenComWithoutOpen, IO_Open) failed
  *        (an extension of this library; other implementations may not export it).
- * @param buffer receives a zero-terminated text such as
+ *
+ * The text is one line in English. For kinds 1, 2 and 4 it has a fixed shape, so that a
+ * program may say the same in its own language (<device> is the device path):
+ * - 1: "no such device: <device>"
+ * - 2: "permission denied on <device>: add the user to the dialout group"
+ * - 4: "<device> is in use by another program", followed by " (<name>, process <pid>)" when
+ *      the program holding the device can be found; "<device> is in use by this program" when
+ *      the caller itself holds it through another port number
+ *
+ * A port is held exclusively while it is open: another opener, in this process or another,
+ * fails with kind 4 until it is closed.
+ *
+ * @param buffer receives the zero-terminated text, e.g.
  *        "permission denied on /dev/ttyUSB0: add the user to the dialout group"
  * @param capacity size of buffer in bytes, including the terminating zero
- * @return 0 no failure recorded, 1 the device does not exist, 2 permission denied, 3 other
+ * @return 0 no failure recorded, 1 the device does not exist, 2 permission denied, 3 other,
+ *         4 the device is in use. These numbers never change; new reasons get new numbers.
  */
 VORLAK_API int32_t VORLAK_CALL VORLAK_LastOpenError(char* buffer, int32_t capacity);
 

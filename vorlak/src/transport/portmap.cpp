@@ -1,10 +1,13 @@
 #include "portmap.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+#include <vector>
 
 namespace vorlak {
 namespace {
@@ -24,15 +27,6 @@ bool startsWithCom(std::string_view text)
     return text.size() >= 3 && std::tolower(static_cast<unsigned char>(text[0])) == 'c' &&
            std::tolower(static_cast<unsigned char>(text[1])) == 'o' &&
            std::tolower(static_cast<unsigned char>(text[2])) == 'm';
-}
-
-std::string defaultDevice(int port)
-{
-#ifdef _WIN32
-    return "\\\\.\\COM" + std::to_string(port);
-#else
-    return "/dev/ttyS" + std::to_string(port - 1);
-#endif
 }
 
 } // namespace
@@ -82,11 +76,36 @@ std::filesystem::path portMapFile()
     return config / "vorlak" / "ports.conf";
 }
 
-std::string devicePath(int port)
+std::string defaultDevicePath(int port, const std::filesystem::path& serialById)
 {
-    const std::filesystem::path file = portMapFile();
-    if (!file.empty()) {
-        std::ifstream in(file);
+#ifdef _WIN32
+    static_cast<void>(serialById);
+    return "\\\\.\\COM" + std::to_string(port);
+#else
+    // An unreadable or missing folder counts as empty: the machine has no USB adapters then.
+    std::vector<std::string> names;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(serialById, error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code ignored;
+        if (!it->is_directory(ignored)) {
+            names.push_back(it->path().filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    const auto adapters = static_cast<int>(names.size());
+    if (port >= 1 && port <= adapters) {
+        return (serialById / names[static_cast<std::size_t>(port - 1)]).string();
+    }
+    return "/dev/ttyS" + std::to_string(port - 1 - adapters);
+#endif
+}
+
+std::string devicePath(int port, const std::filesystem::path& mapFile,
+                       const std::filesystem::path& serialById)
+{
+    if (!mapFile.empty()) {
+        std::ifstream in(mapFile);
         if (in) {
             std::ostringstream text;
             text << in.rdbuf();
@@ -96,7 +115,12 @@ std::string devicePath(int port)
             }
         }
     }
-    return defaultDevice(port);
+    return defaultDevicePath(port, serialById);
+}
+
+std::string devicePath(int port)
+{
+    return devicePath(port, portMapFile(), kSerialByIdFolder);
 }
 
 } // namespace vorlak

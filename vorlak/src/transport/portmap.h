@@ -21,8 +21,24 @@ inline constexpr int kLastPort = 255;
 /// ~/.config when that is unset or not absolute). Empty when neither can be found.
 [[nodiscard]] std::filesystem::path portMapFile();
 
-/// The device of port `port` (1..255): its line in the port map, read afresh on every call so an
-/// edit takes effect at the next open; otherwise the platform's default (/dev/ttyS<port-1>).
+/// Where udev names USB serial adapters after their maker, model and serial number, names that
+/// stay the same whichever socket the adapter is plugged into.
+inline constexpr const char* kSerialByIdFolder = "/dev/serial/by-id";
+
+/// The device of a port (1..255) that the map does not name. On Windows \\.\COM<port>.
+/// Elsewhere, with k entries in `serialById` (sorted by name), ports 1..k are those entries and
+/// ports k+1, k+2, ... are /dev/ttyS0, /dev/ttyS1, ...; without the folder, or with an empty one,
+/// port n is /dev/ttyS<n-1>. The folder is read afresh on every call, so a plugged-in adapter
+/// counts at the next open.
+[[nodiscard]] std::string defaultDevicePath(int port, const std::filesystem::path& serialById);
+
+/// The device of port `port` (1..255): its line in the port map `mapFile` (no map when empty or
+/// absent), otherwise defaultDevicePath(port, serialById).
+[[nodiscard]] std::string devicePath(int port, const std::filesystem::path& mapFile,
+                                     const std::filesystem::path& serialById);
+
+/// devicePath() with the user's port map file and the system's by-id folder. The map is read
+/// afresh on every call so an edit takes effect at the next open.
 [[nodiscard]] std::string devicePath(int port);
 
 } // namespace vorlak

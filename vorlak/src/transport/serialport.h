@@ -9,8 +9,15 @@
 
 namespace vorlak {
 
-/// Why a port could not be opened; the numbers are those VORLAK_LastOpenError returns.
-enum class OpenErrorKind : int { None = 0, Missing = 1, PermissionDenied = 2, Other = 3 };
+/// Why a port could not be opened; the numbers are those VORLAK_LastOpenError returns and
+/// programs rely on them, so they never change.
+enum class OpenErrorKind : int {
+    None = 0,
+    Missing = 1,
+    PermissionDenied = 2,
+    Other = 3,
+    InUse = 4,
+};
 
 struct OpenError
 {
@@ -25,6 +32,8 @@ struct OpenError
 
 /// A serial device in raw mode, 8 data bits, no parity, one stop bit, no flow control. Every
 /// call that waits has a bound given by its caller. Not copyable; closes the device when gone.
+/// While open, the device is held exclusively: a second opener, in this process or another,
+/// is refused with OpenErrorKind::InUse until this one is gone.
 class SerialPort
 {
 public:

@@ -7,10 +7,17 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
+#include <optional>
 #include <poll.h>
+#include <sstream>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -49,6 +56,82 @@ int fdOf(std::intptr_t handle)
     return static_cast<int>(handle);
 }
 
+template <typename Number>
+bool parseNumber(std::string_view text, Number& value, int base)
+{
+    const auto [rest, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    return error == std::errc{} && rest == text.data() + text.size() && !text.empty();
+}
+
+// Whether "<major>:<minor>:<inode>" of /proc/locks (major and minor in hex) is the device's node.
+bool sameNode(std::string_view where, const struct stat& node)
+{
+    const auto first = where.find(':');
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    const auto second = where.find(':', first + 1);
+    if (second == std::string_view::npos) {
+        return false;
+    }
+    unsigned int devMajor = 0;
+    unsigned int devMinor = 0;
+    unsigned long long inode = 0;
+    return parseNumber(where.substr(0, first), devMajor, 16) &&
+           parseNumber(where.substr(first + 1, second - first - 1), devMinor, 16) &&
+           parseNumber(where.substr(second + 1), inode, 10) && devMajor == major(node.st_dev) &&
+           devMinor == minor(node.st_dev) && inode == node.st_ino;
+}
+
+struct LockHolder
+{
+    pid_t pid = 0;
+    std::string name;
+};
+
+// The process holding the advisory lock on the device, found in /proc/locks, whose lines read
+// "1: FLOCK  ADVISORY  WRITE 1234 00:05:321 0 EOF"; waiters ("1: -> FLOCK ...") hold nothing.
+// Nothing when the lock, the process or its name cannot be found: the holder may have ended,
+// or live in a process namespace we cannot see into.
+std::optional<LockHolder> lockHolder(const struct stat& node)
+{
+    std::ifstream locks("/proc/locks");
+    for (std::string line; std::getline(locks, line);) {
+        std::istringstream fields(line);
+        std::string number;
+        std::string type;
+        std::string mode;
+        std::string access;
+        long pid = 0;
+        std::string where;
+        if (!(fields >> number >> type >> mode >> access >> pid >> where) || type != "FLOCK" ||
+            pid <= 0 || !sameNode(where, node)) {
+            continue;
+        }
+        std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+        std::string name;
+        if (!std::getline(comm, name) || name.empty()) {
+            return std::nullopt;
+        }
+        return LockHolder{static_cast<pid_t>(pid), name};
+    }
+    return std::nullopt;
+}
+
+// The holder is named when it can be found, so the user knows which program to close.
+OpenError inUse(const std::string& device, const struct stat* node)
+{
+    const auto holder = node != nullptr ? lockHolder(*node) : std::nullopt;
+    if (holder && holder->pid == getpid()) {
+        return {OpenErrorKind::InUse, device + " is in use by this program"};
+    }
+    std::string message = device + " is in use by another program";
+    if (holder) {
+        message += " (" + holder->name + ", process " + std::to_string(holder->pid) + ")";
+    }
+    return {OpenErrorKind::InUse, message};
+}
+
 OpenError describeOpenFailure(int error, const std::string& device)
 {
     switch (error) {
@@ -61,8 +144,13 @@ OpenError describeOpenFailure(int error, const std::string& device)
     case EPERM:
         return {OpenErrorKind::PermissionDenied,
                 "permission denied on " + device + ": add the user to the dialout group"};
-    case EBUSY:
-        return {OpenErrorKind::Other, device + " is in use by another program"};
+    case EBUSY: {
+        // Another program holds the line with TIOCEXCL (only root could open it regardless).
+        struct stat node
+        {
+        };
+        return inUse(device, stat(device.c_str(), &node) == 0 ? &node : nullptr);
+    }
     default:
         return {OpenErrorKind::Other, "cannot open " + device + ": " + std::strerror(error)};
     }
@@ -120,14 +208,26 @@ std::unique_ptr<SerialPort> SerialPort::open(const std::string& device, int baud
         error = {OpenErrorKind::Other, device + " is not a serial port"};
         return nullptr;
     }
+    // Keep other programs off the line while we hold it, before touching its settings. Root
+    // passes TIOCEXCL, so the advisory lock is what stops a second opener running as root; and
+    // unlike TIOCEXCL it tells whether someone else was there first.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        struct stat node
+        {
+        };
+        const bool known = fstat(fd, &node) == 0;
+        ::close(fd);
+        error = inUse(device, known ? &node : nullptr);
+        return nullptr;
+    }
+    // Not every device supports it.
+    static_cast<void>(ioctl(fd, TIOCEXCL));
     if (!configure(fd, code)) {
         const int saved = errno;
         ::close(fd);
         error = {OpenErrorKind::Other, "cannot set up " + device + ": " + std::strerror(saved)};
         return nullptr;
     }
-    // Keep other programs off the line while we hold it; not every device supports it.
-    static_cast<void>(ioctl(fd, TIOCEXCL));
     tcflush(fd, TCIOFLUSH);
     return std::unique_ptr<SerialPort>(new SerialPort(fd, device, baud));
 }
@@ -141,7 +241,10 @@ SerialPort::SerialPort(std::intptr_t handle, std::string device, int speed)
 
 SerialPort::~SerialPort()
 {
+    // Released explicitly: a child forked at this moment shares the descriptor until it starts
+    // its program, and closing our copy alone would leave the lock and the exclusive mode on.
     static_cast<void>(ioctl(fdOf(m_handle), TIOCNXCL));
+    static_cast<void>(flock(fdOf(m_handle), LOCK_UN));
     ::close(fdOf(m_handle));
 }
 
