@@ -3,10 +3,12 @@
 #include "config/localesource.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
+#include "shell/commandline.h"
 #include "shell/form1.h"
 #include "shell/qtuserdialogs.h"
 
 #include <QApplication>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -24,8 +26,18 @@ std::unique_ptr<KeystrokeSink> platformKeystrokeSink()
 
 int main(int argc, char** argv)
 {
+    // --help and --version answer before Qt starts, so they need no display.
+    const CommandLineAnswer answer = answerCommandLine(argc, argv);
+    if (!answer.startProgram) {
+        std::fputs(answer.standardOutput.c_str(), stdout);
+        std::fputs(answer.errorOutput.c_str(), stderr);
+        return answer.exitStatus;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kolbrin"));
+    // Names packaging/kolbrin.desktop, so a Wayland session shows the menu entry's icon.
+    QApplication::setDesktopFileName(QStringLiteral("kolbrin"));
 
     QtUserDialogs dialogs;
     IniSettingsStore store(IniSettingsStore::defaultFilePath(), &dialogs);

@@ -113,9 +113,28 @@ QString VorlakLibrary::systemFolder()
 #endif
 }
 
+QString VorlakLibrary::packageFolder(const QString& programFolder)
+{
+#ifdef KOLBRIN_PACKAGE_LIBRARY_DIR
+    if (programFolder.isEmpty()) {
+        return {};
+    }
+    return QDir::cleanPath(
+        QDir(programFolder).filePath(QStringLiteral(KOLBRIN_PACKAGE_LIBRARY_DIR)));
+#else
+    Q_UNUSED(programFolder)
+    return {};
+#endif
+}
+
+VorlakLibrary::SearchPath VorlakLibrary::searchPathFor(const QString& programFolder)
+{
+    return {programFolder, systemFolder(), true, packageFolder(programFolder)};
+}
+
 VorlakLibrary::SearchPath VorlakLibrary::defaultSearchPath()
 {
-    return {QCoreApplication::applicationDirPath(), systemFolder(), true};
+    return searchPathFor(QCoreApplication::applicationDirPath());
 }
 
 VorlakLibrary::VorlakLibrary(UserDialogs& dialogs, SearchPath searchPath)
@@ -176,7 +195,8 @@ bool VorlakLibrary::openLibrary()
 
     QStringList looked;
     bool foundUnusable = false;
-    for (const QString& folder : {m_searchPath.programFolder, m_searchPath.systemFolder}) {
+    for (const QString& folder :
+         {m_searchPath.programFolder, m_searchPath.packageFolder, m_searchPath.systemFolder}) {
         if (folder.isEmpty()) {
             continue;
         }

@@ -19,19 +19,29 @@ class UserDialogs;
 class VorlakLibrary : public CommLibrary
 {
 public:
-    /// Where the library is looked for, in this order. An empty folder is skipped.
+    /// Where the library is looked for: the program folder, the package folder, the system
+    /// folder, then the platform's search. An empty folder is skipped.
     struct SearchPath
     {
         QString programFolder;
         QString systemFolder;
         bool platformSearch = true; ///< finally by bare file name (the dynamic loader's search)
+        /// Where an installed package keeps the library, next to the program's bin folder;
+        /// looked at right after the program folder.
+        QString packageFolder = {};
     };
 
     /// libvorlak.so, or Vorlak.dll on Windows.
     [[nodiscard]] static QString libraryFileName();
     /// The folder the library is installed in: kolbrin/lib in the user's data folder.
     [[nodiscard]] static QString systemFolder();
-    /// The program's own folder, then the system folder, then the platform's own search.
+    /// The private library folder of a package, found from the folder the program lies in
+    /// (for /usr/bin, /usr/lib/kolbrin), so that an unpacked package works wherever it lies.
+    [[nodiscard]] static QString packageFolder(const QString& programFolder);
+    /// The search path of a program lying in `programFolder`: that folder, its package folder,
+    /// the system folder, then the platform's own search.
+    [[nodiscard]] static SearchPath searchPathFor(const QString& programFolder);
+    /// searchPathFor() the running program's folder.
     [[nodiscard]] static SearchPath defaultSearchPath();
 
     explicit VorlakLibrary(UserDialogs& dialogs, SearchPath searchPath = defaultSearchPath());

@@ -97,6 +97,54 @@ TEST_F(VorlakLibraryTest, DefaultSystemFolderIsKolbrinLibInTheUsersDataFolder)
     EXPECT_EQ(library.loadedFrom(), libraryIn(systemFolder));
 }
 
+TEST_F(VorlakLibraryTest, PackageFolderComesBetweenProgramAndSystemFolders)
+{
+    {
+        VorlakLibrary::SearchPath search{emptyFolder(QStringLiteral("bin")), kPartialDir, false};
+        search.packageFolder = kFullDir;
+        VorlakLibrary library(dialogs, search);
+        EXPECT_TRUE(library.load());
+        EXPECT_EQ(library.loadedFrom(), libraryIn(kFullDir));
+    }
+    {
+        VorlakLibrary::SearchPath search{kFullDir, {}, false};
+        search.packageFolder = kPartialDir;
+        VorlakLibrary library(dialogs, search);
+        EXPECT_TRUE(library.load());
+        EXPECT_EQ(library.loadedFrom(), libraryIn(kFullDir));
+    }
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+// The tree a package installs, wherever it lies: <prefix>/<bindir>/kolbrin and the library in
+// <prefix>/<libdir>/kolbrin. Nothing else offers a copy here.
+TEST_F(VorlakLibraryTest, InstalledTreeIsFoundFromTheProgramsFolder)
+{
+    const ScopedEnv dataHome("XDG_DATA_HOME", QFile::encodeName(path(QStringLiteral("data"))));
+    const QString prefix = path(QStringLiteral("unpacked/usr"));
+    const QString programFolder = prefix + QStringLiteral("/" KOLBRIN_TEST_INSTALL_BINDIR);
+    const QString libraryFolder =
+        prefix + QStringLiteral("/" KOLBRIN_TEST_INSTALL_LIBDIR "/kolbrin");
+    ASSERT_TRUE(QDir().mkpath(programFolder));
+    ASSERT_TRUE(QDir().mkpath(libraryFolder));
+    ASSERT_TRUE(QFile::copy(libraryIn(kFullDir), libraryIn(libraryFolder)));
+
+    VorlakLibrary::SearchPath search = VorlakLibrary::searchPathFor(programFolder);
+    EXPECT_EQ(search.programFolder, programFolder);
+    EXPECT_EQ(search.packageFolder, libraryFolder);
+    EXPECT_EQ(search.systemFolder, path(QStringLiteral("data/kolbrin/lib")));
+    EXPECT_TRUE(search.platformSearch);
+
+    search.platformSearch = false;
+    VorlakLibrary library(dialogs, search);
+    QByteArray terminalId(8, ' ');
+    EXPECT_EQ(library.I_CheckTerminal(terminalId), 1);
+    EXPECT_EQ(library.loadedFrom(), libraryIn(libraryFolder));
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+
+    EXPECT_TRUE(VorlakLibrary::packageFolder({}).isEmpty());
+}
+
 TEST_F(VorlakLibraryTest, LibraryIsLoadedAtFirstUseSoAnInstalledCopyIsFound)
 {
     // Start-up installs the fresh copy after the library object exists, before the first call.
@@ -119,7 +167,8 @@ TEST_F(VorlakLibraryTest, MissingLibraryIsReportedOnceAndEveryCallFails)
     }
     const QString programFolder = emptyFolder(QStringLiteral("bin"));
     const QString systemFolder = emptyFolder(QStringLiteral("lib"));
-    VorlakLibrary library(dialogs, {programFolder, systemFolder, true});
+    const QString packageFolder = emptyFolder(QStringLiteral("usr/lib/kolbrin"));
+    VorlakLibrary library(dialogs, {programFolder, systemFolder, true, packageFolder});
 
     QByteArray terminalId(8, ' ');
     for (int tick = 0; tick < 50; ++tick) {
@@ -148,6 +197,7 @@ TEST_F(VorlakLibraryTest, MissingLibraryIsReportedOnceAndEveryCallFails)
         << message.toStdString();
     EXPECT_TRUE(message.contains(programFolder)) << message.toStdString();
     EXPECT_TRUE(message.contains(systemFolder)) << message.toStdString();
+    EXPECT_TRUE(message.contains(packageFolder)) << message.toStdString();
     EXPECT_TRUE(message.contains(QStringLiteral("library search path"))) << message.toStdString();
     EXPECT_EQ(library.problem(), message);
 }

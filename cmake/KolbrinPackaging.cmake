@@ -1,0 +1,71 @@
+# Installation layout and the Debian package.
+#
+#   bin/kolbrin, bin/qel-sim
+#   <libdir>/kolbrin/libvorlak.so     private: the program loads it from <program>/../<libdir>/kolbrin
+#                                     (KOLBRIN_PACKAGE_LIBRARY_DIR in src/link/CMakeLists.txt)
+#   share/applications/kolbrin.desktop, share/icons/hicolor/scalable/apps/kolbrin.svg
+#   share/doc/kolbrin/                README.md and docs/
+#   share/kolbrin/examples/           the simulator's terminal files
+#   lib/udev/rules.d/                 udev rules for cradles
+#
+# `cpack -G DEB` in the build folder (or the `package` target) makes kolbrin_<version>_<arch>.deb.
+# Tests, benchmarks and fuzzers have no install rules and stay out of it.
+if(NOT CMAKE_SYSTEM_NAME STREQUAL "Linux" OR NOT TARGET kolbrin)
+    return()
+endif()
+
+include(GNUInstallDirs)
+
+install(TARGETS kolbrin qel-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A module-like library in a folder of its own: nothing links it, so it stays off the system's
+# library path and needs no ldconfig.
+install(TARGETS vorlak LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/kolbrin NAMELINK_SKIP)
+
+install(FILES packaging/kolbrin.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES packaging/kolbrin.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Read at install time, so a document or rule added later needs no new configure run.
+set(kolbrin_docdir ${CMAKE_INSTALL_DATADIR}/doc/kolbrin)
+install(FILES README.md DESTINATION ${kolbrin_docdir})
+install(DIRECTORY docs/ DESTINATION ${kolbrin_docdir}
+        FILES_MATCHING PATTERN "*.md" PATTERN "*.png" PATTERN "*.jpg" PATTERN "*.svg")
+install(DIRECTORY sim/examples/ DESTINATION ${CMAKE_INSTALL_DATADIR}/kolbrin/examples)
+install(DIRECTORY packaging/udev/ DESTINATION lib/udev/rules.d OPTIONAL
+        FILES_MATCHING PATTERN "*.rules")
+
+set(CPACK_GENERATOR "DEB")
+set(CPACK_PACKAGE_NAME "kolbrin")
+set(CPACK_PACKAGE_VENDOR "Kolbrin developers")
+set(CPACK_PACKAGE_CONTACT "Kolbrin developers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "reads records from Qel data-collection terminals")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Kolbrin is the PC companion of Qel portable data-collection terminals. When a terminal \
+goes back on its serial cradle, or calls in over a modem, Kolbrin reads the collected records \
+and delivers them into a text file or as keystrokes into the application that has the focus. \
+It also sends lookup lists, clears terminals and installs terminal software, in English, \
+Portuguese and Spanish.
+
+The package also holds libvorlak, the terminal communication library, and qel-sim, a \
+simulated terminal for trying Kolbrin without hardware.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGING_INSTALL_PREFIX "/usr")
+
+set(CPACK_DEBIAN_PACKAGE_NAME "kolbrin")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Kolbrin developers")
+set(CPACK_DEBIAN_PACKAGE_SECTION "utils")
+set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
+# dpkg-shlibdeps finds the Qt, libxdo and C++ runtime packages from the binaries. The private
+# libvorlak.so is loaded by file name, never linked, so no binary asks for it and it needs no
+# CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS. Qt's platform plugins (the X11 one among them)
+# are only recommended by Qt's GUI library, and without them no window opens.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+
+# A source package of the checkout, not of the build folders beside it.
+set(CPACK_SOURCE_GENERATOR "TGZ")
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build[^/]*/")
+
+include(CPack)
