@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Builds the .deb from a build folder and checks it: its control data and contents, then the
+# program unpacked with dpkg -x answering --version and --help without a display, refusing other
+# arguments, and reading a simulated terminal into a file under a virtual X server with the
+# library and simulator of the package alone.
+#
+#   deb_test.sh <build folder> <version>
+set -euo pipefail
+build=$(cd "$1" && pwd)
+version=$2
+cd "$(dirname "$0")/../.."
+source tools/demo-profile.sh
+
+work=$(mktemp -d)
+SIM_PID=
+trap '[ -n "$SIM_PID" ] && stop_sim; rm -rf "$work"' EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# --- build the package ---------------------------------------------------------------------
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; fail "cpack could not build the package"; }
+mapfile -t debs < <(find "$work/pkg" -maxdepth 1 -name 'kolbrin_*.deb')
+[ ${#debs[@]} -eq 1 ] || fail "expected one kolbrin_*.deb, found ${#debs[@]}"
+deb=${debs[0]}
+arch=$(dpkg --print-architecture)
+[ "$(basename "$deb")" = "kolbrin_${version}_${arch}.deb" ] ||
+    fail "package file is $(basename "$deb"), expected kolbrin_${version}_${arch}.deb"
+
+# --- control data ----------------------------------------------------------------------------
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = kolbrin ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', expected $version"
+depends=$(field Depends)
+# The libraries the binaries link, found by dpkg-shlibdeps, and the platform plugins Qt needs
+# to open a window at all.
+for wanted in libqt6widgets6 libqt6gui6 libqt6core6 libxdo3 libstdc++6 libc6 qt6-qpa-plugins; do
+    tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF "$wanted" ||
+        fail "Depends lacks $wanted: $depends"
+done
+
+# --- contents ----------------------------------------------------------------------------------
+dpkg-deb -c "$deb" | awk '{print $6}' | sed 's|^\./|/|' >"$work/contents"
+for path in /usr/bin/kolbrin /usr/bin/qel-sim /usr/lib/kolbrin/libvorlak.so \
+    /usr/share/applications/kolbrin.desktop /usr/share/icons/hicolor/scalable/apps/kolbrin.svg \
+    /usr/share/doc/kolbrin/README.md /usr/share/doc/kolbrin/user-guide.md \
+    /usr/share/doc/kolbrin/ports.md /usr/share/kolbrin/examples/shop.json \
+    /usr/lib/udev/rules.d/61-kolbrin-cradles.rules; do
+    grep -qx "$path" "$work/contents" || fail "$path is not in the package"
+done
+# Nothing of the build or the tests comes along.
+if grep -E '(_tests|/fuzz_|/bench|\.a$|/CMakeFiles/)' "$work/contents"; then
+    fail "test, benchmark or build files in the package"
+fi
+
+# --- unpacked into a temporary root ----------------------------------------------------------
+root="$work/root"
+dpkg -x "$deb" "$root"
+desktop-file-validate "$root/usr/share/applications/kolbrin.desktop" ||
+    fail "the desktop entry is not valid"
+grep -qx 'Exec=kolbrin' "$root/usr/share/applications/kolbrin.desktop" ||
+    fail "the desktop entry does not start kolbrin"
+grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/kolbrin.svg" ||
+    fail "the icon is not an SVG image"
+
+program="$root/usr/bin/kolbrin"
+# No display, no platform: the answers come before Qt starts.
+run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$program" "$@"; }
+[ "$(run --version)" = "Kolbrin $version" ] || fail "--version printed '$(run --version)'"
+run --help | grep -q -- '--version' || fail "--help does not list the options"
+status=0
+run --bogus >"$work/out.txt" 2>"$work/err.txt" || status=$?
+[ "$status" -eq 2 ] || fail "an unknown argument ended with status $status, expected 2"
+[ ! -s "$work/out.txt" ] || fail "an unknown argument printed on standard output"
+grep -q "unknown argument '--bogus'" "$work/err.txt" || fail "the error does not name the argument"
+
+# --- the unpacked program reads a simulated terminal -------------------------------------------
+# A fresh profile with no library of its own: the program must find the package's library in
+# <root>/usr/lib/kolbrin, from its own place. The simulator is the package's too.
+unset LD_LIBRARY_PATH
+export KOLBRIN_BIN="$root/usr/bin"
+make_profile "$work/profile" "$work/profile/out/shop.txt"
+start_sim "$work/profile" "$root/usr/share/kolbrin/examples/shop.json" --removed
+export program work
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    "$program" 2>"$work/app.err" &
+    app=$!
+    sleep 3
+    echo place >&3
+    status=1
+    for _ in $(seq 300); do
+        [ -s "$work/profile/out/shop.txt" ] && { status=0; break; }
+        sleep 0.1
+    done
+    sleep 0.5
+    kill "$app" 2>/dev/null; wait "$app" 2>/dev/null
+    exit $status
+' || { cat "$work/app.err" >&2; fail "the unpacked program wrote no output file"; }
+lines=$(wc -l <"$work/profile/out/shop.txt")
+[ "$lines" -eq 15 ] || fail "expected 15 lines of records, got $lines"
+[ ! -e "$work/profile/data/kolbrin/lib/libvorlak.so" ] ||
+    fail "a library was installed into the profile; the package's own was not used alone"
+echo "package $(basename "$deb"): ok"
