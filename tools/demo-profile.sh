@@ -6,6 +6,9 @@
 # profile's system folder, which must not empty the build's own bin folder.
 # start_sim DIR TERMINAL [OPTIONS...] starts qel-sim on DIR/com1 with its input on fd 3
 # (echo place >&3), and waits until it serves; stop_sim ends it.
+# read_under_xvfb APP OUTPUT ERRORS runs APP under a virtual X server, puts the terminal in its
+# cradle three seconds later and gives OUTPUT 30 seconds to fill; APP's standard error goes to
+# ERRORS. It fails when OUTPUT stays empty.
 
 make_profile() {
     local dir="$1" output="$2"
@@ -59,4 +62,20 @@ stop_sim() {
     echo quit >&3 2>/dev/null || true
     exec 3>&- || true
     wait "$SIM_PID" 2>/dev/null || true
+}
+
+read_under_xvfb() {
+    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+        "$1" 2>"$3" &
+        app=$!
+        sleep 3
+        echo place >&3
+        status=1
+        for _ in $(seq 300); do
+            [ -s "$2" ] && { status=0; break; }
+            sleep 0.1
+        done
+        kill "$app" 2>/dev/null; wait "$app" 2>/dev/null
+        exit $status
+    ' read_under_xvfb "$@"
 }

@@ -9,6 +9,7 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 version=$2
 cd "$(dirname "$0")/../.."
+# shellcheck source=tools/demo-profile.sh
 source tools/demo-profile.sh
 
 work=$(mktemp -d)
@@ -84,21 +85,8 @@ unset LD_LIBRARY_PATH
 export KOLBRIN_BIN="$root/usr/bin"
 make_profile "$work/profile" "$work/profile/out/shop.txt"
 start_sim "$work/profile" "$root/usr/share/kolbrin/examples/shop.json" --removed
-export program work
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    "$program" 2>"$work/app.err" &
-    app=$!
-    sleep 3
-    echo place >&3
-    status=1
-    for _ in $(seq 300); do
-        [ -s "$work/profile/out/shop.txt" ] && { status=0; break; }
-        sleep 0.1
-    done
-    sleep 0.5
-    kill "$app" 2>/dev/null; wait "$app" 2>/dev/null
-    exit $status
-' || { cat "$work/app.err" >&2; fail "the unpacked program wrote no output file"; }
+read_under_xvfb "$program" "$work/profile/out/shop.txt" "$work/app.err" ||
+    { cat "$work/app.err" >&2; fail "the unpacked program wrote no output file"; }
 lines=$(wc -l <"$work/profile/out/shop.txt")
 [ "$lines" -eq 15 ] || fail "expected 15 lines of records, got $lines"
 [ ! -e "$work/profile/data/kolbrin/lib/libvorlak.so" ] ||

@@ -16,20 +16,8 @@ trap 'stop_sim; rm -rf "$work"' EXIT
 make_profile "$work" "$work/out/shop.txt"
 install_app "$work"
 start_sim "$work" sim/examples/shop.json --removed
-export APP work
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-    "$APP" 2>"$work/app.err" &
-    app=$!
-    sleep 3
-    echo place >&3
-    status=1
-    for _ in $(seq 300); do
-        [ -s "$work/out/shop.txt" ] && { status=0; break; }
-        sleep 0.1
-    done
-    kill "$app" 2>/dev/null; wait "$app" 2>/dev/null
-    exit $status
-' || { echo "no output file; program said:"; cat "$work/app.err"; exit 1; }
+read_under_xvfb "$APP" "$work/out/shop.txt" "$work/app.err" ||
+    { echo "no output file; program said:"; cat "$work/app.err"; exit 1; }
 # Three documents of 4, 3 and 5 entries, each with its header line, and the accents intact.
 lines=$(wc -l < "$work/out/shop.txt")
 [ "$lines" -eq 15 ] || { echo "expected 15 lines, got $lines:"; cat "$work/out/shop.txt"; exit 1; }
