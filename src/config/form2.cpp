@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QVBoxLayout>
 #include <initializer_list>
 #include <utility>
@@ -147,6 +148,9 @@ void Form2::buildControls()
     buildSpecialKeys();
 
     auto* middle = new QGridLayout;
+    // The middle area keeps its place when both frames are hidden (manual mode), so the frames
+    // above do not stretch into it.
+    middle->addItem(new QSpacerItem(0, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), 0, 0);
     middle->addWidget(m_frame2, 0, 0);
     middle->addWidget(m_specialKeys, 0, 0);
     m_frame2->hide();

@@ -4,6 +4,7 @@
 #include "config/form2host.h"
 #include "configurationtestsupport.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -180,6 +181,28 @@ TEST_P(SpecialKeyTest, InsertsAtTheCaretOfTheBodyBox)
     EXPECT_EQ(body->text(), QString::fromLatin1(c.after));
     EXPECT_EQ(body->cursorPosition(), c.caretAfter);
     EXPECT_EQ(box("BoxAsciiDataFormat2")->text(), QStringLiteral("[Doc]"));
+}
+
+TEST_F(Form2Test, TheFramesAboveKeepTheirPlaceWhateverTheMiddleShows)
+{
+    host.showGeneralConf();
+    QWidget* form = host.form();
+    form->resize(form->sizeHint());
+    const auto geometries = [this] {
+        return QList<QRect>{control("Frame1")->geometry(), control("Modem")->geometry(),
+                            control("Label1")->geometry()};
+    };
+    click("AutomaticMode");
+    QApplication::processEvents();
+    const QList<QRect> automatic = geometries();
+    // Manual mode hides both middle frames; the area stays empty instead of the frames above
+    // stretching into it, and the templates below stay where they were.
+    click("ManualMode");
+    QApplication::processEvents();
+    EXPECT_EQ(geometries(), automatic);
+    click("InsertKeys");
+    QApplication::processEvents();
+    EXPECT_EQ(geometries().first(), automatic.first());
 }
 
 TEST_F(Form2Test, SpecialKeysStandInTheGridInKeyOrder)
