@@ -8,6 +8,22 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+/// The user "nobody", which root turns into to meet a device as an ordinary user would.
+inline constexpr uid_t kOrdinaryUser = 65534;
+
+/// Runs `check` in a child process that has given up root for kOrdinaryUser; true when the
+/// child could do so and `check` held.
+inline bool holdsAsOrdinaryUser(const std::function<bool()>& check)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        _exit(setuid(kOrdinaryUser) == 0 && check() ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
 /// Another program holding a device: a child process of the test, named `name` (as ps and
 /// /proc/<pid>/comm show it), that runs `hold` and keeps what it opened until release().
 class HoldingChild
@@ -39,8 +55,8 @@ public:
         m_command = command[1];
         pollfd ready{m_report, POLLIN, 0};
         char held = 0;
-        m_holding = m_pid > 0 && poll(&ready, 1, 5000) == 1 && read(m_report, &held, 1) == 1 &&
-                    held == '1';
+        m_holding =
+            m_pid > 0 && poll(&ready, 1, 5000) == 1 && read(m_report, &held, 1) == 1 && held == '1';
     }
     ~HoldingChild()
     {

@@ -169,14 +169,7 @@ TEST_F(SerialPortOpen, PermissionDeniedNamesTheDeviceAndTheDialoutGroup)
         return;
     }
     ASSERT_EQ(chmod(m_dir.path().c_str(), 0755), 0);
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        _exit(setuid(65534) == 0 && expectDenied() ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_TRUE(holdsAsOrdinaryUser(expectDenied));
 }
 
 TEST(SerialPort, DtrWithoutModemLinesIsDoneAndAHangUpIsReportedAtOnce)
@@ -267,25 +260,16 @@ TEST(SerialPortExclusive, AnOrdinaryUserIsKeptOutByTheExclusiveModeAndToldWhoHol
     OpenError error;
     auto held = SerialPort::open(pty.slavePath(), 9600, error);
     ASSERT_TRUE(held) << error.message;
-    ASSERT_EQ(chown(pty.slavePath().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(pty.slavePath().c_str(), kOrdinaryUser, kOrdinaryUser), 0);
     const std::string expected = pty.slavePath() + " is in use by another program (" +
                                  ownProgramName() + ", process " + std::to_string(getpid()) + ")";
-    const auto asOrdinaryUser = [](const std::function<bool()>& check) {
-        const pid_t child = fork();
-        if (child == 0) {
-            _exit(setuid(65534) == 0 && check() ? 0 : 1);
-        }
-        int status = 0;
-        return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-               WEXITSTATUS(status) == 0;
-    };
-    EXPECT_TRUE(asOrdinaryUser([&] {
+    EXPECT_TRUE(holdsAsOrdinaryUser([&] {
         OpenError refused;
         return !SerialPort::open(pty.slavePath(), 9600, refused) &&
                refused.kind == OpenErrorKind::InUse && refused.message == expected;
     }));
     held.reset();
-    EXPECT_TRUE(asOrdinaryUser([&] {
+    EXPECT_TRUE(holdsAsOrdinaryUser([&] {
         OpenError none;
         return SerialPort::open(pty.slavePath(), 9600, none) != nullptr;
     }));
