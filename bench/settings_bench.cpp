@@ -1,10 +1,10 @@
 // How long a settings load takes from a real INI file: it runs before every reading.
 #include "benchmain.h"
+#include "common/settings.h"
 #include "common/userdialogs.h"
 #include "config/configloader.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
-#include "config/settings.h"
 #include "i18n/uilanguage.h"
 #include "silentdialogs.h"
 
@@ -28,7 +28,7 @@ void settings_readconf_ini(benchmark::State& state)
     Settings settings;
     ConfigLoader loader(store, locale, language, dialogs);
     for (auto _ : state) {
-        loader.ReadConf(settings);
+        loader.loadSettings(settings);
         benchmark::DoNotOptimize(settings.ComPortNumber);
     }
 }

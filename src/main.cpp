@@ -5,6 +5,7 @@
 #include "output/keystrokesink.h"
 #include "shell/commandline.h"
 #include "shell/form1.h"
+#include "shell/programcore.h"
 #include "shell/qtuserdialogs.h"
 
 #include <QApplication>
@@ -46,7 +47,7 @@ int main(int argc, char** argv)
     QtEventPump pump;
     const std::unique_ptr<KeystrokeSink> keys = platformKeystrokeSink();
 
-    Form1 window({store, dialogs, library, pump, *keys, locale});
+    Form1 window(ProgramPlatform{store, dialogs, library, pump, *keys, locale});
     dialogs.setParentWindow(&window);
     window.show();
     window.Form_Load();

@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     LibraryInstaller installer(dialogs, events,
                                {QString(), QString(), {}, QStringLiteral("libvorlak.so")});
     const auto walk = [&] {
-        installer.BackUpLibraryCopies(root, QStringLiteral("libvorlak.so"));
+        installer.backUpLibraryCopies(root, QStringLiteral("libvorlak.so"));
         return dialogs.messages == 0;
     };
 

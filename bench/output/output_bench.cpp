@@ -3,8 +3,8 @@
 #include "benchmain.h"
 #include "common/documentview.h"
 #include "common/mainwindowcontrols.h"
-#include "config/memorysettingsstore.h"
-#include "config/settings.h"
+#include "common/memorysettingsstore.h"
+#include "common/settings.h"
 #include "output/outputfilepolicy.h"
 
 #include <QCoreApplication>

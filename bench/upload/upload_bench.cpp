@@ -1,4 +1,4 @@
-// A 1 MB terminal program sent by the program's upload, UploadProtocol::Send_program through the
+// A 1 MB terminal program sent by the program's upload, UploadProtocol::sendProgram through the
 // real libvorlak, to qel-sim with --line-rate at 38400 baud.
 //
 //   upload_1mb_line_ratio: the time from the first of the five writes until the port is closed
@@ -10,8 +10,8 @@
 #include "common/appstate.h"
 #include "common/eventpump.h"
 #include "common/mainwindowcontrols.h"
+#include "common/memorysettingsstore.h"
 #include "common/userdialogs.h"
-#include "config/memorysettingsstore.h"
 #include "i18n/uilanguage.h"
 #include "link/vorlaklibrary.h"
 #include "programreceiver.h"
@@ -132,20 +132,20 @@ int main(int argc, char** argv)
     MemorySettingsStore store;
     static_cast<void>(store.write(QStringLiteral("ComPort"), QStringLiteral("Com7")));
     UiLanguage language;
-    language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+    language.applyLanguage(QStringLiteral("English"));
     AppState state;
     state.settings.ComPortNumber = kPort;
     state.settings.BaudRate9600 = kBaudRate9600;
     state.TerminalOnCradle = true;
     TimedLibrary library(dialogs, {QString::fromLocal8Bit(qgetenv("KOLBRIN_BIN_DIR")), {}, false});
     ReadingSession session(library, state, quiet, quiet, dialogs, language);
-    session.receivingdata_ini();
+    session.startReceiving();
     UploadProtocol protocol(library, state, session, store, quiet, dialogs, language, quiet);
 
-    if (protocol.Send_program(base) != UploadProtocol::Outcome::Sent || !library.firstWrite) {
+    if (protocol.sendProgram(base) != UploadProtocol::Outcome::Sent || !library.firstWrite) {
         return fail("the upload did not succeed");
     }
-    session.receivingdata_end();
+    session.stopReceiving();
     if (fileBytes(sim.statePath(QStringLiteral("upload/program.bin"))) != image) {
         return fail("the terminal holds a different image");
     }

@@ -3,10 +3,10 @@
 #include "common/appstate.h"
 #include "common/documentview.h"
 #include "common/mainwindowcontrols.h"
+#include "common/settingsstore.h"
 #include "common/textcodec.h"
 #include "common/textutil.h"
 #include "common/userdialogs.h"
-#include "config/settingsstore.h"
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 #include "modemanswer.h"
@@ -29,7 +29,7 @@ AcquisitionCycle::AcquisitionCycle(CommLibrary& library, AppState& state,
 {
 }
 
-void AcquisitionCycle::AcquisitionTick()
+void AcquisitionCycle::tick()
 {
     if (m_state.settings.AutoAnswer && !m_state.ModemConnected) {
         modemPath();

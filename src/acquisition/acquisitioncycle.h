@@ -33,7 +33,7 @@ public:
 
     /// One tick of the polling timer. Ticks may nest (the question, the external program and
     /// the modem pause let events run); the arrival flag is set before anything slow.
-    void AcquisitionTick();
+    void tick();
 
 private:
     void modemPath();

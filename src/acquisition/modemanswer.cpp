@@ -24,7 +24,7 @@ ModemAnswer::ModemAnswer(CommLibrary& library, AppState& state, MainWindowContro
 {
 }
 
-void ModemAnswer::WaitPhoneCall()
+void ModemAnswer::waitForCall()
 {
     const int port = m_state.settings.ComPortNumber;
     m_state.ModemConnected = false;
@@ -45,16 +45,16 @@ void ModemAnswer::WaitPhoneCall()
 void ModemAnswer::hangUpAndRearm()
 {
     m_library.IO_dtr_control_enable(m_state.settings.ComPortNumber);
-    m_session.receivingdata_end();
+    m_session.stopReceiving();
     m_pump.waitWithEvents(std::chrono::milliseconds(kSettleMs));
-    WaitPhoneCall();
+    waitForCall();
 }
 
 void ModemAnswer::restoreAtClose()
 {
     const int port = m_state.settings.ComPortNumber;
     if (m_state.ModemConnected) {
-        m_session.receivingdata_end();
+        m_session.stopReceiving();
         m_pump.waitWithEvents(std::chrono::milliseconds(kSettleMs));
         static_cast<void>(m_library.IO_Open(port, m_state.settings.BaudRate9600));
         m_library.IO_Write(port, kDisarmCommand);

@@ -26,7 +26,7 @@ public:
                 UserDialogs& dialogs, const UiLanguage& language, ReadingSession& session);
 
     /// Opens the port for raw bytes, raises DTR, arms the modem and starts listening.
-    void WaitPhoneCall();
+    void waitForCall();
     /// After a served call: raise DTR, close the session, wait, arm again.
     void hangUpAndRearm();
     /// At window close: auto-answer off, port released (with or without a call up).

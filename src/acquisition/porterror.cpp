@@ -9,7 +9,7 @@
 
 namespace {
 
-// One text per language, in the order of UiLanguage::LanguageIndex(): English, Portuguese,
+// One text per language, in the order of UiLanguage::languageIndex(): English, Portuguese,
 // Spanish. %1 is the device path; %2 and %3 the holding program and its process number.
 using Texts = std::array<const char16_t*, 3>;
 
@@ -47,7 +47,7 @@ constexpr Texts kInUseHere = {
 
 QString pick(const Texts& texts, const UiLanguage& language)
 {
-    const auto index = static_cast<std::size_t>(language.LanguageIndex());
+    const auto index = static_cast<std::size_t>(language.languageIndex());
     return QString::fromUtf16(texts.at(index < texts.size() ? index : 0));
 }
 
@@ -94,8 +94,7 @@ std::optional<QString> inUseReason(const QString& text, const UiLanguage& langua
     return pick(kInUseBy, language).arg(device, holder->left(split), pid);
 }
 
-std::optional<QString> knownReason(const CommLibrary::OpenError& error,
-                                   const UiLanguage& language)
+std::optional<QString> knownReason(const CommLibrary::OpenError& error, const UiLanguage& language)
 {
     using Kind = CommLibrary::OpenError::Kind;
     switch (error.kind) {

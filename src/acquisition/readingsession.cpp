@@ -25,7 +25,7 @@ QString ReadingSession::portStateText(int port, const QString& closing)
     return QStringLiteral("Port Open (") + numberText(port) + closing;
 }
 
-void ReadingSession::receivingdata_ini()
+void ReadingSession::startReceiving()
 {
     const int port = m_state.settings.ComPortNumber;
     if (m_library.I_OpenCom(port, m_state.settings.BaudRate9600) == CommLibrary::kCommError) {
@@ -39,7 +39,7 @@ void ReadingSession::receivingdata_ini()
     m_window.setTimerEnabled(true);
 }
 
-void ReadingSession::receivingdata_end()
+void ReadingSession::stopReceiving()
 {
     const int port = m_state.settings.ComPortNumber;
     if (port <= 0 || !m_state.PortOpen) {

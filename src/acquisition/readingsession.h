@@ -10,7 +10,7 @@ class UserDialogs;
 struct AppState;
 
 /// The reading session: the time during which the library holds the port open in cradle mode
-/// and the polling timer watches for a terminal. receivingdata_ini and receivingdata_end are the
+/// and the polling timer watches for a terminal. startReceiving and stopReceiving are the
 /// single gate to the port in that mode.
 class ReadingSession
 {
@@ -20,9 +20,9 @@ public:
 
     /// Opens the port on the current port number at 9600 and starts the timer; on failure shows
     /// the port error with the port number and leaves the timer as it is.
-    void receivingdata_ini();
+    void startReceiving();
     /// Stops the timer, lets a queued tick run, and closes the port, when it is open.
-    void receivingdata_end();
+    void stopReceiving();
 
     /// "Port Open (" + port number with its leading space + closing (")", ") ON", ") OFF").
     [[nodiscard]] static QString portStateText(int port, const QString& closing);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/settings.h"
+#include "settings.h"
 
 #include <QByteArray>
 #include <QString>

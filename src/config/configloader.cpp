@@ -1,11 +1,11 @@
 #include "configloader.h"
 
+#include "common/settings.h"
+#include "common/settingsconversions.h"
+#include "common/settingsstore.h"
 #include "common/userdialogs.h"
 #include "i18n/uilanguage.h"
 #include "localesource.h"
-#include "settings.h"
-#include "settingsconversions.h"
-#include "settingsstore.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ ConfigLoader::ConfigLoader(SettingsStore& store, const LocaleSource& locale, UiL
 {
 }
 
-void ConfigLoader::ReadConf(Settings& settings)
+void ConfigLoader::loadSettings(Settings& settings)
 {
     namespace K = SettingsKey;
     namespace C = SettingsConversions;
@@ -87,8 +87,8 @@ void ConfigLoader::ReadConf(Settings& settings)
             failed |= !m_store.write(language, QStringLiteral("Spanish"));
         }
     }
-    m_language.ApplyLanguage(m_store.read(language, QStringLiteral("Portugues")), true, true,
-                             false);
+    m_language.applyLanguage(m_store.read(language, QStringLiteral("Portugues")),
+                             CaptionWindowFlag::Main | CaptionWindowFlag::Configuration);
     // A store that could not be read in full counts as one more value that could not be taken.
     failed |= !m_store.loadProblem().isEmpty();
 

@@ -6,7 +6,7 @@ class UiLanguage;
 class UserDialogs;
 struct Settings;
 
-/// Loads the Settings record from the store (ReadConf): every key with its conversion, the
+/// Loads the Settings record from the store (loadSettings): every key with its conversion, the
 /// first-run language from the user's locale, the language applied, and one message when any
 /// value could not be taken.
 class ConfigLoader
@@ -17,7 +17,7 @@ public:
 
     /// Reloads every field it can convert; a field whose value cannot be converted keeps what it
     /// had. Applies the stored language to the main window and the configuration dialog.
-    void ReadConf(Settings& settings);
+    void loadSettings(Settings& settings);
 
 private:
     SettingsStore& m_store;

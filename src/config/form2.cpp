@@ -1,6 +1,7 @@
 #include "form2.h"
 
-#include "config/specialkeys.h"
+#include "common/twips.h"
+#include "specialkeys.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -13,7 +14,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSpacerItem>
 #include <QVBoxLayout>
 #include <initializer_list>
@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
 constexpr int kPortChoices = 9;
 
 /// The sample the body box shows until opening puts the stored template there.
@@ -67,13 +66,10 @@ void selectOption(std::initializer_list<std::pair<QRadioButton*, Choice>> option
 
 } // namespace
 
-Form2::Form2(const ConfigurationContext& context, QWidget* parent)
+Form2::Form2(GeneralConfiguration& model, QWidget* parent)
     : QDialog(parent)
-    , m_context(context)
+    , m_model(model)
     , m_captioner(this)
-    , m_model(context)
-    , m_import(context)
-    , m_detection(context)
 {
     setObjectName(QStringLiteral("Form2"));
     setModal(false);
@@ -236,31 +232,22 @@ void Form2::buildSpecialKeys()
         // The body box keeps the focus, and with it its caret and selection.
         key->setFocusPolicy(Qt::NoFocus);
         const QRect twips = SpecialKeys::buttonRectTwips(index);
-        key->setGeometry(twipsToPixels(twips.x(), Qt::Horizontal),
-                         twipsToPixels(twips.y(), Qt::Vertical),
-                         twipsToPixels(twips.width(), Qt::Horizontal),
-                         twipsToPixels(twips.height(), Qt::Vertical));
+        key->setGeometry(twipsToPixels(*this, twips.x(), Qt::Horizontal),
+                         twipsToPixels(*this, twips.y(), Qt::Vertical),
+                         twipsToPixels(*this, twips.width(), Qt::Horizontal),
+                         twipsToPixels(*this, twips.height(), Qt::Vertical));
         connect(key, &QPushButton::clicked, this, [this, index] { Command8_Click(index); });
     }
     const QRect last = SpecialKeys::buttonRectTwips(SpecialKeys::kCount - 1);
     const QRect lastInRow = SpecialKeys::buttonRectTwips(SpecialKeys::kColumns - 1);
     m_specialKeys->setMinimumSize(
-        twipsToPixels(lastInRow.right() + SpecialKeys::kLeftTwips, Qt::Horizontal),
-        twipsToPixels(last.bottom() + SpecialKeys::kLeftTwips, Qt::Vertical));
-}
-
-int Form2::twipsToPixels(int twips, Qt::Orientation orientation) const
-{
-    const QScreen* where = screen();
-    const double dpi = where == nullptr                ? 96.0
-                       : orientation == Qt::Horizontal ? where->logicalDotsPerInchX()
-                                                       : where->logicalDotsPerInchY();
-    return static_cast<int>(twips * dpi / kTwipsPerInch + 0.5);
+        twipsToPixels(*this, lastInRow.right() + SpecialKeys::kLeftTwips, Qt::Horizontal),
+        twipsToPixels(*this, last.bottom() + SpecialKeys::kLeftTwips, Qt::Vertical));
 }
 
 void Form2::Form_Load()
 {
-    setValues(GeneralConfiguration::load(m_context.store));
+    setValues(m_model.open());
     m_model.applyLanguage(m_language->currentText());
 }
 
@@ -326,12 +313,12 @@ void Form2::showFramesFor(WorkingMode mode)
 
 void Form2::Command1_Click()
 {
-    m_myFileName->setText(m_model.Command1_Click());
+    m_myFileName->setText(m_model.browseOutputFile());
 }
 
 void Form2::Command4_Click()
 {
-    m_myExternalProgram->setText(m_model.Command4_Click());
+    m_myExternalProgram->setText(m_model.browseExternalProgram());
 }
 
 void Form2::Command2_Click()
@@ -339,7 +326,7 @@ void Form2::Command2_Click()
     if (m_busy || m_discarded) {
         return;
     }
-    if (m_model.Command2_Click(values())) {
+    if (m_model.save(values())) {
         discard();
     }
 }
@@ -394,9 +381,9 @@ void Form2::runBusy(const std::function<void()>& work)
 void Form2::Command5_Click()
 {
     runBusy([this] {
-        const PortDetection::Result result = m_detection.Command5_Click(
-            m_comPort->currentText(), m_baudRate->currentText(),
-            [this](const QString& text) { m_comPort->setCurrentText(text); });
+        const PortDetection::Result result =
+            m_model.detectPort(m_comPort->currentText(), m_baudRate->currentText(),
+                               [this](const QString& text) { m_comPort->setCurrentText(text); });
         m_comPort->setCurrentText(result.comPortText);
     });
 }
@@ -404,7 +391,7 @@ void Form2::Command5_Click()
 void Form2::Command6_Click()
 {
     runBusy([this] {
-        if (const auto text = m_import.importTemplate(TemplateImport::Kind::Body)) {
+        if (const auto text = m_model.importTemplate(TemplateImport::Kind::Body)) {
             m_boxAsciiDataFormat->setText(*text);
         }
     });
@@ -413,7 +400,7 @@ void Form2::Command6_Click()
 void Form2::Command7_Click()
 {
     runBusy([this] {
-        if (const auto text = m_import.importTemplate(TemplateImport::Kind::Header)) {
+        if (const auto text = m_model.importTemplate(TemplateImport::Kind::Header)) {
             m_boxAsciiDataFormat2->setText(*text);
         }
     });

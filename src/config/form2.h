@@ -1,7 +1,6 @@
 #pragma once
 
-#include "config/generalconfiguration.h"
-#include "config/terminaldetection.h"
+#include "generalconfiguration.h"
 #include "i18n/widgetcaptioner.h"
 
 #include <QDialog>
@@ -23,7 +22,7 @@ class Form2 : public QDialog
     Q_OBJECT
 
 public:
-    explicit Form2(const ConfigurationContext& context, QWidget* parent = nullptr);
+    explicit Form2(GeneralConfiguration& model, QWidget* parent = nullptr);
     ~Form2() override;
 
     /// Fills the controls from the store and applies the language of the Language box.
@@ -70,13 +69,9 @@ private:
     [[nodiscard]] WorkingMode selectedMode() const;
     void discard();
     void runBusy(const std::function<void()>& work);
-    [[nodiscard]] int twipsToPixels(int twips, Qt::Orientation orientation) const;
 
-    ConfigurationContext m_context;
+    GeneralConfiguration& m_model;
     WidgetCaptioner m_captioner;
-    GeneralConfiguration m_model;
-    TemplateImport m_import;
-    PortDetection m_detection;
 
     QGroupBox* m_frame1 = nullptr;
     QRadioButton* m_automaticMode = nullptr;

@@ -5,17 +5,17 @@
 
 #include <QWidget>
 
-Form2Host::Form2Host(const ConfigurationContext& context, QWidget* parent)
-    : m_context(context)
+Form2Host::Form2Host(GeneralConfiguration& model, UiLanguage& language, QWidget* parent)
+    : m_model(model)
+    , m_language(language)
     , m_parent(parent)
 {
-    m_context.language.setWindowProvider(CaptionWindow::Configuration,
-                                         [this] { return captionTarget(); });
+    m_language.setWindowProvider(CaptionWindow::Configuration, [this] { return captionTarget(); });
 }
 
 Form2Host::~Form2Host()
 {
-    m_context.language.setWindowProvider(CaptionWindow::Configuration, {});
+    m_language.setWindowProvider(CaptionWindow::Configuration, {});
     delete m_form.data();
 }
 
@@ -28,7 +28,7 @@ Form2* Form2Host::ensureForm()
 {
     if (m_form == nullptr) {
         // Known before it loads: loading applies the language, which asks for this dialog.
-        m_form = new Form2(m_context, m_parent);
+        m_form = new Form2(m_model, m_parent);
         QObject::connect(m_form.data(), &Form2::discarded, m_form.data(),
                          [this, discardedForm = m_form.data()] {
                              if (m_form == discardedForm) {

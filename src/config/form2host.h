@@ -1,23 +1,24 @@
 #pragma once
 
-#include "config/generalconfiguration.h"
+#include "generalconfiguration.h"
 
 #include <QPointer>
 
 class CaptionTarget;
 class Form2;
 class QWidget;
+class UiLanguage;
 
 /// Keeps the one configuration dialog of the main window through its life cycle: created
 /// hidden when the language is first applied to it (so its captions are in place when it is
 /// shown), shown by the GeneralConf menu, and created anew after OK or Cancel discarded it.
 ///
 /// Registers itself as the language's provider of the configuration dialog. The main window
-/// owns it and must destroy it before the objects of the context.
+/// owns it and must destroy it before the configuration logic and the language.
 class Form2Host
 {
 public:
-    Form2Host(const ConfigurationContext& context, QWidget* parent);
+    Form2Host(GeneralConfiguration& model, UiLanguage& language, QWidget* parent);
     ~Form2Host();
     Form2Host(const Form2Host&) = delete;
     Form2Host& operator=(const Form2Host&) = delete;
@@ -32,7 +33,8 @@ public:
 private:
     Form2* ensureForm();
 
-    ConfigurationContext m_context;
+    GeneralConfiguration& m_model;
+    UiLanguage& m_language;
     QPointer<QWidget> m_parent;
     QPointer<Form2> m_form;
 };

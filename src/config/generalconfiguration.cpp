@@ -1,15 +1,12 @@
 #include "generalconfiguration.h"
 
-#include "acquisition/modemanswer.h"
-#include "acquisition/readingsession.h"
 #include "common/appstate.h"
+#include "common/settings.h"
+#include "common/settingsconversions.h"
+#include "common/settingsstore.h"
 #include "common/userdialogs.h"
 #include "configloader.h"
 #include "i18n/uilanguage.h"
-#include "link/commlibrary.h"
-#include "settings.h"
-#include "settingsconversions.h"
-#include "settingsstore.h"
 
 #include <utility>
 
@@ -58,9 +55,26 @@ QString zeroOne(bool value)
 
 } // namespace
 
-GeneralConfiguration::GeneralConfiguration(const ConfigurationContext& context)
-    : m_context(context)
+GeneralConfiguration::GeneralConfiguration(SettingsStore& store, UserDialogs& dialogs,
+                                           AppState& state, UiLanguage& language,
+                                           ConfigLoader& config, PortDetection& detection,
+                                           TemplateImport& import,
+                                           AutoAnswerSwitch switchAutoAnswer)
+    : m_store(store)
+    , m_dialogs(dialogs)
+    , m_state(state)
+    , m_language(language)
+    , m_config(config)
+    , m_detection(detection)
+    , m_import(import)
+    , m_switchAutoAnswer(std::move(switchAutoAnswer))
 {
+}
+
+ConfigurationValues GeneralConfiguration::open()
+{
+    m_fileDialogName.clear();
+    return load(m_store);
 }
 
 ConfigurationValues GeneralConfiguration::load(SettingsStore& store)
@@ -89,10 +103,11 @@ ConfigurationValues GeneralConfiguration::load(SettingsStore& store)
 
 void GeneralConfiguration::applyLanguage(const QString& languageName)
 {
-    m_context.language.ApplyLanguage(languageName, true, true, false);
+    m_language.applyLanguage(languageName,
+                             CaptionWindowFlag::Main | CaptionWindowFlag::Configuration);
 }
 
-bool GeneralConfiguration::Command2_Click(const ConfigurationValues& values)
+bool GeneralConfiguration::save(const ConfigurationValues& values)
 {
     const std::pair<const char16_t*, QString> writes[] = {
         {K::MyFileName, values.MyFileName},
@@ -114,15 +129,15 @@ bool GeneralConfiguration::Command2_Click(const ConfigurationValues& values)
     };
     bool saved = true;
     for (const auto& [name, text] : writes) {
-        saved &= m_context.store.write(key(name), text);
+        saved &= m_store.write(key(name), text);
     }
     // Nothing is switched on values the store did not keep: the next start would disagree.
     if (!saved) {
         return false;
     }
     switchAutoAnswer(values.AutoAnswer);
-    saved = m_context.store.write(key(K::AutoAnswer), zeroOne(values.AutoAnswer));
-    m_context.config.ReadConf(m_context.state.settings);
+    saved = m_store.write(key(K::AutoAnswer), zeroOne(values.AutoAnswer));
+    m_config.loadSettings(m_state.settings);
     applyLanguage(values.Language);
     return saved;
 }
@@ -130,33 +145,41 @@ bool GeneralConfiguration::Command2_Click(const ConfigurationValues& values)
 void GeneralConfiguration::switchAutoAnswer(bool checked)
 {
     // The stored state is the one the program runs in: the load takes any number but 0 as on.
-    const bool stored = C::checkFlag(read(m_context.store, K::AutoAnswer, "0"));
+    const bool stored = C::checkFlag(read(m_store, K::AutoAnswer, "0"));
     if (stored == checked) {
         return;
     }
-    // Both branches act on the port number in force now; the reload comes afterwards.
-    if (checked) {
-        m_context.session.receivingdata_end();
-        m_context.modem.WaitPhoneCall();
-    } else {
-        m_context.library.IO_Close(m_context.state.settings.ComPortNumber);
-        m_context.session.receivingdata_ini();
+    // The switch acts on the port number in force now; the reload comes afterwards.
+    if (m_switchAutoAnswer) {
+        m_switchAutoAnswer(checked);
     }
 }
 
-QString GeneralConfiguration::Command1_Click()
+QString GeneralConfiguration::browseOutputFile()
 {
     m_fileDialogName = QStringLiteral("TerminalId.txt");
-    if (auto chosen = m_context.dialogs.saveFileName({{}, {}, m_fileDialogName})) {
+    if (auto chosen = m_dialogs.saveFileName({{}, {}, m_fileDialogName})) {
         m_fileDialogName = std::move(*chosen);
     }
     return m_fileDialogName;
 }
 
-QString GeneralConfiguration::Command4_Click()
+QString GeneralConfiguration::browseExternalProgram()
 {
-    if (auto chosen = m_context.dialogs.saveFileName({{}, {}, m_fileDialogName})) {
+    if (auto chosen = m_dialogs.saveFileName({{}, {}, m_fileDialogName})) {
         m_fileDialogName = std::move(*chosen);
     }
     return m_fileDialogName;
+}
+
+PortDetection::Result
+GeneralConfiguration::detectPort(const QString& comPortText, const QString& baudRateText,
+                                 const std::function<void(const QString&)>& showPort)
+{
+    return m_detection.detect(comPortText, baudRateText, showPort);
+}
+
+std::optional<QString> GeneralConfiguration::importTemplate(TemplateImport::Kind kind)
+{
+    return m_import.importTemplate(kind);
 }

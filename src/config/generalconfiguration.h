@@ -1,30 +1,17 @@
 #pragma once
 
-#include <QString>
+#include "acquisition/portdetection.h"
+#include "acquisition/templateimport.h"
 
-class CommLibrary;
+#include <QString>
+#include <functional>
+#include <optional>
+
 class ConfigLoader;
-class EventPump;
-class ModemAnswer;
-class ReadingSession;
 class SettingsStore;
 class UiLanguage;
 class UserDialogs;
 struct AppState;
-
-/// What the configuration dialog works with; everything is owned by the main window.
-struct ConfigurationContext
-{
-    SettingsStore& store;
-    UserDialogs& dialogs;
-    CommLibrary& library;
-    EventPump& pump;
-    AppState& state;
-    UiLanguage& language;
-    ConfigLoader& config;
-    ReadingSession& session;
-    ModemAnswer& modem;
-};
 
 /// The working-mode option group; None when the store selects no option of it.
 enum class WorkingMode { None, Automatic, Manual, InsertKeys };
@@ -52,11 +39,22 @@ struct ConfigurationValues
 };
 
 /// The logic of the configuration dialog: what it shows when it opens, what OK does, the two
-/// Browse buttons with their shared file dialog, and the language.
+/// Browse buttons with their shared file dialog, the language, and the three "Auto detect"
+/// buttons that ask the terminal.
 class GeneralConfiguration
 {
 public:
-    explicit GeneralConfiguration(const ConfigurationContext& context);
+    /// Switches the program between reading from the cradle and waiting for a modem call, on
+    /// the port in force: true stops the reading session and waits for a call, false hangs up
+    /// the modem's port and opens the reading session.
+    using AutoAnswerSwitch = std::function<void(bool autoAnswer)>;
+
+    GeneralConfiguration(SettingsStore& store, UserDialogs& dialogs, AppState& state,
+                         UiLanguage& language, ConfigLoader& config, PortDetection& detection,
+                         TemplateImport& import, AutoAnswerSwitch switchAutoAnswer);
+
+    /// A new dialog opens: the values it shows (see load) and a fresh shared file dialog.
+    [[nodiscard]] ConfigurationValues open();
 
     /// The controls as the store fills them when the dialog is created. When the store selects
     /// several options of a group, the one set last (in the order automatic, keyboard, manual;
@@ -71,19 +69,32 @@ public:
     /// auto answer changed (on the port in force before OK), stores auto answer, reloads the
     /// settings and applies the language. False when the store could not keep the values (it has
     /// told the user why); the dialog then stays open so that nothing typed is lost.
-    [[nodiscard]] bool Command2_Click(const ConfigurationValues& values);
+    [[nodiscard]] bool save(const ConfigurationValues& values);
 
     /// Browse for the output file: offers "TerminalId.txt"; the box receives the file dialog's
     /// file name, which a cancelled dialog leaves as offered.
-    [[nodiscard]] QString Command1_Click();
+    [[nodiscard]] QString browseOutputFile();
     /// Browse for the external program: offers nothing of its own; the box receives the file
     /// dialog's file name, which is the one of its last use in this dialog when cancelled.
-    [[nodiscard]] QString Command4_Click();
+    [[nodiscard]] QString browseExternalProgram();
+
+    /// Port detection with the port and line-speed boxes' texts (see PortDetection::detect).
+    PortDetection::Result detectPort(const QString& comPortText, const QString& baudRateText,
+                                     const std::function<void(const QString&)>& showPort);
+    /// The template the terminal carries (see TemplateImport::importTemplate).
+    [[nodiscard]] std::optional<QString> importTemplate(TemplateImport::Kind kind);
 
 private:
     void switchAutoAnswer(bool checked);
 
-    ConfigurationContext m_context;
+    SettingsStore& m_store;
+    UserDialogs& m_dialogs;
+    AppState& m_state;
+    UiLanguage& m_language;
+    ConfigLoader& m_config;
+    PortDetection& m_detection;
+    TemplateImport& m_import;
+    AutoAnswerSwitch m_switchAutoAnswer;
     /// The file name held by the one file dialog that both Browse buttons share.
     QString m_fileDialogName;
 };

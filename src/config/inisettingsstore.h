@@ -1,7 +1,7 @@
 #pragma once
 
+#include "common/settingsstore.h"
 #include "inidocument.h"
-#include "settingsstore.h"
 
 #include <QDateTime>
 

@@ -101,20 +101,19 @@ std::optional<std::int16_t> UiLanguage::languageIndexOf(const QString& languageN
     return std::nullopt;
 }
 
-void UiLanguage::ApplyLanguage(const QString& languageName, bool mainWindow,
-                               bool configurationDialog, bool uploadDialog)
+void UiLanguage::applyLanguage(const QString& languageName, CaptionWindows windows)
 {
     if (const auto index = languageIndexOf(languageName)) {
         m_languageIndex = *index;
     }
     m_table.fill();
-    if (mainWindow) {
+    if (windows.testFlag(CaptionWindowFlag::Main)) {
         captionWindow(CaptionWindow::Main);
     }
-    if (configurationDialog) {
+    if (windows.testFlag(CaptionWindowFlag::Configuration)) {
         captionWindow(CaptionWindow::Configuration);
     }
-    if (uploadDialog) {
+    if (windows.testFlag(CaptionWindowFlag::Upload)) {
         captionWindow(CaptionWindow::Upload);
     }
     m_msgCommError = text(kRowCommError);

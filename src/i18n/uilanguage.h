@@ -2,6 +2,7 @@
 
 #include "uitext.h"
 
+#include <QFlags>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -13,8 +14,13 @@ class CaptionTarget;
 /// The windows whose captions come from the string table.
 enum class CaptionWindow { Main = 0, Configuration = 1, Upload = 2 };
 
+/// The windows a change of language captions.
+enum class CaptionWindowFlag { Main = 0x1, Configuration = 0x2, Upload = 0x4 };
+Q_DECLARE_FLAGS(CaptionWindows, CaptionWindowFlag)
+Q_DECLARE_OPERATORS_FOR_FLAGS(CaptionWindows)
+
 /// The current user-interface language: the string table, the language index, the four message
-/// copies, and ApplyLanguage, which puts the current language's texts on the registered windows.
+/// copies, and applyLanguage, which puts the current language's texts on the registered windows.
 class UiLanguage
 {
 public:
@@ -29,13 +35,12 @@ public:
     /// Sets the language for a known name ("English", "Portugues", "Spanish", exact case;
     /// any other name keeps the current one), refills the table, captions the chosen windows
     /// and refreshes the message copies.
-    void ApplyLanguage(const QString& languageName, bool mainWindow, bool configurationDialog,
-                       bool uploadDialog);
+    void applyLanguage(const QString& languageName, CaptionWindows windows = {});
 
     /// 0 English, 1 Portuguese, 2 Spanish; nullopt for any other name.
     [[nodiscard]] static std::optional<std::int16_t> languageIndexOf(const QString& languageName);
 
-    [[nodiscard]] std::int16_t LanguageIndex() const { return m_languageIndex; }
+    [[nodiscard]] std::int16_t languageIndex() const { return m_languageIndex; }
     [[nodiscard]] const UiText& table() const { return m_table; }
     /// Row r in the current language.
     [[nodiscard]] const QString& text(int row) const { return m_table.cell(row, m_languageIndex); }

@@ -354,7 +354,7 @@ QString LibraryInstaller::blockedText()
     return QStringLiteral("Please stop all programs and run this program again!");
 }
 
-void LibraryInstaller::InstallCommLibrary()
+void LibraryInstaller::installCommLibrary()
 {
     m_installBlocked = false;
     const QString freshCopy = QDir(m_locations.programFolder).filePath(m_locations.libraryFileName);
@@ -377,7 +377,7 @@ void LibraryInstaller::InstallCommLibrary()
             m_progress->setSearchText(QStringLiteral("Searching ") + root.displayName);
         }
         m_events.processEvents();
-        BackUpLibraryCopies(root.path, pattern);
+        backUpLibraryCopies(root.path, pattern);
     }
     // The system folder may lie outside the roots, or be reached only through a link the walk
     // does not follow: its copy must still not be overwritten.
@@ -394,7 +394,7 @@ void LibraryInstaller::InstallCommLibrary()
     installFreshCopy(freshCopy);
 }
 
-void LibraryInstaller::BackUpLibraryCopies(const QString& folder, const QString& fileName)
+void LibraryInstaller::backUpLibraryCopies(const QString& folder, const QString& fileName)
 {
     CopyFinder(fileName, m_locations.programFolder,
                [this](const QString& found, const QString& name) { backUpCopy(found, name); })

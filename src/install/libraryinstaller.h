@@ -51,7 +51,7 @@ class LibraryInstaller
 {
 public:
     enum class Outcome {
-        NotRun,      ///< InstallCommLibrary has not been called
+        NotRun,      ///< installCommLibrary has not been called
         NothingToDo, ///< no fresh copy beside the program
         Installed,   ///< fresh copy now in the system folder
         Blocked,     ///< a copy kept its name: nothing installed
@@ -67,15 +67,15 @@ public:
     void setProgress(InstallProgress* progress) { m_progress = progress; }
 
     /// The start-up step: does nothing unless a fresh copy lies in the program folder.
-    void InstallCommLibrary();
+    void installCommLibrary();
 
     /// Gives every file named `fileName` (letter case ignored) below `folder` its backup name,
     /// except the fresh copy in the program folder. Symbolic links are never followed; a folder
     /// that cannot be listed counts as empty. A failed rename shows a message, sets the blocked
     /// flag, and the search goes on.
-    void BackUpLibraryCopies(const QString& folder, const QString& fileName);
+    void backUpLibraryCopies(const QString& folder, const QString& fileName);
 
-    [[nodiscard]] bool InstallBlocked() const { return m_installBlocked; }
+    [[nodiscard]] bool installBlocked() const { return m_installBlocked; }
     [[nodiscard]] Outcome outcome() const { return m_outcome; }
     [[nodiscard]] const InstallLocations& locations() const { return m_locations; }
 

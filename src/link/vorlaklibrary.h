@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/commlibrary.h"
+#include "commlibrary.h"
 
 #include <QLibrary>
 #include <QString>

@@ -5,13 +5,13 @@
 #include "common/mainwindowcontrols.h"
 #include "common/textcodec.h"
 #include "common/userdialogs.h"
+#include "document/filedialogstate.h"
+#include "document/richdocumentview.h"
+#include "document/rtfreader.h"
+#include "document/viewfile.h"
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 #include "listdata.h"
-#include "shell/filedialogstate.h"
-#include "shell/richdocumentview.h"
-#include "shell/rtfreader.h"
-#include "shell/viewfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -140,7 +140,7 @@ std::optional<std::int32_t> ListSender::askNumber(const QString& prompt, bool ma
     return number;
 }
 
-void ListSender::SendEntries_Click()
+void ListSender::sendList()
 {
     const std::optional<QString> chosen = m_dialogState.askOpenFile(m_dialogs, fileFilter());
     if (!chosen) {

@@ -34,7 +34,7 @@ public:
                const UiLanguage& language);
 
     /// The menu command: asks for the file and the four entries, sends, and says how it went.
-    void SendEntries_Click();
+    void sendList();
 
     /// The open dialog's filter: "Text CSV (*.csv)" first, then " All Files (*.*)".
     [[nodiscard]] static QString fileFilter();

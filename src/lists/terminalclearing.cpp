@@ -36,7 +36,7 @@ std::int16_t TerminalClearing::listNumber(const QString& entry)
     return static_cast<std::int16_t>(rounded);
 }
 
-void TerminalClearing::ClearEntries_Click()
+void TerminalClearing::clearList()
 {
     const std::optional<QString> entry = m_dialogs.askText(m_language.text(kRowWhichList));
     const std::int16_t list = listNumber(entry.value_or(QString()));
@@ -46,7 +46,7 @@ void TerminalClearing::ClearEntries_Click()
     reportResult(static_cast<std::int16_t>(m_library.I_ClearEntries(m_state.TerminalId, list)));
 }
 
-std::int16_t TerminalClearing::Clear_all_entries_Click()
+std::int16_t TerminalClearing::clearAll()
 {
     const auto result = static_cast<std::int16_t>(m_library.I_ClearAllEntries(m_state.TerminalId));
     reportResult(result);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/terminaleraser.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -9,16 +11,16 @@ class UserDialogs;
 struct AppState;
 
 /// Erasing data on the terminal in the cradle: one list chosen by number, or all data.
-class TerminalClearing
+class TerminalClearing : public TerminalEraser
 {
 public:
     TerminalClearing(CommLibrary& library, AppState& state, UserDialogs& dialogs,
                      const UiLanguage& language);
 
     /// Asks for the list number and clears that list; 0, negative or not a number does nothing.
-    void ClearEntries_Click();
+    void clearList();
     /// Clears all data at once, without asking. Returns the library's result (16-bit reading).
-    std::int16_t Clear_all_entries_Click();
+    std::int16_t clearAll() override;
 
     /// The list number typed: a whole number within 16 bits (rounded), otherwise 0.
     [[nodiscard]] static std::int16_t listNumber(const QString& entry);

@@ -131,7 +131,7 @@ ExternalProgramRunner::ExternalProgramRunner(EventPump& pump, UserDialogs& dialo
 {
 }
 
-RunResult ExternalProgramRunner::RunShell(const QString& commandLine)
+RunResult ExternalProgramRunner::runProgram(const QString& commandLine)
 {
     QString splitError;
     const std::optional<QStringList> words = splitCommandLine(commandLine, &splitError);

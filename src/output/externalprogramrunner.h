@@ -41,7 +41,7 @@ public:
     /// program's own output; its input is empty. A command that cannot be started (no such file,
     /// no permission, a quote not closed, nothing to run) gets a message naming the command and
     /// the reason, and the result says started=false.
-    RunResult RunShell(const QString& commandLine);
+    RunResult runProgram(const QString& commandLine);
 
 private:
     RunResult refuse(const QString& commandLine, const QString& reason);

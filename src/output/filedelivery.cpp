@@ -3,10 +3,10 @@
 #include "common/appstate.h"
 #include "common/userdialogs.h"
 #include "externalprogramrunner.h"
-#include "lists/terminalclearing.h"
 #include "outputfilepolicy.h"
+#include "terminaleraser.h"
 
-FileDelivery::FileDelivery(OutputFilePolicy& files, TerminalClearing& clearing,
+FileDelivery::FileDelivery(OutputFilePolicy& files, TerminalEraser& clearing,
                            ExternalProgramRunner& runner, UserDialogs& dialogs, AppState& state)
     : m_files(files)
     , m_clearing(clearing)
@@ -26,10 +26,10 @@ bool FileDelivery::deliver()
         return false;
     }
     if (m_state.settings.AutoClear != 0) {
-        m_clearing.Clear_all_entries_Click();
+        m_clearing.clearAll();
     }
     if (!m_state.settings.MyExternalProgram.isEmpty()) {
-        static_cast<void>(m_runner.RunShell(m_state.settings.MyExternalProgram));
+        static_cast<void>(m_runner.runProgram(m_state.settings.MyExternalProgram));
     }
     return true;
 }

@@ -2,7 +2,7 @@
 
 class ExternalProgramRunner;
 class OutputFilePolicy;
-class TerminalClearing;
+class TerminalEraser;
 class UserDialogs;
 struct AppState;
 
@@ -13,7 +13,7 @@ struct AppState;
 class FileDelivery
 {
 public:
-    FileDelivery(OutputFilePolicy& files, TerminalClearing& clearing, ExternalProgramRunner& runner,
+    FileDelivery(OutputFilePolicy& files, TerminalEraser& clearing, ExternalProgramRunner& runner,
                  UserDialogs& dialogs, AppState& state);
 
     /// True when every file was written.
@@ -21,7 +21,7 @@ public:
 
 private:
     OutputFilePolicy& m_files;
-    TerminalClearing& m_clearing;
+    TerminalEraser& m_clearing;
     ExternalProgramRunner& m_runner;
     UserDialogs& m_dialogs;
     AppState& m_state;

@@ -3,8 +3,8 @@
 #include "common/documentview.h"
 #include "common/userdialogs.h"
 #include "keystrokesink.h"
-#include "lists/terminalclearing.h"
 #include "sendkeys.h"
+#include "terminaleraser.h"
 
 namespace {
 
@@ -15,7 +15,7 @@ QString keptOnTerminal()
 
 } // namespace
 
-KeyboardDelivery::KeyboardDelivery(KeystrokeSink& sink, TerminalClearing& clearing,
+KeyboardDelivery::KeyboardDelivery(KeystrokeSink& sink, TerminalEraser& clearing,
                                    DocumentView& view, UserDialogs& dialogs)
     : m_sink(sink)
     , m_clearing(clearing)
@@ -43,6 +43,6 @@ bool KeyboardDelivery::deliver()
             QStringLiteral("The data could not be typed. %1.\n\n%2").arg(reason, keptOnTerminal()));
         return false;
     }
-    static_cast<void>(m_clearing.Clear_all_entries_Click());
+    static_cast<void>(m_clearing.clearAll());
     return true;
 }

@@ -2,7 +2,7 @@
 
 class DocumentView;
 class KeystrokeSink;
-class TerminalClearing;
+class TerminalEraser;
 class UserDialogs;
 
 /// Delivers a reading as keystrokes into the application that has the keyboard focus: the
@@ -16,7 +16,7 @@ class UserDialogs;
 class KeyboardDelivery
 {
 public:
-    KeyboardDelivery(KeystrokeSink& sink, TerminalClearing& clearing, DocumentView& view,
+    KeyboardDelivery(KeystrokeSink& sink, TerminalEraser& clearing, DocumentView& view,
                      UserDialogs& dialogs);
 
     /// True when the text was typed (the terminal was then cleared, or its clearing failed with
@@ -25,7 +25,7 @@ public:
 
 private:
     KeystrokeSink& m_sink;
-    TerminalClearing& m_clearing;
+    TerminalEraser& m_clearing;
     DocumentView& m_view;
     UserDialogs& m_dialogs;
 };

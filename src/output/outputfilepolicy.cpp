@@ -3,10 +3,10 @@
 #include "common/documentview.h"
 #include "common/linebreaks.h"
 #include "common/mainwindowcontrols.h"
+#include "common/settings.h"
+#include "common/settingsconversions.h"
+#include "common/settingsstore.h"
 #include "common/textcodec.h"
-#include "config/settings.h"
-#include "config/settingsconversions.h"
-#include "config/settingsstore.h"
 
 #include <QByteArrayView>
 #include <QDir>

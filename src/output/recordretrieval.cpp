@@ -23,10 +23,10 @@ RecordRetrieval::RecordRetrieval(CommLibrary& library, AppState& state, ConfigLo
 {
 }
 
-void RecordRetrieval::ReadTerminalData()
+void RecordRetrieval::readTerminalData()
 {
     // Templates edited since the last reading take effect now.
-    m_config.ReadConf(m_state.settings);
+    m_config.loadSettings(m_state.settings);
 
     std::optional<BusyPointer> busy(std::in_place, m_dialogs);
     m_view.setText(QString());

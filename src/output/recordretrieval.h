@@ -10,7 +10,7 @@ class UserDialogs;
 struct AppState;
 
 /// Reads the terminal's headers and entries, formatted by the library with the templates, into
-/// the document view (ReadTerminalData).
+/// the document view (readTerminalData).
 class RecordRetrieval
 {
 public:
@@ -20,7 +20,7 @@ public:
     /// Reloads the settings, empties the view and reads document after document (index -1, -2,
     /// ...) while a header template is present, or every entry in one call without one. Text
     /// read before a failure stays in the view and DataReceived stays set.
-    void ReadTerminalData();
+    void readTerminalData();
 
     /// A template counts as present when it is longer than 2 characters.
     [[nodiscard]] static bool isPresent(qsizetype templateLength) { return templateLength > 2; }

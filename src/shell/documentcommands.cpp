@@ -3,14 +3,14 @@
 #include "common/atomicfile.h"
 #include "common/linebreaks.h"
 #include "common/mainwindowcontrols.h"
+#include "common/settings.h"
 #include "common/textcodec.h"
 #include "common/userdialogs.h"
-#include "config/settings.h"
-#include "filedialogstate.h"
-#include "richdocumentview.h"
-#include "rtfreader.h"
+#include "document/filedialogstate.h"
+#include "document/richdocumentview.h"
+#include "document/rtfreader.h"
+#include "document/viewfile.h"
 #include "textprinter.h"
-#include "viewfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,7 +39,7 @@ QString DocumentCommands::fileFilter()
     return QStringLiteral("Text files (*.txt);; All Files (*.*)");
 }
 
-void DocumentCommands::Load_Click()
+void DocumentCommands::load()
 {
     const std::optional<QString> chosen = m_dialogState.askOpenFile(m_dialogs, fileFilter());
     if (!chosen) {
@@ -62,7 +62,7 @@ void DocumentCommands::Load_Click()
     m_window.setStatusText(1, QDir::toNativeSeparators(path));
 }
 
-void DocumentCommands::SaveAs_Click()
+void DocumentCommands::saveAs()
 {
     // The output file of the settings is offered every time, whatever was chosen last.
     m_dialogState.fileName = m_settings.MyFileName;
@@ -83,7 +83,7 @@ void DocumentCommands::SaveAs_Click()
     }
 }
 
-void DocumentCommands::Print__Click()
+void DocumentCommands::print()
 {
     const QString selection = m_view.selectedText();
     const QString text = selection.isEmpty() ? m_view.text() : selection;

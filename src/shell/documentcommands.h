@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewfile.h"
+#include "document/viewfile.h"
 
 #include <QString>
 
@@ -26,17 +26,15 @@ public:
     /// The filter of both file dialogs: "Text files (*.txt)" first, then " All Files (*.*)".
     [[nodiscard]] static QString fileFilter();
 
-    /// The New File entry carries no command.
-    void NewFile_Click() {}
     /// Asks for a file and shows it: a rich-text file with its formatting, any other file as
     /// plain text (UTF-8, or Windows-1252 when it is not valid UTF-8). The path goes to status
     /// panel 1.
-    void Load_Click();
+    void load();
     /// Asks for a file name, offering the output file setting, and writes the view's plain text
     /// there, replacing the file as a whole.
-    void SaveAs_Click();
+    void saveAs();
     /// Prints the selection, or the whole view when nothing is selected.
-    void Print__Click();
+    void print();
 
 private:
     RichDocumentView& m_view;

@@ -1,25 +1,21 @@
 #include "form1.h"
 
 #include "common/appidentity.h"
+#include "common/twips.h"
 #include "config/form2.h"
 #include "config/form2host.h"
-#include "documentcommands.h"
+#include "document/qtexteditdocumentview.h"
 #include "form3.h"
 #include "form5.h"
 #include "install/libraryinstaller.h"
-#include "lists/listsender.h"
 #include "programcore.h"
-#include "qtexteditdocumentview.h"
 #include "qttextprinter.h"
 #include "upload/form4.h"
-#include "upload/programcatalogue.h"
 
 #include <QCloseEvent>
-#include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMenuBar>
-#include <QScreen>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -28,7 +24,6 @@ namespace {
 
 constexpr int kPollIntervalMs = 500;
 constexpr double kDocumentFontPoints = 9.75;
-constexpr int kTwipsPerInch = 1440;
 constexpr QSize kInitialSize(820, 560);
 
 QFont documentFont()
@@ -46,9 +41,8 @@ QFont documentFont()
 
 } // namespace
 
-Form1::Form1(const ProgramServices& services, QWidget* parent)
+Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     : QMainWindow(parent)
-    , m_services(services)
     , m_captioner(this)
 {
     setObjectName(QStringLiteral("Form1"));
@@ -74,21 +68,10 @@ Form1::Form1(const ProgramServices& services, QWidget* parent)
     m_timer1->setInterval(kPollIntervalMs);
 
     m_view = std::make_unique<QTextEditDocumentView>(m_text1);
-    m_core = std::make_unique<ProgramCore>(
-        ProgramPlatform{services.store, services.dialogs, services.library, *this, *m_view,
-                        services.pump, services.keys, services.locale});
-    m_form2 = std::make_unique<Form2Host>(
-        ConfigurationContext{services.store, services.dialogs, services.library, services.pump,
-                             m_core->state, m_core->language, m_core->config, m_core->session,
-                             m_core->modem},
-        this);
     m_printer = std::make_unique<QtTextPrinter>(m_text1->font());
-    m_documentCommands = std::make_unique<DocumentCommands>(
-        *m_view, *this, services.dialogs, *m_printer, m_core->state.settings, m_fileDialogState);
-    m_listSender =
-        std::make_unique<ListSender>(services.library, m_core->state, services.dialogs, *m_view,
-                                     *this, m_fileDialogState, m_core->language);
-    connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.AcquisitionTick(); });
+    m_core = std::make_unique<ProgramCore>(platform, MainWindowParts{*this, *m_view, *m_printer});
+    m_form2 = std::make_unique<Form2Host>(m_core->configuration, m_core->language, this);
+    connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.tick(); });
 
     createMenus();
     resize(kInitialSize);
@@ -114,14 +97,13 @@ QAction* Form1::addItem(QMenu* menu, const char* name)
 void Form1::createMenus()
 {
     QMenu* file = addMenu("File");
-    connect(addItem(file, "NewFile"), &QAction::triggered, this,
-            [this] { m_documentCommands->NewFile_Click(); });
-    connect(addItem(file, "Load"), &QAction::triggered, this,
-            [this] { m_documentCommands->Load_Click(); });
+    // The New File entry is shown but carries no command.
+    addItem(file, "NewFile");
+    connect(addItem(file, "Load"), &QAction::triggered, this, [this] { m_core->documents.load(); });
     connect(addItem(file, "SaveAs"), &QAction::triggered, this,
-            [this] { m_documentCommands->SaveAs_Click(); });
+            [this] { m_core->documents.saveAs(); });
     connect(addItem(file, "Print_"), &QAction::triggered, this,
-            [this] { m_documentCommands->Print__Click(); });
+            [this] { m_core->documents.print(); });
     connect(addItem(file, "Exit"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* configurations = addMenu("Configurations");
@@ -130,13 +112,13 @@ void Form1::createMenus()
 
     QMenu* communicate = addMenu("Communicate");
     connect(addItem(communicate, "Read_entries"), &QAction::triggered, this,
-            [this] { m_core->retrieval.ReadTerminalData(); });
+            [this] { m_core->retrieval.readTerminalData(); });
     connect(addItem(communicate, "Clear_all_entries"), &QAction::triggered, this,
-            [this] { m_core->clearing.Clear_all_entries_Click(); });
+            [this] { m_core->clearing.clearAll(); });
     connect(addItem(communicate, "SendEntries"), &QAction::triggered, this,
-            [this] { m_listSender->SendEntries_Click(); });
+            [this] { m_core->lists.sendList(); });
     connect(addItem(communicate, "ClearEntries"), &QAction::triggered, this,
-            [this] { m_core->clearing.ClearEntries_Click(); });
+            [this] { m_core->clearing.clearList(); });
     connect(addItem(communicate, "SendProgram2"), &QAction::triggered, this,
             &Form1::showUploadDialog);
 
@@ -148,22 +130,12 @@ void Form1::createMenus()
 void Form1::Form_Load()
 {
     setWindowTitle(AppIdentity::mainWindowCaption());
-    m_core->config.ReadConf(m_core->state.settings);
-    // A fresh copy of the communication library beside the program is installed before the
-    // first call into it.
-    LibraryInstaller installer(m_services.dialogs, m_services.pump,
-                               InstallLocations::forThisMachine());
-    Form5::runInstallation(installer, m_services.pump, this);
-    // Without an installed terminal program the user installs one first; the port stays shut.
-    if (!QDir(offlineProgramFolder()).exists()) {
+    const ProgramCore::Start start = m_core->start([this](LibraryInstaller& installer) {
+        Form5::runInstallation(installer, m_core->pump(), this);
+    });
+    if (start == ProgramCore::Start::UploadNeeded) {
         showUploadDialog();
-    } else if (m_core->state.settings.AutoAnswer) {
-        m_core->modem.WaitPhoneCall();
-    } else {
-        m_core->session.receivingdata_ini();
     }
-    // The first tick comes after loading, so this is in place before the first library call.
-    m_core->state.TerminalId = QByteArray(8, ' ');
 }
 
 void Form1::Form_Unload()
@@ -172,11 +144,7 @@ void Form1::Form_Unload()
         return;
     }
     m_unloaded = true;
-    if (m_core->state.settings.AutoAnswer) {
-        m_core->modem.restoreAtClose();
-    } else {
-        m_core->session.receivingdata_end();
-    }
+    m_core->shutdown();
     if (Form2* form2 = m_form2->form()) {
         form2->close();
     }
@@ -191,16 +159,7 @@ void Form1::Form_Unload()
 void Form1::showUploadDialog()
 {
     if (m_form4 == nullptr) {
-        m_form4 = new Form4(*this, UploadContext{m_services.library,
-                                                 m_core->state,
-                                                 m_core->session,
-                                                 m_services.store,
-                                                 m_services.pump,
-                                                 m_services.dialogs,
-                                                 m_core->language,
-                                                 {},
-                                                 {},
-                                                 {}});
+        m_form4 = new Form4(*this, m_core->upload, m_core->language);
         m_form4->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_form4->show();
@@ -213,21 +172,12 @@ void Form1::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-int Form1::twipsToPixels(int twips, Qt::Orientation orientation) const
-{
-    const QScreen* where = screen();
-    const double dpi = where == nullptr                ? 96.0
-                       : orientation == Qt::Horizontal ? where->logicalDotsPerInchX()
-                                                       : where->logicalDotsPerInchY();
-    return static_cast<int>(twips * dpi / kTwipsPerInch + 0.5);
-}
-
 void Form1::Form_Resize()
 {
     // A window made smaller than the margins gives the view no room, not an error.
     const QRect outer = frameGeometry();
-    const int width = outer.width() - twipsToPixels(kWidthMarginTwips, Qt::Horizontal);
-    const int height = outer.height() - twipsToPixels(kHeightMarginTwips, Qt::Vertical);
+    const int width = outer.width() - twipsToPixels(*this, kWidthMarginTwips, Qt::Horizontal);
+    const int height = outer.height() - twipsToPixels(*this, kHeightMarginTwips, Qt::Vertical);
     m_text1->setGeometry(0, 0, std::max(0, width), std::max(0, height));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/mainwindowcontrols.h"
-#include "filedialogstate.h"
+#include "document/filedialogstate.h"
 #include "i18n/widgetcaptioner.h"
 #include "upload/form4.h"
 #include "upload/uploadhost.h"
@@ -10,34 +10,16 @@
 #include <QPointer>
 #include <memory>
 
-class CommLibrary;
-class DocumentCommands;
 class Form2Host;
 class Form3;
-class ListSender;
-class QtTextPrinter;
-class QTextEditDocumentView;
-class EventPump;
-class KeystrokeSink;
-class LocaleSource;
 class ProgramCore;
 class QLabel;
 class QMenu;
 class QTextEdit;
+class QTextEditDocumentView;
 class QTimer;
-class SettingsStore;
-class UserDialogs;
-
-/// What the running program hands the main window: the platform's parts it works with.
-struct ProgramServices
-{
-    SettingsStore& store;
-    UserDialogs& dialogs;
-    CommLibrary& library;
-    EventPump& pump;
-    KeystrokeSink& keys;
-    const LocaleSource& locale;
-};
+class QtTextPrinter;
+struct ProgramPlatform;
 
 /// The main window: document view, status bar with its two panels, menus and polling timer.
 /// It owns the program's logic (ProgramCore) and forwards its events to it.
@@ -46,10 +28,10 @@ class Form1 : public QMainWindow, public MainWindowControls, public UploadHost
     Q_OBJECT
 
 public:
-    explicit Form1(const ProgramServices& services, QWidget* parent = nullptr);
+    explicit Form1(const ProgramPlatform& platform, QWidget* parent = nullptr);
     ~Form1() override;
 
-    /// The start-up sequence run when the window is loaded.
+    /// The start-up sequence run when the window is loaded (see ProgramCore::start).
     void Form_Load();
 
     [[nodiscard]] ProgramCore& core() { return *m_core; }
@@ -84,21 +66,16 @@ private:
     QAction* addItem(QMenu* menu, const char* name);
     void Form_Resize();
     void Form_Unload();
-    [[nodiscard]] int twipsToPixels(int twips, Qt::Orientation orientation) const;
 
-    ProgramServices m_services;
     WidgetCaptioner m_captioner;
     QTextEdit* m_text1 = nullptr;
     QLabel* m_panel1 = nullptr;
     QLabel* m_panel2 = nullptr;
     QTimer* m_timer1 = nullptr;
     std::unique_ptr<QTextEditDocumentView> m_view;
+    std::unique_ptr<QtTextPrinter> m_printer;
     std::unique_ptr<ProgramCore> m_core;
     std::unique_ptr<Form2Host> m_form2; // after m_core: goes first
-    std::unique_ptr<QtTextPrinter> m_printer;
-    FileDialogState m_fileDialogState;
-    std::unique_ptr<DocumentCommands> m_documentCommands;
-    std::unique_ptr<ListSender> m_listSender;
     QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;
     bool m_unloaded = false;

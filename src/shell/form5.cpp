@@ -48,7 +48,7 @@ void Form5::runInstallation(LibraryInstaller& installer, EventPump& events, QWid
     window.show();
     events.processEvents();
     installer.setProgress(&window);
-    installer.InstallCommLibrary();
+    installer.installCommLibrary();
     installer.setProgress(nullptr);
     window.close();
 }

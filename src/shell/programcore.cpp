@@ -1,17 +1,95 @@
 #include "programcore.h"
 
-ProgramCore::ProgramCore(const ProgramPlatform& p)
+#include "document/richdocumentview.h"
+#include "link/commlibrary.h"
+#include "upload/programcatalogue.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+
+QString orDefault(const QString& folder, const QString& fallback)
+{
+    return folder.isEmpty() ? fallback : folder;
+}
+
+} // namespace
+
+ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     : config(p.store, p.locale, language, p.dialogs)
-    , session(p.library, state, p.window, p.pump, p.dialogs, language)
-    , modem(p.library, state, p.window, p.pump, p.dialogs, language, session)
-    , retrieval(p.library, state, config, p.view, p.dialogs, language)
-    , files(p.store, p.view, p.window)
+    , session(p.library, state, w.controls, p.pump, p.dialogs, language)
+    , modem(p.library, state, w.controls, p.pump, p.dialogs, language, session)
+    , retrieval(p.library, state, config, w.view, p.dialogs, language)
+    , files(p.store, w.view, w.controls)
     , clearing(p.library, state, p.dialogs, language)
     , runner(p.pump, p.dialogs)
     , fileDelivery(files, clearing, runner, p.dialogs, state)
-    , keyboardDelivery(p.keys, clearing, p.view, p.dialogs)
-    , cycle(p.library, state, p.window, p.view, p.dialogs, language, p.store, modem,
-            {[this] { retrieval.ReadTerminalData(); }, [this] { return fileDelivery.deliver(); },
+    , keyboardDelivery(p.keys, clearing, w.view, p.dialogs)
+    , cycle(p.library, state, w.controls, w.view, p.dialogs, language, p.store, modem,
+            {[this] { retrieval.readTerminalData(); }, [this] { return fileDelivery.deliver(); },
              [this] { return keyboardDelivery.deliver(); }})
+    , detection(p.library, state, session, p.pump, p.dialogs)
+    , templateImport(p.library, state, p.dialogs)
+    , configuration(p.store, p.dialogs, state, language, config, detection, templateImport,
+                    [this](bool autoAnswer) { switchAutoAnswer(autoAnswer); })
+    , documents(w.view, w.controls, p.dialogs, w.printer, state.settings, fileDialog)
+    , lists(p.library, state, p.dialogs, w.view, w.controls, fileDialog, language)
+    , upload(p.library, state, session, p.store, p.pump, p.dialogs, language,
+             orDefault(p.programFolder, QCoreApplication::applicationDirPath()),
+             orDefault(p.offlineFolder, offlineProgramFolder()), p.uploadTiming)
+    , libraryInstaller(p.dialogs, p.pump,
+                       p.installLocations.value_or(InstallLocations::forThisMachine()))
+    , m_library(p.library)
+    , m_pump(p.pump)
 {
+}
+
+ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&)>& runInstallation)
+{
+    config.loadSettings(state.settings);
+    // A fresh copy of the communication library beside the program is installed before the
+    // first call into it.
+    if (runInstallation) {
+        runInstallation(libraryInstaller);
+    } else {
+        libraryInstaller.installCommLibrary();
+    }
+    Start outcome = Start::Reading;
+    // Without an installed terminal program the user installs one first; the port stays shut.
+    if (!QDir(upload.offlineFolder()).exists()) {
+        outcome = Start::UploadNeeded;
+    } else if (state.settings.AutoAnswer) {
+        modem.waitForCall();
+        outcome = Start::WaitingForCall;
+    } else {
+        session.startReceiving();
+    }
+    // The first tick comes after start-up, so this is in place before the first library call.
+    state.TerminalId = QByteArray(8, ' ');
+    return outcome;
+}
+
+void ProgramCore::shutdown()
+{
+    if (m_shutDown) {
+        return;
+    }
+    m_shutDown = true;
+    if (state.settings.AutoAnswer) {
+        modem.restoreAtClose();
+    } else {
+        session.stopReceiving();
+    }
+}
+
+void ProgramCore::switchAutoAnswer(bool autoAnswer)
+{
+    if (autoAnswer) {
+        session.stopReceiving();
+        modem.waitForCall();
+    } else {
+        m_library.IO_Close(state.settings.ComPortNumber);
+        session.startReceiving();
+    }
 }

@@ -2,49 +2,99 @@
 
 #include "acquisition/acquisitioncycle.h"
 #include "acquisition/modemanswer.h"
+#include "acquisition/portdetection.h"
 #include "acquisition/readingsession.h"
+#include "acquisition/templateimport.h"
 #include "common/appstate.h"
 #include "config/configloader.h"
+#include "config/generalconfiguration.h"
+#include "document/filedialogstate.h"
+#include "documentcommands.h"
 #include "i18n/uilanguage.h"
+#include "install/libraryinstaller.h"
+#include "lists/listsender.h"
 #include "lists/terminalclearing.h"
 #include "output/externalprogramrunner.h"
 #include "output/filedelivery.h"
 #include "output/keyboarddelivery.h"
 #include "output/outputfilepolicy.h"
 #include "output/recordretrieval.h"
+#include "upload/programupload.h"
+#include "upload/uploadprotocol.h"
+
+#include <QString>
+#include <functional>
+#include <optional>
 
 class CommLibrary;
-class DocumentView;
 class EventPump;
 class KeystrokeSink;
 class LocaleSource;
 class MainWindowControls;
+class RichDocumentView;
 class SettingsStore;
+class TextPrinter;
 class UserDialogs;
 
-/// The outside world the program's logic works with: the real one in the running program, real
-/// or recording parts in tests.
+/// The outside world the program works with: the real one in the running program, recording or
+/// real parts in tests. The folders and timings are left empty in the running program, which
+/// then uses the machine's own.
 struct ProgramPlatform
 {
     SettingsStore& store;
     UserDialogs& dialogs;
     CommLibrary& library;
-    MainWindowControls& window;
-    DocumentView& view;
     EventPump& pump;
     KeystrokeSink& keys;
     const LocaleSource& locale;
+    /// Searched for terminal programs; empty: the folder of the running program.
+    QString programFolder = {};
+    /// Where Install puts a terminal program; empty: offlineProgramFolder().
+    QString offlineFolder = {};
+    UploadTiming uploadTiming = {};
+    /// Where the communication library is installed from and to; none: the machine's own.
+    std::optional<InstallLocations> installLocations = {};
 };
 
-/// Every logic object of the reading path, wired together once: the program-wide state, the
-/// language, the settings load, the reading session and modem, reading and delivery, and the
-/// polling cycle that drives them.
+/// The main window's parts the logic works with.
+struct MainWindowParts
+{
+    MainWindowControls& controls;
+    RichDocumentView& view;
+    TextPrinter& printer;
+};
+
+/// The composition root: builds and owns every logic object of the program, wired together
+/// once (the program-wide state, the language, the settings load, the reading session and
+/// modem, reading and delivery, the polling cycle, the configuration, list and document
+/// commands, program upload and library installation). Windows receive it and forward to it.
 class ProgramCore
 {
 public:
-    explicit ProgramCore(const ProgramPlatform& platform);
+    /// How the program goes on after start-up.
+    enum class Start {
+        UploadNeeded,   ///< no terminal program is installed: the port stays shut
+        WaitingForCall, ///< auto answer: the modem waits for a call
+        Reading,        ///< the reading session is open on the cradle's port
+    };
+
+    ProgramCore(const ProgramPlatform& platform, const MainWindowParts& window);
     ProgramCore(const ProgramCore&) = delete;
     ProgramCore& operator=(const ProgramCore&) = delete;
+
+    /// The start-up sequence: loads the settings, installs a fresh copy of the communication
+    /// library before its first use (through `runInstallation`, which shows the wait window),
+    /// then opens the reading session or waits for a modem call, unless no terminal program is
+    /// installed yet.
+    Start start(const std::function<void(LibraryInstaller&)>& runInstallation);
+    /// The shutdown: ends the reading session, or restores the modem. Runs once.
+    void shutdown();
+
+    /// The port is released or taken as auto answer is switched off or on.
+    void switchAutoAnswer(bool autoAnswer);
+
+    /// Where window events run during long work (the wait window lets them run too).
+    [[nodiscard]] EventPump& pump() const { return m_pump; }
 
     AppState state;
     UiLanguage language;
@@ -58,4 +108,17 @@ public:
     FileDelivery fileDelivery;
     KeyboardDelivery keyboardDelivery;
     AcquisitionCycle cycle;
+    PortDetection detection;
+    TemplateImport templateImport;
+    GeneralConfiguration configuration;
+    FileDialogState fileDialog;
+    DocumentCommands documents;
+    ListSender lists;
+    ProgramUpload upload;
+    LibraryInstaller libraryInstaller;
+
+private:
+    CommLibrary& m_library;
+    EventPump& m_pump;
+    bool m_shutDown = false;
 };

@@ -1,14 +1,10 @@
 #include "form4.h"
 
-#include "common/userdialogs.h"
-#include "config/settings.h"
-#include "config/settingsstore.h"
 #include "i18n/uilanguage.h"
-#include "programcatalogue.h"
+#include "programupload.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,33 +22,19 @@ constexpr int kRowInstall = 41;
 constexpr int kRowSerialPort = 25;
 constexpr int kPortChoices = 9;
 
-UploadContext withDefaults(UploadContext context)
-{
-    if (context.programFolder.isEmpty()) {
-        context.programFolder = QCoreApplication::applicationDirPath();
-    }
-    if (context.offlineFolder.isEmpty()) {
-        context.offlineFolder = offlineProgramFolder();
-    }
-    return context;
-}
-
 } // namespace
 
-Form4::Form4(UploadHost& host, UploadContext context, QWidget* parent)
+Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWidget* parent)
     : QDialog(parent)
     , m_host(host)
-    , m_context(withDefaults(std::move(context)))
+    , m_upload(upload)
+    , m_language(language)
     , m_captioner(this)
-    , m_protocol(m_context.library, m_context.state, m_context.session, m_context.store,
-                 m_context.pump, m_context.dialogs, m_context.language, *this, m_context.timing)
-    , m_installer(m_context.state, m_context.store, m_context.session, m_context.dialogs,
-                  m_context.language, m_context.offlineFolder)
 {
     setObjectName(QStringLiteral("Form4"));
-    setWindowTitle(m_context.language.text(kRowSelectProgram));
+    setWindowTitle(m_language.text(kRowSelectProgram));
 
-    m_label2 = new QLabel(m_context.language.text(kRowSerialPort), this);
+    m_label2 = new QLabel(m_language.text(kRowSerialPort), this);
     m_label2->setObjectName(QStringLiteral("Label2"));
     m_comPortText = new QComboBox(this);
     m_comPortText->setObjectName(QStringLiteral("ComPortText"));
@@ -70,7 +52,7 @@ Form4::Form4(UploadHost& host, UploadContext context, QWidget* parent)
 
     m_check1 = new QCheckBox(QStringLiteral("Version <7.8"), this);
     m_check1->setObjectName(QStringLiteral("Check1"));
-    m_command1 = new QPushButton(m_context.language.text(kRowInstall), this);
+    m_command1 = new QPushButton(m_language.text(kRowInstall), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
     m_command1->setAutoDefault(false);
 
@@ -102,10 +84,10 @@ Form4::Form4(UploadHost& host, UploadContext context, QWidget* parent)
 
     // The provider outlives a dialog that is gone (a newer one may have replaced it already):
     // it then answers that there is no upload dialog.
-    m_context.language.setWindowProvider(CaptionWindow::Upload,
-                                         [self = QPointer<Form4>(this)]() -> CaptionTarget* {
-                                             return self ? &self->m_captioner : nullptr;
-                                         });
+    m_language.setWindowProvider(CaptionWindow::Upload,
+                                 [self = QPointer<Form4>(this)]() -> CaptionTarget* {
+                                     return self ? &self->m_captioner : nullptr;
+                                 });
 }
 
 Form4::~Form4() = default;
@@ -121,30 +103,17 @@ void Form4::showEvent(QShowEvent* event)
 
 void Form4::Form_Load()
 {
-    {
-        const BusyPointer busy(m_context.dialogs);
-        m_list1->clear();
-        m_context.language.ApplyLanguage(
-            m_context.store.read(QString::fromUtf16(SettingsKey::Language),
-                                 QStringLiteral("Portugues")),
-            false, false, true);
-        ProgramCatalogue catalogue;
-        catalogue.FindFilesAPI(m_context.programFolder, QStringLiteral("*.bin"));
-        m_list1->addItems(catalogue.files());
-        setUploadStatus(catalogue.complete()
-                            ? QString()
-                            : QStringLiteral("Not every folder below %1 was searched: too many.")
-                                  .arg(m_context.programFolder));
-    }
+    m_list1->clear();
+    const ProgramUpload::Listing listing = m_upload.open();
+    m_list1->addItems(listing.programs);
+    setUploadStatus(listing.status);
     if (!m_mainHidden) {
         m_mainHidden = true;
         m_host.setMainWindowVisible(false);
     }
-    const QString port =
-        m_context.store.read(QString::fromUtf16(SettingsKey::ComPort), QStringLiteral("Com1"));
-    int index = m_comPortText->findText(port, Qt::MatchFixedString);
+    int index = m_comPortText->findText(listing.comPortText, Qt::MatchFixedString);
     if (index < 0) {
-        m_comPortText->addItem(port);
+        m_comPortText->addItem(listing.comPortText);
         index = m_comPortText->count() - 1;
     }
     m_comPortText->setCurrentIndex(index);
@@ -171,7 +140,7 @@ void Form4::Command1_Click()
     };
     m_installing = true;
     setControlsEnabled(false);
-    const ProgramInstaller::Result result = m_installer.Command1_Click(choice, m_protocol);
+    const ProgramInstaller::Result result = m_upload.install(choice, *this);
     m_installing = false;
     setControlsEnabled(true);
     if (result == ProgramInstaller::Result::Installed) {

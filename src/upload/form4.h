@@ -1,42 +1,18 @@
 #pragma once
 
 #include "i18n/widgetcaptioner.h"
-#include "upload/programinstaller.h"
-#include "upload/uploadhost.h"
-#include "upload/uploadprotocol.h"
+#include "uploadhost.h"
 
 #include <QDialog>
 
-class CommLibrary;
-class EventPump;
+class ProgramUpload;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
 class QStatusBar;
-class ReadingSession;
-class SettingsStore;
 class UiLanguage;
-class UserDialogs;
-struct AppState;
-
-/// What the upload dialog works with; everything is owned by the main window.
-struct UploadContext
-{
-    CommLibrary& library;
-    AppState& state;
-    ReadingSession& session;
-    SettingsStore& store;
-    EventPump& pump;
-    UserDialogs& dialogs;
-    UiLanguage& language;
-    /// Searched for programs; empty: the folder of the running program.
-    QString programFolder;
-    /// Where Install puts the program; empty: offlineProgramFolder().
-    QString offlineFolder;
-    UploadProtocol::Timing timing;
-};
 
 /// The upload dialog: lists the program images below the program's folder and installs the
 /// chosen one. The main window is hidden while it is open.
@@ -45,7 +21,7 @@ class Form4 : public QDialog, public UploadProgress
     Q_OBJECT
 
 public:
-    Form4(UploadHost& host, UploadContext context, QWidget* parent = nullptr);
+    Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWidget* parent = nullptr);
     ~Form4() override;
 
     /// Fills the list and sets the captions; runs when the dialog is shown.
@@ -72,10 +48,9 @@ private:
     void setControlsEnabled(bool enabled);
 
     UploadHost& m_host;
-    UploadContext m_context;
+    ProgramUpload& m_upload;
+    UiLanguage& m_language;
     WidgetCaptioner m_captioner;
-    UploadProtocol m_protocol;
-    ProgramInstaller m_installer;
 
     QLabel* m_label2 = nullptr;
     QComboBox* m_comPortText = nullptr;

@@ -22,13 +22,13 @@ ProgramCatalogue::ProgramCatalogue()
 {
 }
 
-QString ProgramCatalogue::StripNulls(const QString& OriginalStr)
+QString ProgramCatalogue::stripNulls(const QString& OriginalStr)
 {
     const qsizetype zero = OriginalStr.indexOf(QChar(u'\0'));
     return zero < 0 ? OriginalStr : OriginalStr.left(zero);
 }
 
-void ProgramCatalogue::FindFilesAPI(QString path, const QString& SearchStr)
+void ProgramCatalogue::findFiles(QString path, const QString& SearchStr)
 {
     if (!path.endsWith(QLatin1Char('/'))) {
         path += QLatin1Char('/');
@@ -54,7 +54,7 @@ void ProgramCatalogue::walk(const QString& folder, int depth)
     }
     QStringList subfolders;
     for (const QFileInfo& entry : entries) {
-        const QString name = StripNulls(entry.fileName());
+        const QString name = stripNulls(entry.fileName());
         if (entry.isDir()) {
             // A link to a folder may lead back up the tree or anywhere on the machine.
             if (!entry.isSymLink()) {

@@ -27,7 +27,7 @@ public:
     /// first: the files of a folder, in the order the folder gives them, before those of its
     /// subfolders, each subfolder finished before the next. Symbolic links to folders are not
     /// followed; a folder that cannot be read adds nothing.
-    void FindFilesAPI(QString path, const QString& SearchStr);
+    void findFiles(QString path, const QString& SearchStr);
 
     /// Full paths found so far, in the order found.
     [[nodiscard]] const QStringList& files() const { return m_files; }
@@ -35,7 +35,7 @@ public:
     [[nodiscard]] bool complete() const { return m_complete; }
 
     /// The text before the first zero character; the whole text when it has none.
-    [[nodiscard]] static QString StripNulls(const QString& OriginalStr);
+    [[nodiscard]] static QString stripNulls(const QString& OriginalStr);
 
 private:
     void walk(const QString& folder, int depth);

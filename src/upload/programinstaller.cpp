@@ -3,10 +3,10 @@
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
 #include "common/atomicfile.h"
+#include "common/settings.h"
+#include "common/settingsconversions.h"
+#include "common/settingsstore.h"
 #include "common/userdialogs.h"
-#include "config/settings.h"
-#include "config/settingsconversions.h"
-#include "config/settingsstore.h"
 #include "i18n/uilanguage.h"
 #include "programcatalogue.h"
 #include "uploadprotocol.h"
@@ -41,8 +41,7 @@ ProgramInstaller::ProgramInstaller(AppState& state, SettingsStore& store, Readin
 {
 }
 
-ProgramInstaller::Result ProgramInstaller::Command1_Click(const Choice& choice,
-                                                          UploadProtocol& protocol)
+ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadProtocol& protocol)
 {
     // Nothing is touched, the reading session included, until there is something to install.
     if (choice.selectedEntry.isEmpty()) {
@@ -77,7 +76,7 @@ ProgramInstaller::Result ProgramInstaller::Command1_Click(const Choice& choice,
     {
         const BusyPointer busy(m_dialogs);
         // The session is closed on the port it was opened on, and reopened on the chosen one.
-        m_session.receivingdata_end();
+        m_session.stopReceiving();
         if (const auto port = SettingsConversions::comPortNumber(
                 m_store.read(QString::fromUtf16(SettingsKey::ComPort), QStringLiteral("Com1")))) {
             m_state.settings.ComPortNumber = *port;
@@ -90,7 +89,7 @@ ProgramInstaller::Result ProgramInstaller::Command1_Click(const Choice& choice,
                 removeOtherPrograms({name + QStringLiteral(".bin"), name + QStringLiteral(".hea")});
             clearBodyTemplate();
         }
-        m_session.receivingdata_ini();
+        m_session.startReceiving();
     }
     if (!failure.isEmpty()) {
         m_dialogs.showMessage(failure);
@@ -100,7 +99,7 @@ ProgramInstaller::Result ProgramInstaller::Command1_Click(const Choice& choice,
         m_dialogs.showMessage(leftover);
     }
     if (choice.oldTerminal) {
-        protocol.Send_program(base);
+        protocol.sendProgram(base);
     }
     return Result::Installed;
 }

@@ -34,7 +34,7 @@ public:
     ProgramInstaller(AppState& state, SettingsStore& store, ReadingSession& session,
                      UserDialogs& dialogs, const UiLanguage& language, QString offlineFolder);
 
-    Result Command1_Click(const Choice& choice, UploadProtocol& protocol);
+    Result install(const Choice& choice, UploadProtocol& protocol);
 
 private:
     /// Empty when both files are in place, otherwise the message to show.

@@ -4,10 +4,10 @@
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
 #include "common/eventpump.h"
+#include "common/settings.h"
+#include "common/settingsconversions.h"
+#include "common/settingsstore.h"
 #include "common/userdialogs.h"
-#include "config/settings.h"
-#include "config/settingsconversions.h"
-#include "config/settingsstore.h"
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 #include "programcatalogue.h"
@@ -47,7 +47,7 @@ UploadProtocol::UploadProtocol(CommLibrary& library, AppState& state, ReadingSes
 {
 }
 
-void UploadProtocol::Do_Checksum(int byteValue)
+void UploadProtocol::addToChecksums(int byteValue)
 {
     const std::int32_t added = (byteValue + 1) & 0xFF;
     // Checksum2 is rotated left as a 16-bit value before the byte is added.
@@ -59,22 +59,22 @@ void UploadProtocol::Do_Checksum(int byteValue)
     m_checksum2 = (m_checksum2 + added) & 0xFFFF;
 }
 
-void UploadProtocol::ResetChecksums()
+void UploadProtocol::resetChecksums()
 {
     m_checksum1 = 0;
     m_checksum2 = 0;
 }
 
-void UploadProtocol::SendChar(char character)
+void UploadProtocol::sendChar(char character)
 {
-    Do_Checksum(static_cast<unsigned char>(character));
+    addToChecksums(static_cast<unsigned char>(character));
     m_library.IO_Write(m_port, QByteArray(1, character));
 }
 
-void UploadProtocol::SendText(const QByteArray& text)
+void UploadProtocol::sendText(const QByteArray& text)
 {
     for (const char byte : text) {
-        Do_Checksum(static_cast<unsigned char>(byte));
+        addToChecksums(static_cast<unsigned char>(byte));
     }
     m_library.IO_Write(m_port, text);
 }
@@ -89,9 +89,9 @@ QByteArray UploadProtocol::checksumBytes(std::int32_t checksum1, std::int32_t ch
     return bytes;
 }
 
-void UploadProtocol::SendChecksums()
+void UploadProtocol::sendChecksums()
 {
-    SendText(checksumBytes(m_checksum1, m_checksum2));
+    sendText(checksumBytes(m_checksum1, m_checksum2));
 }
 
 std::optional<UploadProtocol::Program> UploadProtocol::readProgram(const QString& Filename)
@@ -114,7 +114,7 @@ std::optional<UploadProtocol::Program> UploadProtocol::readProgram(const QString
     return Program{header.bytes.left(kHeaderLength).leftJustified(kHeaderLength, ' '), image.bytes};
 }
 
-UploadProtocol::Outcome UploadProtocol::Send_program(const QString& Filename)
+UploadProtocol::Outcome UploadProtocol::sendProgram(const QString& Filename)
 {
     // Everything that can be checked without the terminal is checked before its program is
     // stopped: a missing or empty file must not leave it without one.
@@ -132,7 +132,7 @@ UploadProtocol::Outcome UploadProtocol::Send_program(const QString& Filename)
     if (m_library.I_KillProgram(m_state.TerminalId) == CommLibrary::kCommError) {
         m_dialogs.showMessage(m_language.MsgCommError());
     }
-    m_session.receivingdata_end();
+    m_session.stopReceiving();
     m_library.VORLAK_Sleep(kSettleMs);
     m_pump.processEvents();
 
@@ -166,14 +166,14 @@ bool UploadProtocol::sendAttempt(const Program& program, int attempt)
     m_pump.processEvents();
     drainInput();
 
-    ResetChecksums();
-    SendChar('S');
-    SendText(program.header);
-    SendChecksums();
+    resetChecksums();
+    sendChar('S');
+    sendText(program.header);
+    sendChecksums();
 
-    ResetChecksums();
-    SendText(program.image);
-    SendChecksums();
+    resetChecksums();
+    sendText(program.image);
+    sendChecksums();
 
     return waitForReply().contains("OK");
 }
@@ -218,5 +218,5 @@ void UploadProtocol::finish(const QString& message)
     if (!message.isEmpty()) {
         m_dialogs.showMessage(message);
     }
-    m_session.receivingdata_ini();
+    m_session.startReceiving();
 }

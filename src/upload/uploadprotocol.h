@@ -55,22 +55,22 @@ public:
                    const UiLanguage& language, UploadProgress& progress, Timing timing = {});
 
     /// The whole upload of Filename + ".hea" and Filename + ".bin", with its messages.
-    Outcome Send_program(const QString& Filename);
+    Outcome sendProgram(const QString& Filename);
 
     /// Adds one byte (0 to 255) to both checksums.
-    void Do_Checksum(int byteValue);
-    void ResetChecksums();
+    void addToChecksums(int byteValue);
+    void resetChecksums();
     /// Checksums the character's byte, then writes that 1 byte.
-    void SendChar(char character);
+    void sendChar(char character);
     /// Checksums every byte in order, then writes them all in one write.
-    void SendText(const QByteArray& text);
-    /// Sends Checksum1 and Checksum2, each low byte first, through SendText.
-    void SendChecksums();
+    void sendText(const QByteArray& text);
+    /// Sends Checksum1 and Checksum2, each low byte first, through sendText.
+    void sendChecksums();
 
-    [[nodiscard]] std::int32_t Checksum1() const { return m_checksum1; }
-    [[nodiscard]] std::int32_t Checksum2() const { return m_checksum2; }
+    [[nodiscard]] std::int32_t checksum1() const { return m_checksum1; }
+    [[nodiscard]] std::int32_t checksum2() const { return m_checksum2; }
 
-    /// The 4 bytes SendChecksums sends for the given checksums.
+    /// The 4 bytes sendChecksums sends for the given checksums.
     [[nodiscard]] static QByteArray checksumBytes(std::int32_t checksum1, std::int32_t checksum2);
 
 private:

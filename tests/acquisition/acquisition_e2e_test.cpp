@@ -1,7 +1,7 @@
 // The polling cycle driving a real qel-sim through the real libvorlak, tick by tick.
 #include "common/documentview.h"
+#include "common/memorysettingsstore.h"
 #include "config/localesource.h"
-#include "config/memorysettingsstore.h"
 #include "fakewindow.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
@@ -41,7 +41,7 @@ protected:
         QDir().mkpath(path(QStringLiteral("out")));
     }
 
-    void TearDown() override { core.session.receivingdata_end(); }
+    void TearDown() override { core.session.stopReceiving(); }
 
     void put(const char* key, const QString& value)
     {
@@ -51,11 +51,11 @@ protected:
 
     void openSession()
     {
-        core.config.ReadConf(core.state.settings);
-        core.session.receivingdata_ini();
+        core.config.loadSettings(core.state.settings);
+        core.session.startReceiving();
         ASSERT_TRUE(core.state.PortOpen);
     }
-    void tick() { core.cycle.AcquisitionTick(); }
+    void tick() { core.cycle.tick(); }
     void simCommand(const char* line) { ASSERT_TRUE(sim->process().command(line)); }
 
     std::unique_ptr<SimTerminal> sim;
@@ -137,12 +137,12 @@ TEST_F(AcquisitionEndToEndTest, AModemCallIsAnsweredReadHungUpAndTheModemArmedAg
     put("ManualMode", "False");
     put("AutoStart", "1");
     put("MyFileName", path(QStringLiteral("out/call.txt")));
-    core.config.ReadConf(core.state.settings);
+    core.config.loadSettings(core.state.settings);
     // The pause between hanging up and arming again really passes, so the modem sees the port
     // closed before it is opened again.
     pump.onEvents = [] { QThread::msleep(300); };
 
-    core.modem.WaitPhoneCall();
+    core.modem.waitForCall();
     ASSERT_TRUE(core.state.PortOpen);
     simCommand("call");
     for (int i = 0; i < 50 && !core.state.ModemConnected; ++i) {

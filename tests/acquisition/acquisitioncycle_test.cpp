@@ -3,7 +3,7 @@
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
 #include "common/documentview.h"
-#include "config/memorysettingsstore.h"
+#include "common/memorysettingsstore.h"
 #include "fakecommlibrary.h"
 #include "fakewindow.h"
 #include "i18n/uilanguage.h"
@@ -18,7 +18,7 @@ class AcquisitionCycleTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+        language.applyLanguage(QStringLiteral("English"));
         Settings& s = state.settings;
         s.ComPortNumber = 1;
         s.BaudRate9600 = 9600;
@@ -45,7 +45,7 @@ protected:
                 }};
     }
 
-    void tick() { cycle.AcquisitionTick(); }
+    void tick() { cycle.tick(); }
     void terminalOnCradle(bool present)
     {
         library.setDefault(QStringLiteral("I_CheckTerminal"), present ? 1 : 0);
@@ -229,18 +229,18 @@ TEST_F(AcquisitionCycleTest, ATickNestedInTheDeliverySeesTheTerminalHandled)
     nestedSteps.deliverToFile = [&] {
         // While the external program runs, ticks go on: first with the terminal still there,
         // then lifted and put back, which reads it again.
-        self->AcquisitionTick();
+        self->tick();
         terminalOnCradle(false);
-        self->AcquisitionTick();
+        self->tick();
         terminalOnCradle(true);
         if (nestedReads++ == 0) {
-            self->AcquisitionTick();
+            self->tick();
         }
         return true;
     };
     AcquisitionCycle nested{library,  state, window, view,       dialogs,
                             language, store, modem,  nestedSteps};
     self = &nested;
-    nested.AcquisitionTick();
+    nested.tick();
     EXPECT_EQ(log.filter(QStringLiteral("read")).size(), 2);
 }

@@ -15,7 +15,7 @@ class ModemAnswerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+        language.applyLanguage(QStringLiteral("English"));
         state.settings.ComPortNumber = 2;
         state.settings.BaudRate9600 = 9600;
         state.settings.AutoAnswer = true;
@@ -36,7 +36,7 @@ protected:
 TEST_F(ModemAnswerTest, ArmingRaisesDtrThenSendsTheThirteenBytes)
 {
     state.ModemConnected = true;
-    modem.WaitPhoneCall();
+    modem.waitForCall();
     EXPECT_EQ(library.calls, (QStringList{QStringLiteral("IO_Open 2 9600"),
                                           QStringLiteral("IO_dtr_control_enable 2"),
                                           QStringLiteral("IO_Write 2 13")}));
@@ -55,7 +55,7 @@ TEST_F(ModemAnswerTest, APortThatCannotBeOpenedIsReportedWhateverTheFailureValue
         lib.script(QStringLiteral("IO_Open"), {failure});
         ModemAnswer m{lib, state, window, pump, shown, language, session};
         window.panel2 = QStringLiteral("old");
-        m.WaitPhoneCall();
+        m.waitForCall();
         EXPECT_EQ(shown.messages(), QStringList{QStringLiteral("Error opening serial port : 2")});
         EXPECT_TRUE(lib.written.isEmpty());
         EXPECT_FALSE(state.PortOpen);
@@ -66,7 +66,7 @@ TEST_F(ModemAnswerTest, APortThatCannotBeOpenedIsReportedWhateverTheFailureValue
 
 TEST_F(ModemAnswerTest, ClosingWhileArmedSendsTheNineBytesAndClosesThePort)
 {
-    modem.WaitPhoneCall();
+    modem.waitForCall();
     library.calls.clear();
     library.written.clear();
     modem.restoreAtClose();

@@ -28,7 +28,7 @@ protected:
 TEST_P(OpenFailureReason, SaysTheLibrarysReasonInTheUsersLanguage)
 {
     const ReasonCase& c = GetParam();
-    language.ApplyLanguage(QString::fromUtf8(c.language), false, false, false);
+    language.applyLanguage(QString::fromUtf8(c.language));
     library.openError = CommLibrary::OpenError{c.kind, QString::fromUtf8(c.libraryText)};
     EXPECT_EQ(openFailureReason(language, library), QString::fromUtf16(c.expected));
 }
@@ -67,7 +67,7 @@ TEST(PortErrorMessage, AddsTheReasonAsAParagraphOnlyWhenThereIsOne)
 {
     FakeCommLibrary library;
     UiLanguage language;
-    language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+    language.applyLanguage(QStringLiteral("English"));
     EXPECT_EQ(portErrorMessage(language, library, 3),
               QStringLiteral("Error opening serial port : 3"));
 

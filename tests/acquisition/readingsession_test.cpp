@@ -14,7 +14,7 @@ class ReadingSessionTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+        language.applyLanguage(QStringLiteral("English"));
         state.settings.BaudRate9600 = 9600;
     }
 
@@ -32,7 +32,7 @@ protected:
 TEST_F(ReadingSessionTest, OpeningShowsThePortAndStartsTheTimer)
 {
     state.settings.ComPortNumber = 3;
-    session.receivingdata_ini();
+    session.startReceiving();
     EXPECT_EQ(library.calls, QStringList{QStringLiteral("I_OpenCom 3 9600")});
     EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 3)"));
     EXPECT_TRUE(state.PortOpen);
@@ -45,17 +45,17 @@ TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageAndLeavesT
     state.settings.ComPortNumber = 2;
     window.panel2 = QStringLiteral("old");
     library.script(QStringLiteral("I_OpenCom"), {-1, -1});
-    session.receivingdata_ini();
+    session.startReceiving();
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Error opening serial port : 2")});
     EXPECT_FALSE(state.PortOpen);
     EXPECT_TRUE(window.panel2.isEmpty());
     EXPECT_EQ(window.timerChanges, 0);
 
-    language.ApplyLanguage(QStringLiteral("Spanish"), false, false, false);
+    language.applyLanguage(QStringLiteral("Spanish"));
     library.openError = CommLibrary::OpenError{
         CommLibrary::OpenError::Kind::PermissionDenied,
         QStringLiteral("permission denied on /dev/ttyUSB0: add the user to the dialout group")};
-    session.receivingdata_ini();
+    session.startReceiving();
     EXPECT_EQ(dialogs.messages().last(),
               QStringLiteral("Error al abrir el puerto serie : 2\n\nPermiso denegado en "
                              "/dev/ttyUSB0. Añada su usuario al grupo dialout y vuelva a iniciar "
@@ -65,13 +65,13 @@ TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageAndLeavesT
 TEST_F(ReadingSessionTest, ClosingStopsTheTimerLetsQueuedEventsRunThenClosesThePort)
 {
     state.settings.ComPortNumber = 1;
-    session.receivingdata_ini();
+    session.startReceiving();
     bool timerWasOffWhenEventsRan = false;
     pump.onEvents = [&] {
         timerWasOffWhenEventsRan = !window.timerOn;
         library.calls.append(QStringLiteral("events"));
     };
-    session.receivingdata_end();
+    session.stopReceiving();
     EXPECT_TRUE(timerWasOffWhenEventsRan);
     EXPECT_EQ(library.calls,
               (QStringList{QStringLiteral("I_OpenCom 1 9600"), QStringLiteral("events"),
@@ -83,10 +83,10 @@ TEST_F(ReadingSessionTest, ClosingASessionThatIsNotOpenDoesNothing)
 {
     state.settings.ComPortNumber = 1;
     window.timerOn = true;
-    session.receivingdata_end(); // PortOpen false
+    session.stopReceiving(); // PortOpen false
     state.PortOpen = true;
     state.settings.ComPortNumber = 0;
-    session.receivingdata_end(); // port 0
+    session.stopReceiving(); // port 0
     EXPECT_TRUE(library.calls.isEmpty());
     EXPECT_EQ(window.timerChanges, 0);
     EXPECT_EQ(pump.processCalls, 0);

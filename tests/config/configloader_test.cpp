@@ -1,7 +1,7 @@
+#include "common/memorysettingsstore.h"
+#include "common/settings.h"
 #include "config/configloader.h"
 #include "config/localesource.h"
-#include "config/memorysettingsstore.h"
-#include "config/settings.h"
 #include "i18n/uilanguage.h"
 #include "recordingdialogs.h"
 
@@ -28,7 +28,10 @@ public:
 class ConfigLoaderTest : public ::testing::Test
 {
 protected:
-    void load(SettingsStore& s) { ConfigLoader(s, locale, language, dialogs).ReadConf(settings); }
+    void load(SettingsStore& s)
+    {
+        ConfigLoader(s, locale, language, dialogs).loadSettings(settings);
+    }
     void load() { load(store); }
     void put(const char* key, const char* value)
     {
@@ -96,7 +99,7 @@ TEST_F(ConfigLoaderTest, StoredValuesAreConverted)
     EXPECT_EQ(settings.IncrNumberText, QStringLiteral("0042"));
     EXPECT_TRUE(settings.UseTerminalId);
     EXPECT_TRUE(settings.AutoAnswer);
-    EXPECT_EQ(language.LanguageIndex(), 2);
+    EXPECT_EQ(language.languageIndex(), 2);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
@@ -123,7 +126,7 @@ TEST_F(ConfigLoaderTest, BadValuesKeepTheirFieldAndGiveOneMessageAfterLoadingThe
     EXPECT_EQ(settings.ComPortNumber, 0);
     EXPECT_EQ(settings.AutoClear, 1); // later keys still load
     EXPECT_FALSE(settings.NewFile);
-    EXPECT_EQ(language.LanguageIndex(), 1); // and the language is applied
+    EXPECT_EQ(language.languageIndex(), 1); // and the language is applied
     EXPECT_EQ(dialogs.messages(), QStringList{kInvalid});
     // The store is left as it was.
     EXPECT_EQ(store.read(QStringLiteral("AutomaticMode"), {}), QStringLiteral("yes"));
@@ -167,7 +170,7 @@ TEST_F(ConfigLoaderTest, LanguageHoldingNullRunsTheFirstRunRuleAgain)
     locale.name = QStringLiteral("Spanish (Mexico)");
     load();
     EXPECT_EQ(store.read(QStringLiteral("Language"), {}), QStringLiteral("Spanish"));
-    EXPECT_EQ(language.LanguageIndex(), 2);
+    EXPECT_EQ(language.languageIndex(), 2);
     EXPECT_EQ(language.MsgPortError(), QStringLiteral("Error al abrir el puerto serie"));
 }
 
@@ -177,7 +180,7 @@ TEST_F(ConfigLoaderTest, UnknownLanguageNameKeepsTheCurrentLanguage)
     load();
     put("Language", "portugues");
     load();
-    EXPECT_EQ(language.LanguageIndex(), 2);
+    EXPECT_EQ(language.languageIndex(), 2);
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 

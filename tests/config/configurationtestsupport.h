@@ -1,14 +1,8 @@
 #pragma once
 
-#include "common/documentview.h"
-#include "config/generalconfiguration.h"
-#include "config/localesource.h"
-#include "config/memorysettingsstore.h"
+#include "common/memorysettingsstore.h"
 #include "fakecommlibrary.h"
-#include "fakewindow.h"
-#include "output/keystrokesink.h"
-#include "recordingdialogs.h"
-#include "shell/programcore.h"
+#include "programcoreparts.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +28,7 @@ private:
 
 /// The program's logic on recording parts: library calls, store writes and the event points
 /// ("events") land in one list.
-class ConfigurationTest : public ::testing::Test
+class ConfigurationTest : public ::testing::Test, public MemoryProgramParts
 {
 protected:
     ConfigurationTest()
@@ -60,21 +54,9 @@ protected:
         window.timerOn = true;
         library.calls.clear();
     }
-    [[nodiscard]] ConfigurationContext context()
-    {
-        return {store,         dialogs,     library,      pump,      core.state,
-                core.language, core.config, core.session, core.modem};
-    }
-
     FakeCommLibrary library;
     LoggingStore store{library.calls};
-    RecordingDialogs dialogs;
-    FakeWindowControls window;
-    CountingEventPump pump;
-    MemoryDocumentView view;
-    RecordingKeystrokeSink keys;
-    SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
-    ProgramCore core{{store, dialogs, library, window, view, pump, keys, locale}};
+    ProgramCore core{platform(store, library), windowParts()};
 };
 
 template <typename Case>

@@ -1,10 +1,10 @@
 // The configuration dialog's "Auto detect" buttons through the real libvorlak against a real
 // qel-sim on port 3.
 #include "common/documentview.h"
+#include "common/memorysettingsstore.h"
 #include "config/form2.h"
 #include "config/form2host.h"
 #include "config/localesource.h"
-#include "config/memorysettingsstore.h"
 #include "fakewindow.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
@@ -46,15 +46,15 @@ protected:
         map.close();
         ASSERT_TRUE(store.write(QStringLiteral("Language"), QStringLiteral("English")));
         ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QString::fromLatin1(comPort)));
-        core.config.ReadConf(core.state.settings);
-        core.session.receivingdata_ini();
+        core.config.loadSettings(core.state.settings);
+        core.session.startReceiving();
         dialogs.shown.clear();
         host->showGeneralConf();
     }
     void TearDown() override
     {
         host.reset();
-        core.session.receivingdata_end();
+        core.session.stopReceiving();
     }
     template <typename Widget>
     Widget* control(const char* name)
@@ -64,10 +64,8 @@ protected:
     void click(const char* name) { control<QPushButton>(name)->click(); }
 
     std::unique_ptr<SimTerminal> sim;
-    std::unique_ptr<Form2Host> host = std::make_unique<Form2Host>(
-        ConfigurationContext{store, dialogs, library, pump, core.state, core.language, core.config,
-                             core.session, core.modem},
-        nullptr);
+    std::unique_ptr<Form2Host> host =
+        std::make_unique<Form2Host>(core.configuration, core.language, nullptr);
 };
 
 } // namespace

@@ -21,7 +21,7 @@ protected:
     /// The dialog as start-up leaves it: created hidden by the first settings load.
     Form2* created()
     {
-        core.config.ReadConf(core.state.settings);
+        core.config.loadSettings(core.state.settings);
         library.calls.clear();
         return host.form();
     }
@@ -62,7 +62,7 @@ protected:
 
     /// Owns the dialogs as the main window does, so that discarded ones go with it.
     QWidget mainWindow;
-    Form2Host host{context(), &mainWindow};
+    Form2Host host{core.configuration, core.language, &mainWindow};
 };
 
 const char kOptions[] =
@@ -277,9 +277,9 @@ TEST_F(Form2Test, OkSavesAppliesAndANewDialogComesWithTheNextLoad)
     EXPECT_EQ(host.form(), nullptr);
     EXPECT_EQ(store.value(QStringLiteral("AppendFile")), QStringLiteral("True"));
     EXPECT_TRUE(core.state.settings.AutomaticMode);
-    EXPECT_EQ(core.language.LanguageIndex(), 2);
+    EXPECT_EQ(core.language.languageIndex(), 2);
 
-    core.config.ReadConf(core.state.settings);
+    core.config.loadSettings(core.state.settings);
     ASSERT_NE(host.form(), nullptr);
     EXPECT_NE(host.form(), first.data());
     EXPECT_FALSE(host.form()->isVisible());

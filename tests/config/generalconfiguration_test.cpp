@@ -18,7 +18,7 @@ TEST_F(ConfigurationTest, OkWritesEveryControlInOrderAsItStandsThenReloads)
                                      .BaudRate = QStringLiteral("38400"),
                                      .Language = QStringLiteral("Spanish"),
                                      .UseTermId = true};
-    EXPECT_TRUE(GeneralConfiguration(context()).Command2_Click(values));
+    EXPECT_TRUE(core.configuration.save(values));
     EXPECT_EQ(calls(), QStringLiteral(
                            "write MyFileName= out.txt ,write MyExternalProgram=notify \"done\","
                            "write AutomaticMode=True,write InsertKeys=False,write ManualMode=False,"
@@ -30,7 +30,7 @@ TEST_F(ConfigurationTest, OkWritesEveryControlInOrderAsItStandsThenReloads)
     EXPECT_TRUE(core.state.settings.AutomaticMode);
     EXPECT_EQ(core.state.settings.BodyTemplate, QStringLiteral("[Code]{ENTER}\r\n"));
     EXPECT_EQ(core.state.settings.ComPortNumber, 12);
-    EXPECT_EQ(core.language.LanguageIndex(), 2);
+    EXPECT_EQ(core.language.languageIndex(), 2);
 }
 
 namespace {
@@ -74,7 +74,7 @@ TEST_P(AutoAnswerSwitchTest, RunsOnThePortInForceBeforeTheAutoAnswerWrite)
     values.ComPort = QStringLiteral("Com7"); // takes effect through the reload only
     values.AutoAnswer = c.ticked;
 
-    EXPECT_TRUE(GeneralConfiguration(context()).Command2_Click(values));
+    EXPECT_TRUE(core.configuration.save(values));
     EXPECT_EQ(calls().mid(calls().indexOf(QStringLiteral("write UseTerminalId"))),
               QString::fromLatin1(c.expected));
     EXPECT_EQ(core.state.settings.ComPortNumber, 7);
@@ -89,7 +89,7 @@ TEST_F(ConfigurationTest, OkThatTheStoreRefusesNeitherSwitchesNorReloads)
     ConfigurationValues values = GeneralConfiguration::load(store);
     values.AutoAnswer = true;
 
-    EXPECT_FALSE(GeneralConfiguration(context()).Command2_Click(values));
+    EXPECT_FALSE(core.configuration.save(values));
     EXPECT_EQ(library.calls.size(), 16);
     EXPECT_EQ(library.calls.last(), QStringLiteral("write UseTerminalId=0"));
     EXPECT_EQ(core.state.settings.MyFileName, QString()) << "not reloaded";

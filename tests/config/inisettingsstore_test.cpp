@@ -1,8 +1,8 @@
+#include "common/settings.h"
 #include "config/configloader.h"
 #include "config/inidocument.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
-#include "config/settings.h"
 #include "i18n/uilanguage.h"
 #include "recordingdialogs.h"
 #include "tempdir.h"
@@ -138,7 +138,7 @@ TEST_F(IniSettingsStoreTest, GarbageAndUnreadableFilesLoadWithOneMessage)
     UiLanguage language;
     SystemLocaleSource locale(QLocale(QLocale::English, QLocale::UnitedKingdom));
     Settings settings;
-    ConfigLoader(store, locale, language, dialogs).ReadConf(settings);
+    ConfigLoader(store, locale, language, dialogs).loadSettings(settings);
     EXPECT_EQ(settings.AutoStart, 1);
     EXPECT_EQ(settings.ComPortNumber, 3);
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Invalid Configurations !!!")});
@@ -151,7 +151,7 @@ TEST_F(IniSettingsStoreTest, GarbageAndUnreadableFilesLoadWithOneMessage)
     RecordingDialogs otherDialogs;
     IniSettingsStore unreadable(folderPath, &otherDialogs);
     Settings defaults;
-    ConfigLoader(unreadable, locale, language, otherDialogs).ReadConf(defaults);
+    ConfigLoader(unreadable, locale, language, otherDialogs).loadSettings(defaults);
     EXPECT_EQ(defaults.MyFileName, QStringLiteral("Demo.txt"));
     ASSERT_EQ(otherDialogs.messages().size(), 2);
     EXPECT_TRUE(otherDialogs.messages().at(0).contains(QDir::toNativeSeparators(folderPath)));

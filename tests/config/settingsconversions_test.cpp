@@ -1,4 +1,4 @@
-#include "config/settingsconversions.h"
+#include "common/settingsconversions.h"
 
 #include <gtest/gtest.h>
 

@@ -34,7 +34,7 @@ protected:
 
     void openPort() { ASSERT_EQ(IO_Open(kPort, kSpeed), kPort); }
 
-    /// Sends one command line as WaitPhoneCall does (CR LF) and returns the modem's answer, up to
+    /// Sends one command line as waitForCall does (CR LF) and returns the modem's answer, up to
     /// and with its result line.
     std::string modemCommand(const std::string& line)
     {

@@ -1,6 +1,6 @@
 // Fuzzes the rich-text reader: any bytes must give HTML with its paragraphs and spans closed,
 // no unpaired surrogate, and a size in proportion to the input.
-#include "shell/rtfreader.h"
+#include "document/rtfreader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -55,8 +55,10 @@ QStringList controlNames(const QList<QPair<QString, QString>>& calls)
 
 TEST_F(UiLanguageTest, SpanishOnEveryWindow)
 {
-    language.ApplyLanguage(QStringLiteral("Spanish"), true, true, true);
-    EXPECT_EQ(language.LanguageIndex(), 2);
+    language.applyLanguage(QStringLiteral("Spanish"), CaptionWindowFlag::Main |
+                                                          CaptionWindowFlag::Configuration |
+                                                          CaptionWindowFlag::Upload);
+    EXPECT_EQ(language.languageIndex(), 2);
     EXPECT_EQ(mainWindow.captions.value(QStringLiteral("File")), QStringLiteral("Fichero"));
     EXPECT_EQ(mainWindow.captions.value(QStringLiteral("ClearEntries")),
               QStringLiteral("Borrar lista"));
@@ -73,7 +75,9 @@ TEST_F(UiLanguageTest, SpanishOnEveryWindow)
 
 TEST_F(UiLanguageTest, CaptionsAreSetInTheirFixedOrder)
 {
-    language.ApplyLanguage(QStringLiteral("English"), true, true, true);
+    language.applyLanguage(QStringLiteral("English"), CaptionWindowFlag::Main |
+                                                          CaptionWindowFlag::Configuration |
+                                                          CaptionWindowFlag::Upload);
     EXPECT_EQ(
         controlNames(mainWindow.calls),
         (QStringList{QStringLiteral("SendProgram2"), QStringLiteral("Exit"), QStringLiteral("File"),
@@ -101,20 +105,23 @@ TEST_F(UiLanguageTest, UnknownNamesKeepTheCurrentLanguage)
 {
     for (const QString& name : {QStringLiteral("portugues"), QStringLiteral("Portugu\u00eas"),
                                 QString(), QStringLiteral("English ")}) {
-        language.ApplyLanguage(name, true, false, false);
-        EXPECT_EQ(language.LanguageIndex(), 0) << name.toStdString();
+        language.applyLanguage(name, CaptionWindowFlag::Main);
+        EXPECT_EQ(language.languageIndex(), 0) << name.toStdString();
         EXPECT_EQ(mainWindow.captions.value(QStringLiteral("File")), QStringLiteral("File"));
     }
-    language.ApplyLanguage(QStringLiteral("Spanish"), true, false, false);
-    language.ApplyLanguage(QStringLiteral("SPANISH"), true, false, false);
-    EXPECT_EQ(language.LanguageIndex(), 2);
+    language.applyLanguage(QStringLiteral("Spanish"), CaptionWindowFlag::Main);
+    language.applyLanguage(QStringLiteral("SPANISH"), CaptionWindowFlag::Main);
+    EXPECT_EQ(language.languageIndex(), 2);
     EXPECT_EQ(language.MsgReadData(), QStringLiteral("Leer los datos?"));
 }
 
 TEST_F(UiLanguageTest, OnlyTheChosenWindowsAreCaptioned)
 {
-    language.ApplyLanguage(QStringLiteral("Spanish"), true, true, true);
-    language.ApplyLanguage(QStringLiteral("Portugues"), true, true, false);
+    language.applyLanguage(QStringLiteral("Spanish"), CaptionWindowFlag::Main |
+                                                          CaptionWindowFlag::Configuration |
+                                                          CaptionWindowFlag::Upload);
+    language.applyLanguage(QStringLiteral("Portugues"),
+                           CaptionWindowFlag::Main | CaptionWindowFlag::Configuration);
 
     EXPECT_EQ(uploadDialog.captions.value(QStringLiteral("Command1")),
               QStringLiteral("Instalar el programa")); // still the language of its last opening
@@ -128,7 +135,7 @@ TEST_F(UiLanguageTest, OnlyTheChosenWindowsAreCaptioned)
     EXPECT_EQ(language.MsgCommError(), QStringLiteral("Erro de Comunica\u00e7\u00f5es"));
 
     const int requestsBefore = configurationRequests;
-    language.ApplyLanguage(QStringLiteral("English"), true, false, false);
+    language.applyLanguage(QStringLiteral("English"), CaptionWindowFlag::Main);
     EXPECT_EQ(configurationRequests, requestsBefore); // the dialog is not created for nothing
     EXPECT_EQ(configurationDialog.captions.value(QStringLiteral("Form2")),
               QStringLiteral("Configura\u00e7\u00f5es gerais"));
@@ -140,7 +147,8 @@ TEST(UiLanguage, MainWindowClearListIsCaptionedEvenWithoutAConfigurationDialog)
     RecordingWindow mainWindow;
     language.setWindowProvider(CaptionWindow::Main, [&] { return &mainWindow; });
     language.setWindowProvider(CaptionWindow::Configuration, [] { return nullptr; });
-    language.ApplyLanguage(QStringLiteral("Portugues"), true, true, false);
+    language.applyLanguage(QStringLiteral("Portugues"),
+                           CaptionWindowFlag::Main | CaptionWindowFlag::Configuration);
     EXPECT_EQ(mainWindow.captions.value(QStringLiteral("ClearEntries")),
               QStringLiteral("Apagar lista"));
 }

@@ -67,7 +67,7 @@ protected:
     {
         LibraryInstaller installer(dialogs, pump, locations, [this] { return now; });
         installer.setProgress(&progress);
-        installer.InstallCommLibrary();
+        installer.installCommLibrary();
         return installer.outcome();
     }
 

@@ -28,10 +28,7 @@ private:
 class KeyboardDeliveryTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
-    }
+    void SetUp() override { language.applyLanguage(QStringLiteral("English")); }
 
     std::vector<Keystroke> keysOf(const char16_t* notation)
     {

@@ -2,14 +2,14 @@
 // against the real libvorlak and qel-sim, whose stored lists are compared byte for byte.
 #include "common/appstate.h"
 #include "common/textcodec.h"
+#include "document/filedialogstate.h"
+#include "document/qtexteditdocumentview.h"
 #include "fakecommlibrary.h"
 #include "fakewindow.h"
 #include "i18n/uilanguage.h"
 #include "link/vorlaklibrary.h"
 #include "lists/listsender.h"
 #include "recordingdialogs.h"
-#include "shell/filedialogstate.h"
-#include "shell/qtexteditdocumentview.h"
 #include "simterminal.h"
 #include "tempdir.h"
 
@@ -27,7 +27,7 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        language.ApplyLanguage(u"English"_s, false, false, false);
+        language.applyLanguage(u"English"_s);
         view.setText(u"before"_s);
     }
     void write(const QString& name, const QByteArray& content)
@@ -43,8 +43,7 @@ protected:
         write(u"list.csv"_s, content);
         dialogs.fileAnswers.push_back(path(u"list.csv"_s));
         dialogs.textAnswers.assign(entries.begin(), entries.end());
-        ListSender(*library, state, dialogs, view, window, dialogState, language)
-            .SendEntries_Click();
+        ListSender(*library, state, dialogs, view, window, dialogState, language).sendList();
     }
     QStringList shown(const QString& kind) const
     {
@@ -105,7 +104,7 @@ TEST_F(ListSenderTest, FilesThatAreNoListAreRefusedBeforeAnyPrompt)
     };
     for (const auto& [name, reason] : cases) {
         dialogs.fileAnswers.push_back(path(name));
-        ListSender(fake, state, dialogs, view, window, dialogState, language).SendEntries_Click();
+        ListSender(fake, state, dialogs, view, window, dialogState, language).sendList();
         ASSERT_FALSE(dialogs.messages().isEmpty());
         EXPECT_TRUE(
             dialogs.messages().last().contains(path(name) + u"\" could not be read: "_s + reason))

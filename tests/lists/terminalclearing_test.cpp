@@ -11,10 +11,7 @@ namespace {
 class TerminalClearingTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
-    }
+    void SetUp() override { language.applyLanguage(QStringLiteral("English")); }
 
     FakeCommLibrary library;
     AppState state;
@@ -33,7 +30,7 @@ TEST_F(TerminalClearingTest, ListNumbersThatAreNotPositiveWholeNumbersSendNothin
     };
     for (const auto& entry : entries) {
         dialogs.textAnswers.push_back(entry);
-        clearing.ClearEntries_Click();
+        clearing.clearList();
     }
     EXPECT_TRUE(library.calls.isEmpty());
     EXPECT_TRUE(dialogs.messages().isEmpty());
@@ -46,7 +43,7 @@ TEST_F(TerminalClearingTest, AListIsClearedByNumberAndFailuresAreReported)
     library.script(QStringLiteral("I_ClearEntries"), {0, 1, -1, -2});
     for (const char* entry : {"3", " 2.6 ", "7", "8"}) {
         dialogs.textAnswers.push_back(QString::fromLatin1(entry));
-        clearing.ClearEntries_Click();
+        clearing.clearList();
     }
     EXPECT_EQ(
         library.calls,
@@ -59,12 +56,12 @@ TEST_F(TerminalClearingTest, AListIsClearedByNumberAndFailuresAreReported)
 
 TEST_F(TerminalClearingTest, ClearAllAsksNothingAndSpeaksTheCurrentLanguage)
 {
-    language.ApplyLanguage(QStringLiteral("Portugues"), false, false, false);
+    language.applyLanguage(QStringLiteral("Portugues"));
     library.script(QStringLiteral("I_ClearAllEntries"), {5, -1, -2, 65535});
-    EXPECT_EQ(clearing.Clear_all_entries_Click(), 5);
-    EXPECT_EQ(clearing.Clear_all_entries_Click(), -1);
-    EXPECT_EQ(clearing.Clear_all_entries_Click(), -2);
-    EXPECT_EQ(clearing.Clear_all_entries_Click(), -1); // read as a 16-bit result
+    EXPECT_EQ(clearing.clearAll(), 5);
+    EXPECT_EQ(clearing.clearAll(), -1);
+    EXPECT_EQ(clearing.clearAll(), -2);
+    EXPECT_EQ(clearing.clearAll(), -1); // read as a 16-bit result
     EXPECT_EQ(library.calls.size(), 4);
     EXPECT_EQ(dialogs.messages(),
               (QStringList{QStringLiteral("Erro de Comunica\u00e7\u00f5es"),

@@ -1,7 +1,7 @@
 // A whole reading from the real qel-sim, through the real libvorlak, delivered into files.
 #include "common/documentview.h"
+#include "common/memorysettingsstore.h"
 #include "config/localesource.h"
-#include "config/memorysettingsstore.h"
 #include "fakewindow.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
@@ -49,13 +49,13 @@ protected:
         put("AsciiDataFormat", "[Code];[Qty]");
         put("AutomaticMode", "True");
         put("NewFile", "False");
-        core.config.ReadConf(core.state.settings);
-        core.session.receivingdata_ini();
+        core.config.loadSettings(core.state.settings);
+        core.session.startReceiving();
         ASSERT_TRUE(core.state.PortOpen)
             << dialogs.messages().join(QLatin1Char('\n')).toStdString();
     }
 
-    void TearDown() override { core.session.receivingdata_end(); }
+    void TearDown() override { core.session.stopReceiving(); }
 
     void put(const char* key, const QString& value)
     {
@@ -65,7 +65,7 @@ protected:
 
     bool readAndDeliver()
     {
-        core.retrieval.ReadTerminalData();
+        core.retrieval.readTerminalData();
         return core.fileDelivery.deliver();
     }
 
@@ -123,7 +123,7 @@ TEST_F(DeliveryEndToEndTest, AutoClearEmptiesTheTerminalOnlyAfterTheFileIsWritte
     put("AutoClear", "1");
     ASSERT_TRUE(readAndDeliver());
     EXPECT_EQ(eventCount("I_ClearAllEntries"), 1);
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_TRUE(view.text().isEmpty()); // the terminal holds nothing any more
 }
 
@@ -146,7 +146,7 @@ TEST_F(DeliveryEndToEndTest, AnUnwritableOutputKeepsTheDataOnTheTerminalAndSkips
     EXPECT_FALSE(QFile::exists(marker));
     EXPECT_EQ(view.text().toUtf8(), QByteArray(kExpected)); // still in the view
 
-    retrieval.ReadTerminalData(); // and still on the terminal
+    retrieval.readTerminalData(); // and still on the terminal
     EXPECT_EQ(view.text().toUtf8(), QByteArray(kExpected));
 }
 

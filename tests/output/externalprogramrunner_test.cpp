@@ -49,7 +49,7 @@ protected:
     RunResult run(ExternalProgramRunner& subject, const QString& commandLine)
     {
         clock.start();
-        return subject.RunShell(commandLine);
+        return subject.runProgram(commandLine);
     }
 
     RecordingDialogs dialogs;

@@ -1,7 +1,7 @@
 #include "common/documentview.h"
 #include "common/mainwindowcontrols.h"
-#include "config/memorysettingsstore.h"
-#include "config/settings.h"
+#include "common/memorysettingsstore.h"
+#include "common/settings.h"
 #include "output/outputfilepolicy.h"
 #include "tempdir.h"
 

@@ -1,8 +1,8 @@
 #include "common/appstate.h"
 #include "common/documentview.h"
+#include "common/memorysettingsstore.h"
 #include "config/configloader.h"
 #include "config/localesource.h"
-#include "config/memorysettingsstore.h"
 #include "fakecommlibrary.h"
 #include "i18n/uilanguage.h"
 #include "output/recordretrieval.h"
@@ -53,7 +53,7 @@ TEST_F(RecordRetrievalTest, WithoutHeaderTemplateOneEntriesCallReadsEverything)
     setTemplates(QString(), QStringLiteral("[Code]"));
     view.setText(QStringLiteral("old text"));
     library.scriptText(QStringLiteral("I_ReadEntries"), "5601\r\n5602\r\n");
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_EQ(readingCalls(), QStringList{QStringLiteral("I_ReadEntries -1")});
     EXPECT_EQ(library.readTemplates, QList<QByteArray>{QByteArray("[Code]\r\n")});
     EXPECT_EQ(view.text(), QStringLiteral("5601\n5602\n"));
@@ -73,7 +73,7 @@ TEST_F(RecordRetrievalTest, WithHeaderTemplateDocumentsAreReadInTurnUntilTheEnd)
     library.scriptText(QStringLiteral("I_ReadHeader"), "H3 ");
     library.scriptText(QStringLiteral("I_ReadEntries"), "E3 \r\n");
     library.script(QStringLiteral("I_ReadHeader"), {-3});
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_EQ(readingCalls(),
               (QStringList{QStringLiteral("I_ReadHeader -1"), QStringLiteral("I_ReadEntries -1"),
                            QStringLiteral("I_ReadHeader -2"), QStringLiteral("I_ReadEntries -2"),
@@ -87,14 +87,14 @@ TEST_F(RecordRetrievalTest, WithHeaderTemplateDocumentsAreReadInTurnUntilTheEnd)
 TEST_F(RecordRetrievalTest, TemplatesOfTwoCharactersOrLessCountAsAbsent)
 {
     setTemplates(QStringLiteral("AB"), QString());
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_TRUE(readingCalls().isEmpty());
     EXPECT_FALSE(state.DataReceived);
     EXPECT_EQ(dialogs.busyDepth, 0);
 
     setTemplates(QStringLiteral("ABC"), QString());
     library.scriptText(QStringLiteral("I_ReadHeader"), "H");
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_EQ(readingCalls(),
               (QStringList{QStringLiteral("I_ReadHeader -1"), QStringLiteral("I_ReadHeader -2")}));
 }
@@ -118,7 +118,7 @@ TEST_F(RecordRetrievalTest, FailuresStopWithOneMessageAndKeepWhatWasRead)
         lib.scriptText(QStringLiteral("I_ReadHeader"), "H1");
         lib.scriptText(QStringLiteral("I_ReadEntries"), "E1\r\n");
         lib.script(QStringLiteral("I_ReadHeader"), {c.failure});
-        reader.ReadTerminalData();
+        reader.readTerminalData();
         EXPECT_EQ(doc.text(), QStringLiteral("H1\nE1\n"));
         EXPECT_TRUE(st.DataReceived);
         EXPECT_EQ(shown.messages(), QStringList{QString::fromLatin1(c.message)});
@@ -132,7 +132,7 @@ TEST_F(RecordRetrievalTest, NoTerminalOnTheFirstCallLeavesTheViewEmptyAndTheFlag
     setTemplates(QString(), QStringLiteral("[Code]"));
     library.script(QStringLiteral("I_ReadEntries"), {-2});
     view.setText(QStringLiteral("previous"));
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_TRUE(view.text().isEmpty());
     EXPECT_FALSE(state.DataReceived);
     EXPECT_EQ(dialogs.messages(),
@@ -144,7 +144,7 @@ TEST_F(RecordRetrievalTest, TextCrossesTheLibraryAsWindows1252)
 {
     setTemplates(QString(), QStringLiteral("[Caf\u00e9]"));
     library.scriptText(QStringLiteral("I_ReadEntries"), "Caf\xe9 \x80\r\n");
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_EQ(library.readTemplates.front(), QByteArray("[Caf\xe9]\r\n"));
     EXPECT_EQ(view.text(), QStringLiteral("Caf\u00e9 \u20ac\n"));
 }
@@ -152,8 +152,8 @@ TEST_F(RecordRetrievalTest, TextCrossesTheLibraryAsWindows1252)
 TEST_F(RecordRetrievalTest, SettingsAreReloadedBeforeReading)
 {
     setTemplates(QString(), QStringLiteral("[A]"));
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     setTemplates(QString(), QStringLiteral("[B]"));
-    retrieval.ReadTerminalData();
+    retrieval.readTerminalData();
     EXPECT_EQ(library.readTemplates.back(), QByteArray("[B]\r\n"));
 }

@@ -1,9 +1,9 @@
-#include "config/settings.h"
+#include "common/settings.h"
+#include "document/filedialogstate.h"
+#include "document/qtexteditdocumentview.h"
 #include "fakewindow.h"
 #include "recordingdialogs.h"
 #include "shell/documentcommands.h"
-#include "shell/filedialogstate.h"
-#include "shell/qtexteditdocumentview.h"
 #include "shell/qttextprinter.h"
 #include "tempdir.h"
 
@@ -86,7 +86,7 @@ TEST_F(DocumentCommandsTest, LoadShowsTheFileAndItsPath)
         const QString name = QString::fromLatin1(c.name);
         write(name, c.content);
         dialogs.fileAnswers.push_back(path(name));
-        commands.Load_Click();
+        commands.load();
         EXPECT_EQ(edit.toPlainText(), c.shown) << c.name;
         EXPECT_EQ(window.panel1, path(name)) << c.name;
         ASSERT_FALSE(dialogs.fileRequests.isEmpty());
@@ -104,7 +104,7 @@ TEST_F(DocumentCommandsTest, LoadShowsARichTextFileWithItsFormatting)
     write(u"letter.txt"_s, "{\\rtf1\\ansi Dear {\\b reader}\\par bye}");
     dialogs.fileAnswers.push_back(path(u"letter.txt"_s));
 
-    commands.Load_Click();
+    commands.load();
 
     EXPECT_EQ(edit.toPlainText(), u"Dear reader\nbye"_s);
     const QTextCursor reader = edit.document()->find(u"reader"_s);
@@ -115,7 +115,7 @@ TEST_F(DocumentCommandsTest, LoadShowsARichTextFileWithItsFormatting)
 
 TEST_F(DocumentCommandsTest, CancelledLoadChangesNothing)
 {
-    commands.Load_Click();
+    commands.load();
 
     EXPECT_EQ(edit.toPlainText(), u"before"_s);
     EXPECT_EQ(window.panel1, u"earlier"_s);
@@ -139,7 +139,7 @@ TEST_F(DocumentCommandsTest, FailedLoadSaysWhyAndLeavesViewAndStatusBar)
     for (const Case& c : cases) {
         dialogs.shown.clear();
         dialogs.fileAnswers.push_back(path(QString::fromLatin1(c.name)));
-        commands.Load_Click();
+        commands.load();
         EXPECT_EQ(edit.toPlainText(), u"before"_s) << c.name;
         EXPECT_EQ(window.panel1, u"earlier"_s) << c.name;
         ASSERT_EQ(dialogs.messages().size(), 1) << c.name;
@@ -153,11 +153,11 @@ TEST_F(DocumentCommandsTest, SaveAsOffersTheOutputFileAndWritesPlainText)
 {
     write(u"letter.rtf"_s, "{\\rtf1 Dear {\\b reader}\\par bye}");
     dialogs.fileAnswers.push_back(path(u"letter.rtf"_s));
-    commands.Load_Click();
-    commands.SaveAs_Click(); // cancelled
+    commands.load();
+    commands.saveAs(); // cancelled
     write(u"saved.txt"_s, "old content that is longer than the new one");
     dialogs.fileAnswers.push_back(path(u"saved.txt"_s));
-    commands.SaveAs_Click();
+    commands.saveAs();
 
     // Even right after a Load, the output file of the settings is offered.
     ASSERT_EQ(dialogs.fileRequests.size(), 3);
@@ -176,7 +176,7 @@ TEST_F(DocumentCommandsTest, FailedSaveAsSaysWhereAndWhy)
     for (const QString& target : targets) {
         dialogs.shown.clear();
         dialogs.fileAnswers.push_back(target);
-        commands.SaveAs_Click();
+        commands.saveAs();
         ASSERT_EQ(dialogs.messages().size(), 1) << target.toStdString();
         EXPECT_TRUE(dialogs.messages().first().contains(target))
             << dialogs.messages().first().toStdString();
@@ -192,14 +192,14 @@ TEST_F(DocumentCommandsTest, PrintsTheSelectionOrElseTheWholeView)
     }
     view.setText(lines.join(QLatin1Char('\n')));
 
-    commands.Print__Click();
+    commands.print();
     const int wholeView = printedPages();
 
     QTextCursor cursor(edit.document());
     cursor.movePosition(QTextCursor::Down, QTextCursor::KeepAnchor, 2);
     edit.setTextCursor(cursor);
     ASSERT_EQ(view.selectedText(), u"line 1\nline 2\n"_s);
-    commands.Print__Click();
+    commands.print();
 
     EXPECT_GE(wholeView, 3);
     EXPECT_EQ(printedPages(), 1);
@@ -222,7 +222,7 @@ TEST_F(DocumentCommandsTest, PrintingThatCannotHappenSaysWhy)
     for (const auto& [printerUsed, says] : cases) {
         dialogs.shown.clear();
         DocumentCommands printing(view, window, dialogs, *printerUsed, settings, dialogState);
-        printing.Print__Click();
+        printing.print();
         ASSERT_EQ(dialogs.messages().size(), 1) << says.toStdString();
         EXPECT_TRUE(dialogs.messages().first().startsWith(u"Nothing was printed"_s));
         EXPECT_TRUE(dialogs.messages().first().contains(says))

@@ -1,6 +1,6 @@
+#include "common/memorysettingsstore.h"
 #include "config/form2.h"
 #include "config/localesource.h"
-#include "config/memorysettingsstore.h"
 #include "fakecommlibrary.h"
 #include "fakewindow.h"
 #include "output/keystrokesink.h"

@@ -1,5 +1,5 @@
+#include "document/rtfreader.h"
 #include "qtprinters.h"
-#include "shell/rtfreader.h"
 
 #include <QTextBlock>
 #include <QTextCursor>

@@ -1,9 +1,13 @@
 #pragma once
 
 #include "common/eventpump.h"
+#include "common/linebreaks.h"
 #include "common/mainwindowcontrols.h"
+#include "document/richdocumentview.h"
+#include "shell/textprinter.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 /// Main-window controls held in memory: status panels, timer flag, minimised flag.
@@ -55,4 +59,43 @@ public:
     int waitCalls = 0;
     std::chrono::milliseconds waited{0};
     std::function<void()> onEvents;
+};
+
+/// A document view in memory that keeps rich text as it was given.
+class MemoryRichDocumentView : public RichDocumentView
+{
+public:
+    [[nodiscard]] QString text() const override { return m_text; }
+    void setText(const QString& text) override
+    {
+        m_text = normaliseLineBreaks(text);
+        html.clear();
+    }
+    [[nodiscard]] QString selectedText() const override { return m_selection; }
+    void setSelectedText(const QString& selection) { m_selection = selection; }
+    void setRichText(const QString& richText) override
+    {
+        html = richText;
+        m_text = richText;
+    }
+
+    QString html;
+
+private:
+    QString m_text;
+    QString m_selection;
+};
+
+/// A printer that keeps every text it was given; it can refuse as a missing printer would.
+class RecordingTextPrinter : public TextPrinter
+{
+public:
+    PrintResult printText(const QString& text) override
+    {
+        printed.append(text);
+        return refusal.isEmpty() ? PrintResult{true, {}} : PrintResult{false, refusal};
+    }
+
+    QStringList printed;
+    QString refusal;
 };

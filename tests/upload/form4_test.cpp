@@ -1,4 +1,5 @@
 #include "upload/form4.h"
+#include "upload/programupload.h"
 #include "uploadtestsupport.h"
 
 #include <QCheckBox>
@@ -31,16 +32,11 @@ protected:
     void open()
     {
         host.visibility.clear();
-        dialog = std::make_unique<Form4>(host, UploadContext{library,
-                                                             state,
-                                                             session,
-                                                             store,
-                                                             pump,
-                                                             dialogs,
-                                                             language,
-                                                             path(QStringLiteral("programs")),
-                                                             path(QStringLiteral("offline")),
-                                                             {kWait}});
+        dialog.reset();
+        upload = std::make_unique<ProgramUpload>(
+            library, state, session, store, pump, dialogs, language,
+            path(QStringLiteral("programs")), path(QStringLiteral("offline")), UploadTiming{kWait});
+        dialog = std::make_unique<Form4>(host, *upload, language);
         dialog->show();
     }
     template <typename T>
@@ -52,6 +48,7 @@ protected:
     void install() { control<QPushButton>("Command1")->click(); }
 
     RecordingHost host;
+    std::unique_ptr<ProgramUpload> upload;
     std::unique_ptr<Form4> dialog;
 };
 

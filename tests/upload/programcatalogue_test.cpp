@@ -12,7 +12,7 @@ protected:
     [[nodiscard]] QStringList find(ProgramCatalogue::Limits limits = {})
     {
         ProgramCatalogue catalogue(limits);
-        catalogue.FindFilesAPI(path(), QStringLiteral("*.bin"));
+        catalogue.findFiles(path(), QStringLiteral("*.bin"));
         complete = catalogue.complete();
         return catalogue.files();
     }

@@ -24,7 +24,7 @@ protected:
     }
     [[nodiscard]] Result install(bool oldTerminal = false, const char* port = "Com3")
     {
-        return installer.Command1_Click(
+        return installer.install(
             {path(QStringLiteral("prog.bin")), oldTerminal, QString::fromLatin1(port)}, protocol);
     }
     /// Every entry of the offline folder with its content, by name.
@@ -49,7 +49,7 @@ const QString kOldProgram = QStringLiteral("old.bin=old image|old.hea=OLDHEAD1")
 
 TEST_F(ProgramInstallerTest, NothingSelectedAsksForAChoiceAndTouchesNothing)
 {
-    EXPECT_EQ(installer.Command1_Click({QString(), true, QStringLiteral("Com3")}, protocol),
+    EXPECT_EQ(installer.install({QString(), true, QStringLiteral("Com3")}, protocol),
               Result::NothingSelected);
     EXPECT_EQ(dialogs.messages(), list("Please select the program you want to install!"));
     EXPECT_EQ(library.calls, QStringList());
@@ -134,7 +134,7 @@ TEST_F(ProgramInstallerTest, UpperCaseNamesFindTheirHeader)
 {
     writeTestFile(path(QStringLiteral("PROG.BIN")), "upper image");
     writeTestFile(path(QStringLiteral("PROG.HEA")), "UPPERHDR");
-    EXPECT_EQ(installer.Command1_Click({path(QStringLiteral("PROG.BIN")), false, {}}, protocol),
+    EXPECT_EQ(installer.install({path(QStringLiteral("PROG.BIN")), false, {}}, protocol),
               Result::Installed);
     EXPECT_EQ(offlineContent(), QStringLiteral("PROG.bin=upper image|PROG.hea=UPPERHDR"));
 }

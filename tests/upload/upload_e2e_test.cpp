@@ -3,6 +3,7 @@
 #include "link/vorlaklibrary.h"
 #include "simterminal.h"
 #include "upload/form4.h"
+#include "upload/programupload.h"
 #include "uploadtestsupport.h"
 
 #include <QCheckBox>
@@ -47,7 +48,7 @@ protected:
         state.settings.ComPortNumber = kPort;
         state.settings.BaudRate9600 = 9600;
         state.TerminalOnCradle = true;
-        session.receivingdata_ini();
+        session.startReceiving();
         ASSERT_TRUE(state.PortOpen) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
         writeTestFile(path(QStringLiteral("programs/prog.hea")), kHeader);
         writeTestFile(path(QStringLiteral("programs/prog.bin")), image());
@@ -57,16 +58,10 @@ protected:
     void installAndSend()
     {
         // The terminal answers half a second after the last byte; 3 s is ample for the reply.
-        Form4 dialog(host, {library,
-                            state,
-                            session,
-                            store,
-                            pump,
-                            dialogs,
-                            language,
-                            path(QStringLiteral("programs")),
-                            path(QStringLiteral("offline")),
-                            {3000}});
+        ProgramUpload upload(library, state, session, store, pump, dialogs, language,
+                             path(QStringLiteral("programs")), path(QStringLiteral("offline")),
+                             UploadTiming{3000});
+        Form4 dialog(host, upload, language);
         dialog.show();
         auto* list = dialog.findChild<QListWidget*>(QStringLiteral("List1"));
         ASSERT_EQ(list->count(), 1);
@@ -76,7 +71,7 @@ protected:
         EXPECT_FALSE(dialog.isVisible());
     }
 
-    void TearDown() override { session.receivingdata_end(); }
+    void TearDown() override { session.stopReceiving(); }
 
     /// The reading session is open again and reaches the terminal.
     void expectReadingResumed()

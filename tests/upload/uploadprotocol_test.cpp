@@ -43,11 +43,11 @@ TEST_F(UploadProtocolTest, ChecksumsFollowTheTerminalsRule)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         library.written.clear();
-        protocol.ResetChecksums();
+        protocol.resetChecksums();
         for (const char byte : c.block) {
-            protocol.Do_Checksum(static_cast<unsigned char>(byte));
+            protocol.addToChecksums(static_cast<unsigned char>(byte));
         }
-        protocol.SendChecksums();
+        protocol.sendChecksums();
         EXPECT_EQ(library.written.toHex(' '), c.sent.toHex(' '));
     }
 }
@@ -71,7 +71,7 @@ TEST_F(UploadProtocolTest, OneAttemptPutsFiveWritesOnTheWire)
         library.writeSizes.clear();
         library.calls.clear();
         library.replies = {"OK\r\n"};
-        ASSERT_EQ(protocol.Send_program(base()), Outcome::Sent);
+        ASSERT_EQ(protocol.sendProgram(base()), Outcome::Sent);
         EXPECT_EQ(library.written.toHex(' '),
                   ("S" + c.sentHeader + "abc" + bytes({0x29, 0x01, 0xB2, 0x02})).toHex(' '));
         EXPECT_EQ(library.writeSizes, QStringLiteral("1 8 4 3 4 "));
@@ -137,7 +137,7 @@ TEST_F(UploadProtocolTest, TheReplyWait)
         library.replies = c.replies;
         dialogs.shown.clear();
         progress.texts.clear();
-        EXPECT_EQ(protocol.Send_program(base()), c.outcome);
+        EXPECT_EQ(protocol.sendProgram(base()), c.outcome);
         EXPECT_EQ(library.waitedMs, c.waitedMs);
         EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), c.attempts);
         EXPECT_LE(library.calls.count(QStringLiteral("IO_Read 7 1 50")),
@@ -182,7 +182,7 @@ TEST_F(UploadProtocolTest, ABadProgramFileStopsBeforeTheTerminalIsTouched)
             ASSERT_TRUE(QDir().mkdir(file));
         }
         dialogs.shown.clear();
-        EXPECT_EQ(protocol.Send_program(base()), Outcome::FileError);
+        EXPECT_EQ(protocol.sendProgram(base()), Outcome::FileError);
         ASSERT_EQ(dialogs.messages().size(), 1);
         EXPECT_TRUE(dialogs.messages().front().startsWith(QStringLiteral("Error opening file :") +
                                                           file + QLatin1Char('\n')))
@@ -199,7 +199,7 @@ TEST_F(UploadProtocolTest, AnOpenResultOfZeroOrLessIsAPortFailure)
         library.calls.clear();
         library.script(QStringLiteral("IO_Open"), {result});
         dialogs.shown.clear();
-        EXPECT_EQ(protocol.Send_program(base()), Outcome::PortError);
+        EXPECT_EQ(protocol.sendProgram(base()), Outcome::PortError);
         EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Error opening serial port7")});
         EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), 1);
         EXPECT_EQ(library.writeSizes, QString());
@@ -212,7 +212,7 @@ TEST_F(UploadProtocolTest, TerminalProblemsBeforeSendingAreToldAndTheUploadGoesO
     state.TerminalOnCradle = false;
     library.script(QStringLiteral("I_KillProgram"), {-1});
     library.replies = {"OK\r\n"};
-    EXPECT_EQ(protocol.Send_program(base()), Outcome::Sent);
+    EXPECT_EQ(protocol.sendProgram(base()), Outcome::Sent);
     EXPECT_EQ(dialogs.messages(),
               list("Please place the terminal on the craddle|Communication Error"));
 }

@@ -2,7 +2,7 @@
 
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
-#include "config/memorysettingsstore.h"
+#include "common/memorysettingsstore.h"
 #include "fakecommlibrary.h"
 #include "fakewindow.h"
 #include "i18n/uilanguage.h"
@@ -96,12 +96,12 @@ protected:
     void SetUp() override
     {
         TempDirTest::SetUp();
-        language.ApplyLanguage(QStringLiteral("English"), false, false, false);
+        language.applyLanguage(QStringLiteral("English"));
         ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com7")));
         state.settings.ComPortNumber = 7;
         state.settings.BaudRate9600 = 9600;
         state.TerminalOnCradle = true;
-        session.receivingdata_ini();
+        session.startReceiving();
         library.calls.clear();
         writeTestFile(path(QStringLiteral("prog.hea")), "HDR");
         writeTestFile(path(QStringLiteral("prog.bin")), "abc");

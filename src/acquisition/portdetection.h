@@ -1,29 +1,15 @@
 #pragma once
 
-#include "generalconfiguration.h"
-
 #include <QString>
 #include <cstdint>
 #include <functional>
 #include <optional>
 
-/// Imports the body or header template that the terminal in the cradle carries (the "Auto
-/// detect" buttons below the two template boxes). Writes nothing to the store.
-class TemplateImport
-{
-public:
-    enum class Kind { Body, Header };
-
-    explicit TemplateImport(const ConfigurationContext& context);
-
-    /// The new text of the template box: the terminal's template without surrounding spaces,
-    /// or empty text when the terminal has none. nullopt when no terminal answers on the port
-    /// of the reading session: the box then keeps its text.
-    [[nodiscard]] std::optional<QString> importTemplate(Kind kind);
-
-private:
-    ConfigurationContext m_context;
-};
+class CommLibrary;
+class EventPump;
+class ReadingSession;
+class UserDialogs;
+struct AppState;
 
 /// Finds the serial port on which a terminal answers ("Auto detect" beside the port box), by
 /// trying ports 1 to 16, and leaves the reading session open on it.
@@ -43,14 +29,15 @@ public:
         QString comPortText;
     };
 
-    explicit PortDetection(const ConfigurationContext& context);
+    PortDetection(CommLibrary& library, AppState& state, ReadingSession& session, EventPump& pump,
+                  UserDialogs& dialogs);
 
     /// Tries every port with the probe speed read from `baudRateText`, showing each port tried
     /// through `showPort` and letting window events run before it opens and, once it is open,
     /// before the wait. When no terminal answers, the port number and the box text from before
     /// come back, the reading session reopens on that port and a message says so.
-    Result Command5_Click(const QString& comPortText, const QString& baudRateText,
-                          const std::function<void(const QString&)>& showPort);
+    Result detect(const QString& comPortText, const QString& baudRateText,
+                  const std::function<void(const QString&)>& showPort);
 
     /// The probe speed of the hidden line-speed box: the number its text begins with, rounded;
     /// 0 when it holds none or one that is no line speed at all.
@@ -59,5 +46,9 @@ public:
     [[nodiscard]] static QString portText(int port);
 
 private:
-    ConfigurationContext m_context;
+    CommLibrary& m_library;
+    AppState& m_state;
+    ReadingSession& m_session;
+    EventPump& m_pump;
+    UserDialogs& m_dialogs;
 };

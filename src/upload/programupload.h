@@ -1,0 +1,59 @@
+#pragma once
+
+#include "programinstaller.h"
+#include "uploadprotocol.h"
+
+#include <QString>
+#include <QStringList>
+
+class CommLibrary;
+class EventPump;
+class ReadingSession;
+class SettingsStore;
+class UiLanguage;
+class UploadProgress;
+class UserDialogs;
+struct AppState;
+
+/// The logic of the upload dialog: what it lists when it opens, and Install.
+class ProgramUpload
+{
+public:
+    /// What the dialog shows when it opens.
+    struct Listing
+    {
+        QStringList programs; ///< the program images found, in the order found
+        QString status;       ///< status panel 1: empty, or why the list may be incomplete
+        QString comPortText;  ///< the stored port, e.g. "Com1"
+    };
+
+    /// `programFolder` is searched for programs; `offlineFolder` receives the installed one.
+    ProgramUpload(CommLibrary& library, AppState& state, ReadingSession& session,
+                  SettingsStore& store, EventPump& pump, UserDialogs& dialogs, UiLanguage& language,
+                  QString programFolder, QString offlineFolder, UploadTiming timing = {});
+
+    /// Captions the upload dialog in the stored language and lists the program images below
+    /// the program folder, with the busy pointer while the folders are searched.
+    [[nodiscard]] Listing open();
+
+    /// Install: copies the chosen program into the offline folder and, for old terminals,
+    /// sends it, showing how far the upload got through `progress`.
+    ProgramInstaller::Result install(const ProgramInstaller::Choice& choice,
+                                     UploadProgress& progress);
+
+    [[nodiscard]] const QString& programFolder() const { return m_programFolder; }
+    [[nodiscard]] const QString& offlineFolder() const { return m_offlineFolder; }
+
+private:
+    CommLibrary& m_library;
+    AppState& m_state;
+    ReadingSession& m_session;
+    SettingsStore& m_store;
+    EventPump& m_pump;
+    UserDialogs& m_dialogs;
+    UiLanguage& m_language;
+    QString m_programFolder;
+    QString m_offlineFolder;
+    UploadTiming m_timing;
+    ProgramInstaller m_installer;
+};
