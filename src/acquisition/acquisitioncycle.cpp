@@ -3,6 +3,7 @@
 #include "common/appstate.h"
 #include "common/documentview.h"
 #include "common/mainwindowcontrols.h"
+#include "common/settings.h"
 #include "common/settingsstore.h"
 #include "common/textcodec.h"
 #include "common/textutil.h"
@@ -10,6 +11,7 @@
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 #include "modemanswer.h"
+#include "porterror.h"
 #include "readingsession.h"
 #include "terminalfilename.h"
 
@@ -53,7 +55,14 @@ void AcquisitionCycle::modemPath()
     if (m_state.ModemText.contains(QLatin1String("CONNECT"))) {
         m_state.ModemText.clear();
         m_state.ModemConnected = true;
-        static_cast<void>(m_library.I_OpenComWithoutOpen(port, m_state.settings.BaudRate9600));
+        // The library refuses only when the port is no longer held for raw bytes: the call
+        // cannot be read then, so it is hung up and the modem waits for the next one.
+        if (m_library.I_OpenComWithoutOpen(port, m_state.settings.BaudRate9600) ==
+            CommLibrary::kCommError) {
+            m_dialogs.showMessage(portErrorMessage(m_language, m_library, port));
+            m_modem.hangUpAndRearm();
+            return;
+        }
         m_window.setStatusText(2, ReadingSession::portStateText(port, QStringLiteral(")")));
         m_state.PortOpen = true;
         m_window.setTimerEnabled(true);
@@ -117,7 +126,9 @@ void AcquisitionCycle::fetchBodyTemplate()
         return;
     }
     const QString bodyTemplate = trimSpaces(TextCodec::fromWindows1252(buffer));
-    static_cast<void>(m_store.write(QStringLiteral("AsciiDataFormat"), bodyTemplate));
+    // A store that cannot keep the template has told the user; this reading uses it anyway and
+    // the next arrival fetches it again.
+    static_cast<void>(m_store.writeSetting(SettingsKey::AsciiDataFormat, bodyTemplate));
     m_state.settings.BodyTemplate = bodyTemplate + QStringLiteral("\r\n");
 }
 
@@ -125,5 +136,6 @@ void AcquisitionCycle::nameFileAfterTerminal()
 {
     m_state.settings.MyFileName = fileNameForTerminal(
         m_state.settings.MyFileName, TextCodec::fromWindows1252(m_state.TerminalId));
-    static_cast<void>(m_store.write(QStringLiteral("MyFileName"), m_state.settings.MyFileName));
+    // A store that cannot keep the name has told the user; the name is in force for this run.
+    static_cast<void>(m_store.writeSetting(SettingsKey::MyFileName, m_state.settings.MyFileName));
 }

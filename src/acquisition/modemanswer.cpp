@@ -56,6 +56,8 @@ void ModemAnswer::restoreAtClose()
     if (m_state.ModemConnected) {
         m_session.stopReceiving();
         m_pump.waitWithEvents(std::chrono::milliseconds(kSettleMs));
+        // Best effort at exit: a port that does not open takes the disarm command nowhere, and
+        // there is nobody left to tell.
         static_cast<void>(m_library.IO_Open(port, m_state.settings.BaudRate9600));
         m_library.IO_Write(port, kDisarmCommand);
         m_library.IO_dtr_control_disable(port);

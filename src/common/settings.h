@@ -51,5 +51,29 @@ inline constexpr char16_t Language[] = u"Language";
 inline constexpr char16_t BaudRate[] = u"BaudRate";
 } // namespace SettingsKey
 
+/// The value each key has while the store holds none, under the key's name. The two file-name
+/// spellings share one default; Language is "Null" only where the first run is detected.
+namespace SettingsDefault {
+inline constexpr char16_t MyFileName[] = u"Demo.txt";
+inline constexpr char16_t MyExternalProgram[] = u"";
+inline constexpr char16_t AutomaticMode[] = u"0";
+inline constexpr char16_t ManualMode[] = u"1";
+inline constexpr char16_t InsertKeys[] = u"0";
+inline constexpr char16_t AutoStart[] = u"0";
+inline constexpr char16_t AutoClear[] = u"0";
+inline constexpr char16_t IncrNumber[] = u"0";
+inline constexpr char16_t NewFile[] = u"1";
+inline constexpr char16_t AppendFile[] = u"0";
+inline constexpr char16_t AsciiDataFormat[] = u"";
+inline constexpr char16_t AsciiDataFormat2[] = u"";
+inline constexpr char16_t ComPort[] = u"Com1";
+inline constexpr char16_t IncrNumberText[] = u"0000";
+inline constexpr char16_t IncrNumberTextFile[] = u"";
+inline constexpr char16_t UseTerminalId[] = u"0";
+inline constexpr char16_t AutoAnswer[] = u"0";
+inline constexpr char16_t Language[] = u"Portugues";
+inline constexpr char16_t BaudRate[] = u"19200";
+} // namespace SettingsDefault
+
 /// The line speed of every reading session and modem use.
 inline constexpr std::int32_t kBaudRate9600 = 9600;

@@ -26,4 +26,14 @@ public:
     {
         return value(key).value_or(defaultValue);
     }
+
+    /// read() and write() for the names of SettingsKey and the defaults of SettingsDefault.
+    [[nodiscard]] QString readSetting(const char16_t* key, const char16_t* defaultValue)
+    {
+        return read(QString::fromUtf16(key), QString::fromUtf16(defaultValue));
+    }
+    [[nodiscard]] bool writeSetting(const char16_t* key, const QString& value)
+    {
+        return write(QString::fromUtf16(key), value);
+    }
 };

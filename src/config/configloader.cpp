@@ -31,48 +31,50 @@ void ConfigLoader::loadSettings(Settings& settings)
 {
     namespace K = SettingsKey;
     namespace C = SettingsConversions;
+    namespace D = SettingsDefault;
     bool failed = false;
 
-    const auto read = [this](const char16_t* name, const char* defaultValue) {
-        return m_store.read(key(name), QString::fromLatin1(defaultValue));
+    const auto read = [this](const char16_t* name, const char16_t* defaultValue) {
+        return m_store.readSetting(name, defaultValue);
     };
     // A value that cannot be converted leaves its field as it was.
-    const auto setOption = [&](bool& field, const char16_t* name, const char* defaultValue) {
+    const auto setOption = [&](bool& field, const char16_t* name, const char16_t* defaultValue) {
         if (const auto value = C::optionState(read(name, defaultValue))) {
             field = *value;
         } else {
             failed = true;
         }
     };
-    const auto setCheckState = [&](std::int16_t& field, const char16_t* name) {
-        if (const auto value = C::checkState(read(name, "0"))) {
+    const auto setCheckState = [&](std::int16_t& field, const char16_t* name,
+                                   const char16_t* defaultValue) {
+        if (const auto value = C::checkState(read(name, defaultValue))) {
             field = *value;
         } else {
             failed = true;
         }
     };
 
-    settings.MyFileName = read(K::MyFilenameForLoad, "Demo.txt");
-    settings.MyExternalProgram = read(K::MyExternalProgram, "");
-    setOption(settings.AutomaticMode, K::AutomaticMode, "0");
-    setOption(settings.ManualMode, K::ManualMode, "1");
-    setOption(settings.InsertKeys, K::InsertKeys, "0");
-    setCheckState(settings.AutoStart, K::AutoStart);
-    setCheckState(settings.AutoClear, K::AutoClear);
-    setOption(settings.IncrNumber, K::IncrNumber, "0");
-    setOption(settings.NewFile, K::NewFile, "1");
-    setOption(settings.AppendFile, K::AppendFile, "0");
-    settings.BodyTemplate = read(K::AsciiDataFormat, "") + QLatin1String("\r\n");
-    settings.HeaderTemplate = read(K::AsciiDataFormat2, "");
-    if (const auto port = C::comPortNumber(read(K::ComPort, "Com1"))) {
+    settings.MyFileName = read(K::MyFilenameForLoad, D::MyFileName);
+    settings.MyExternalProgram = read(K::MyExternalProgram, D::MyExternalProgram);
+    setOption(settings.AutomaticMode, K::AutomaticMode, D::AutomaticMode);
+    setOption(settings.ManualMode, K::ManualMode, D::ManualMode);
+    setOption(settings.InsertKeys, K::InsertKeys, D::InsertKeys);
+    setCheckState(settings.AutoStart, K::AutoStart, D::AutoStart);
+    setCheckState(settings.AutoClear, K::AutoClear, D::AutoClear);
+    setOption(settings.IncrNumber, K::IncrNumber, D::IncrNumber);
+    setOption(settings.NewFile, K::NewFile, D::NewFile);
+    setOption(settings.AppendFile, K::AppendFile, D::AppendFile);
+    settings.BodyTemplate = read(K::AsciiDataFormat, D::AsciiDataFormat) + QLatin1String("\r\n");
+    settings.HeaderTemplate = read(K::AsciiDataFormat2, D::AsciiDataFormat2);
+    if (const auto port = C::comPortNumber(read(K::ComPort, D::ComPort))) {
         settings.ComPortNumber = *port;
     } else {
         failed = true;
     }
     settings.BaudRate9600 = kBaudRate9600;
-    settings.IncrNumberText = read(K::IncrNumberText, "0000");
-    settings.UseTerminalId = C::checkFlag(read(K::UseTerminalId, "0"));
-    settings.AutoAnswer = C::checkFlag(read(K::AutoAnswer, "0"));
+    settings.IncrNumberText = read(K::IncrNumberText, D::IncrNumberText);
+    settings.UseTerminalId = C::checkFlag(read(K::UseTerminalId, D::UseTerminalId));
+    settings.AutoAnswer = C::checkFlag(read(K::AutoAnswer, D::AutoAnswer));
 
     // First run (or a language stored as "Null"): English first, then the locale's language
     // where it is one of ours, so the key exists afterwards whatever the locale.
@@ -87,7 +89,7 @@ void ConfigLoader::loadSettings(Settings& settings)
             failed |= !m_store.write(language, QStringLiteral("Spanish"));
         }
     }
-    m_language.applyLanguage(m_store.read(language, QStringLiteral("Portugues")),
+    m_language.applyLanguage(m_store.readSetting(K::Language, D::Language),
                              CaptionWindowFlag::Main | CaptionWindowFlag::Configuration);
     // A store that could not be read in full counts as one more value that could not be taken.
     failed |= !m_store.loadProblem().isEmpty();

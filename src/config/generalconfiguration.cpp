@@ -14,15 +14,16 @@ namespace {
 
 namespace K = SettingsKey;
 namespace C = SettingsConversions;
+namespace D = SettingsDefault;
 
 QString key(const char16_t* name)
 {
     return QString::fromUtf16(name);
 }
 
-QString read(SettingsStore& store, const char16_t* name, const char* defaultValue)
+QString read(SettingsStore& store, const char16_t* name, const char16_t* defaultValue)
 {
-    return store.read(key(name), QString::fromLatin1(defaultValue));
+    return store.readSetting(name, defaultValue);
 }
 
 /// Selects `option` when the stored text says true; false or an unreadable text leaves the
@@ -80,24 +81,24 @@ ConfigurationValues GeneralConfiguration::open()
 ConfigurationValues GeneralConfiguration::load(SettingsStore& store)
 {
     ConfigurationValues values;
-    values.MyFileName = read(store, K::MyFilenameForLoad, "Demo.txt");
-    values.MyExternalProgram = read(store, K::MyExternalProgram, "");
-    setOption(values.mode, WorkingMode::Automatic, read(store, K::AutomaticMode, "0"));
-    setOption(values.mode, WorkingMode::InsertKeys, read(store, K::InsertKeys, "0"));
-    setOption(values.mode, WorkingMode::Manual, read(store, K::ManualMode, "1"));
-    values.AutoStart = checkBoxState(read(store, K::AutoStart, "0"));
-    values.AutoClear = checkBoxState(read(store, K::AutoClear, "0"));
-    setOption(values.policy, FilePolicy::IncrNumber, read(store, K::IncrNumber, "0"));
-    setOption(values.policy, FilePolicy::NewFile, read(store, K::NewFile, "1"));
-    setOption(values.policy, FilePolicy::AppendFile, read(store, K::AppendFile, "0"));
-    values.BoxAsciiDataFormat = read(store, K::AsciiDataFormat, "");
-    values.BoxAsciiDataFormat2 = read(store, K::AsciiDataFormat2, "");
-    values.ComPort = read(store, K::ComPort, "Com1");
-    values.BaudRate = read(store, K::BaudRate, "19200");
-    values.Language = read(store, K::Language, "Portugues");
+    values.MyFileName = read(store, K::MyFilenameForLoad, D::MyFileName);
+    values.MyExternalProgram = read(store, K::MyExternalProgram, D::MyExternalProgram);
+    setOption(values.mode, WorkingMode::Automatic, read(store, K::AutomaticMode, D::AutomaticMode));
+    setOption(values.mode, WorkingMode::InsertKeys, read(store, K::InsertKeys, D::InsertKeys));
+    setOption(values.mode, WorkingMode::Manual, read(store, K::ManualMode, D::ManualMode));
+    values.AutoStart = checkBoxState(read(store, K::AutoStart, D::AutoStart));
+    values.AutoClear = checkBoxState(read(store, K::AutoClear, D::AutoClear));
+    setOption(values.policy, FilePolicy::IncrNumber, read(store, K::IncrNumber, D::IncrNumber));
+    setOption(values.policy, FilePolicy::NewFile, read(store, K::NewFile, D::NewFile));
+    setOption(values.policy, FilePolicy::AppendFile, read(store, K::AppendFile, D::AppendFile));
+    values.BoxAsciiDataFormat = read(store, K::AsciiDataFormat, D::AsciiDataFormat);
+    values.BoxAsciiDataFormat2 = read(store, K::AsciiDataFormat2, D::AsciiDataFormat2);
+    values.ComPort = read(store, K::ComPort, D::ComPort);
+    values.BaudRate = read(store, K::BaudRate, D::BaudRate);
+    values.Language = read(store, K::Language, D::Language);
     // These two are on for any number but 0, as the settings load takes them.
-    values.UseTermId = C::checkFlag(read(store, K::UseTerminalId, "0"));
-    values.AutoAnswer = C::checkFlag(read(store, K::AutoAnswer, "0"));
+    values.UseTermId = C::checkFlag(read(store, K::UseTerminalId, D::UseTerminalId));
+    values.AutoAnswer = C::checkFlag(read(store, K::AutoAnswer, D::AutoAnswer));
     return values;
 }
 
@@ -145,7 +146,7 @@ bool GeneralConfiguration::save(const ConfigurationValues& values)
 void GeneralConfiguration::switchAutoAnswer(bool checked)
 {
     // The stored state is the one the program runs in: the load takes any number but 0 as on.
-    const bool stored = C::checkFlag(read(m_store, K::AutoAnswer, "0"));
+    const bool stored = C::checkFlag(read(m_store, K::AutoAnswer, D::AutoAnswer));
     if (stored == checked) {
         return;
     }

@@ -142,99 +142,123 @@ std::optional<std::int32_t> ListSender::askNumber(const QString& prompt, bool ma
 
 void ListSender::sendList()
 {
+    const std::optional<Request> request = askRequest();
+    if (!request) {
+        return;
+    }
+    const std::optional<ListData::Result> list = checkList(*request);
+    if (!list) {
+        return;
+    }
+    send(*request, *list);
+}
+
+std::optional<ListSender::Request> ListSender::askRequest()
+{
     const std::optional<QString> chosen = m_dialogState.askOpenFile(m_dialogs, fileFilter());
     if (!chosen) {
-        return;
+        return std::nullopt;
     }
-    const QString path = *chosen;
+    Request request;
+    request.path = *chosen;
 
-    const std::optional<QString> text = loadIntoView(path);
+    std::optional<QString> text = loadIntoView(request.path);
     if (!text) {
-        return;
+        return std::nullopt;
     }
+    request.text = std::move(*text);
     // The view now shows this file, whatever happens to the list.
-    m_window.setStatusText(1, QDir::toNativeSeparators(path));
+    m_window.setStatusText(1, QDir::toNativeSeparators(request.path));
 
     const QString userVariable = m_dialogs.askText(kUserVariablePrompt).value_or(QString());
-    bool userVariableLossy = false;
-    const QByteArray userVariableBytes = TextCodec::toWindows1252(userVariable, &userVariableLossy);
-    if (userVariableBytes.size() > kMaxUserVariable) {
+    request.userVariable = TextCodec::toWindows1252(userVariable, &request.userVariableLossy);
+    if (request.userVariable.size() > kMaxUserVariable) {
         refuse(QStringLiteral("%1 The text has %2 characters; the terminal takes at most %3.")
                    .arg(kUserVariablePrompt)
-                   .arg(userVariableBytes.size())
+                   .arg(request.userVariable.size())
                    .arg(kMaxUserVariable));
-        return;
+        return std::nullopt;
     }
     // The library takes the user variable up to its first zero: the rest would be lost.
-    if (userVariableBytes.contains('\0')) {
+    if (request.userVariable.contains('\0')) {
         refuse(QStringLiteral("%1 The text holds a zero character, which the terminal cannot "
                               "take.")
                    .arg(kUserVariablePrompt));
-        return;
+        return std::nullopt;
     }
     const std::optional<std::int32_t> position = askNumber(kPositionPrompt, true);
     if (!position) {
-        return;
+        return std::nullopt;
     }
     const std::optional<std::int32_t> elementSize = askNumber(kElementSizePrompt, false);
     if (!elementSize) {
-        return;
+        return std::nullopt;
     }
     const std::optional<std::int32_t> descriptionSize = askNumber(kDescriptionSizePrompt, false);
     if (!descriptionSize) {
-        return;
+        return std::nullopt;
     }
-    const ListData::Widths widths{*elementSize, *descriptionSize};
+    request.position = *position;
+    request.widths = {*elementSize, *descriptionSize};
+    return request;
+}
 
+std::optional<ListData::Result> ListSender::checkList(const Request& request)
+{
     // Counted before anything is built: wide fields times many quotes could ask for more
     // memory than the machine has.
     std::int64_t size = 0;
     ListData::Result list;
     {
         BusyPointer busy(m_dialogs);
-        size = ListData::size(*text, widths);
+        size = ListData::size(request.text, request.widths);
         if (size <= kMaxListBytes) {
-            list = ListData::build(*text, widths);
+            list = ListData::build(request.text, request.widths);
         }
     }
     if (size > kMaxListBytes) {
         refuse(QStringLiteral("With element size %1 and description size %2 the list would take "
                               "%3 MB; a list holds at most %4 MB.")
-                   .arg(*elementSize)
-                   .arg(*descriptionSize)
+                   .arg(request.widths.element)
+                   .arg(request.widths.description)
                    .arg(megabytes(size), megabytes(kMaxListBytes)));
-        return;
+        return std::nullopt;
     }
 
     if (list.unclosedQuote >= 0 &&
         !m_dialogs.askYesNo(QStringLiteral("The quote opened on line %1 of %2 is never closed, "
                                            "so the text after it is not part of the list.\n\n"
                                            "Send the list without it?")
-                                .arg(ListData::lineOf(*text, list.unclosedQuote))
-                                .arg(quoted(path)),
+                                .arg(ListData::lineOf(request.text, list.unclosedQuote))
+                                .arg(quoted(request.path)),
                             QString())) {
-        return;
+        return std::nullopt;
     }
 
-    if (userVariableLossy || list.firstLossy >= 0) {
+    if (request.userVariableLossy || list.firstLossy >= 0) {
         QStringList where;
-        if (userVariableLossy) {
+        if (request.userVariableLossy) {
             where << QStringLiteral("in the user variable");
         }
         if (list.firstLossy >= 0) {
             where << QStringLiteral("in the list (the first on line %1)")
-                         .arg(ListData::lineOf(*text, list.firstLossy));
+                         .arg(ListData::lineOf(request.text, list.firstLossy));
         }
         m_dialogs.showMessage(QStringLiteral("Some characters %1 cannot be held by the "
                                              "terminal's character set (Windows-1252); they are "
                                              "sent as \"?\".")
                                   .arg(where.join(QStringLiteral(" and "))));
     }
+    return list;
+}
 
+void ListSender::send(const Request& request, const ListData::Result& list)
+{
     std::int32_t result = 0;
     {
         BusyPointer busy(m_dialogs);
-        result = m_library.I_SendList(m_state.TerminalId, userVariableBytes, list.bytes, *position);
+        result = m_library.I_SendList(m_state.TerminalId, request.userVariable, list.bytes,
+                                      request.position);
     }
     if (result == CommLibrary::kCommError) {
         m_dialogs.showMessage(m_language.MsgCommError());

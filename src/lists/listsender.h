@@ -1,5 +1,8 @@
 #pragma once
 
+#include "listdata.h"
+
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 #include <optional>
@@ -33,7 +36,8 @@ public:
                MainWindowControls& window, FileDialogState& dialogState,
                const UiLanguage& language);
 
-    /// The menu command: asks for the file and the four entries, sends, and says how it went.
+    /// The menu command: asks for the file and the four entries, checks the list, sends it and
+    /// says how it went.
     void sendList();
 
     /// The open dialog's filter: "Text CSV (*.csv)" first, then " All Files (*.*)".
@@ -44,6 +48,25 @@ public:
     [[nodiscard]] static std::optional<std::int32_t> wholeNumber(const QString& entry);
 
 private:
+    /// What the user asked to send.
+    struct Request
+    {
+        QString path;
+        QString text;            ///< the file's text as the view holds it
+        QByteArray userVariable; ///< in the terminal's character set
+        bool userVariableLossy = false;
+        std::int32_t position = 0;
+        ListData::Widths widths;
+    };
+
+    /// Asks for the file (shown in the view) and the four entries; nullopt (after a message
+    /// naming the entry) when one is not acceptable, or when the user cancelled the file.
+    std::optional<Request> askRequest();
+    /// Builds the list data; nullopt (after a message) when it is too big, or when the user
+    /// declines to send a list with an unclosed quote. Warns of characters sent as "?".
+    std::optional<ListData::Result> checkList(const Request& request);
+    /// Sends the list and says how it went.
+    void send(const Request& request, const ListData::Result& list);
     /// Reads the file into the view and returns the text as the view holds it; nullopt (after a
     /// message) when it cannot be read or is no text file.
     std::optional<QString> loadIntoView(const QString& path);

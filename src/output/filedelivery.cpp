@@ -26,9 +26,11 @@ bool FileDelivery::deliver()
         return false;
     }
     if (m_state.settings.AutoClear != 0) {
-        m_clearing.clearAll();
+        // The clearing shows its own message when it fails; the files are written either way.
+        static_cast<void>(m_clearing.clearAll());
     }
     if (!m_state.settings.MyExternalProgram.isEmpty()) {
+        // The runner tells the user when the program cannot start; delivery is done either way.
         static_cast<void>(m_runner.runProgram(m_state.settings.MyExternalProgram));
     }
     return true;

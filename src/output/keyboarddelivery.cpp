@@ -43,6 +43,7 @@ bool KeyboardDelivery::deliver()
             QStringLiteral("The data could not be typed. %1.\n\n%2").arg(reason, keptOnTerminal()));
         return false;
     }
+    // The clearing shows its own message when it fails; the data was typed either way.
     static_cast<void>(m_clearing.clearAll());
     return true;
 }

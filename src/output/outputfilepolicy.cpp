@@ -329,7 +329,7 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     // The counter belongs to one output file name; for any other name it starts again.
     QString counter = settings.IncrNumberText;
     const QString counterFile =
-        m_store.read(QString::fromUtf16(SettingsKey::IncrNumberTextFile), QString());
+        m_store.readSetting(SettingsKey::IncrNumberTextFile, SettingsDefault::IncrNumberTextFile);
     if (counterFile.trimmed() != settings.MyFileName.trimmed()) {
         counter = QStringLiteral("0000");
     }
@@ -369,10 +369,8 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     settings.IncrNumberText = advanceCounter(counter);
     // A store that cannot keep the counter has told the user so; the next reading then finds
     // the name taken and moves on, so nothing is replaced either way.
-    static_cast<void>(
-        m_store.write(QString::fromUtf16(SettingsKey::IncrNumberText), settings.IncrNumberText));
-    static_cast<void>(
-        m_store.write(QString::fromUtf16(SettingsKey::IncrNumberTextFile), settings.MyFileName));
+    static_cast<void>(m_store.writeSetting(SettingsKey::IncrNumberText, settings.IncrNumberText));
+    static_cast<void>(m_store.writeSetting(SettingsKey::IncrNumberTextFile, settings.MyFileName));
     noteWritten(IncrementedFileName(settings.MyFileName, counter), result);
     return true;
 }

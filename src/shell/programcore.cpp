@@ -2,19 +2,8 @@
 
 #include "document/richdocumentview.h"
 #include "link/commlibrary.h"
-#include "upload/programcatalogue.h"
 
-#include <QCoreApplication>
 #include <QDir>
-
-namespace {
-
-QString orDefault(const QString& folder, const QString& fallback)
-{
-    return folder.isEmpty() ? fallback : folder;
-}
-
-} // namespace
 
 ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     : config(p.store, p.locale, language, p.dialogs)
@@ -35,13 +24,12 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
                     [this](bool autoAnswer) { switchAutoAnswer(autoAnswer); })
     , documents(w.view, w.controls, p.dialogs, w.printer, state.settings, fileDialog)
     , lists(p.library, state, p.dialogs, w.view, w.controls, fileDialog, language)
-    , upload(p.library, state, session, p.store, p.pump, p.dialogs, language,
-             orDefault(p.programFolder, QCoreApplication::applicationDirPath()),
-             orDefault(p.offlineFolder, offlineProgramFolder()), p.uploadTiming)
-    , libraryInstaller(p.dialogs, p.pump,
-                       p.installLocations.value_or(InstallLocations::forThisMachine()))
+    , upload(p.library, state, session, p.store, p.pump, p.dialogs, language, p.programFolder,
+             p.offlineFolder, p.uploadTiming)
     , m_library(p.library)
     , m_pump(p.pump)
+    , m_dialogs(p.dialogs)
+    , m_installLocations(p.installLocations)
 {
 }
 
@@ -50,10 +38,12 @@ ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&
     config.loadSettings(state.settings);
     // A fresh copy of the communication library beside the program is installed before the
     // first call into it.
+    LibraryInstaller installer(m_dialogs, m_pump,
+                               m_installLocations.value_or(InstallLocations::forThisMachine()));
     if (runInstallation) {
-        runInstallation(libraryInstaller);
+        runInstallation(installer);
     } else {
-        libraryInstaller.installCommLibrary();
+        installer.installCommLibrary();
     }
     Start outcome = Start::Reading;
     // Without an installed terminal program the user installs one first; the port stays shut.

@@ -115,10 +115,11 @@ public:
     DocumentCommands documents;
     ListSender lists;
     ProgramUpload upload;
-    LibraryInstaller libraryInstaller;
 
 private:
     CommLibrary& m_library;
     EventPump& m_pump;
+    UserDialogs& m_dialogs;
+    std::optional<InstallLocations> m_installLocations;
     bool m_shutDown = false;
 };

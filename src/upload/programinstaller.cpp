@@ -67,8 +67,7 @@ ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadP
 
     if (choice.oldTerminal) {
         // The store tells the user itself when the value cannot be kept.
-        static_cast<void>(
-            m_store.write(QString::fromUtf16(SettingsKey::ComPort), choice.comPortText));
+        static_cast<void>(m_store.writeSetting(SettingsKey::ComPort, choice.comPortText));
     }
 
     QString failure;
@@ -78,7 +77,7 @@ ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadP
         // The session is closed on the port it was opened on, and reopened on the chosen one.
         m_session.stopReceiving();
         if (const auto port = SettingsConversions::comPortNumber(
-                m_store.read(QString::fromUtf16(SettingsKey::ComPort), QStringLiteral("Com1")))) {
+                m_store.readSetting(SettingsKey::ComPort, SettingsDefault::ComPort))) {
             m_state.settings.ComPortNumber = *port;
         }
         const QString name = QFileInfo(base).fileName();
@@ -127,6 +126,8 @@ QString ProgramInstaller::copyIn(const QByteArray& image, const QString& imageNa
     }
     if (const FileWriteResult written = writeFileAtomically(headerPath, header); !written) {
         if (previousImage) {
+            // Putting the previous image back is best effort: the message below says the install
+            // failed either way, and an atomic write leaves the image whole, old or new.
             static_cast<void>(writeFileAtomically(imagePath, *previousImage));
         } else {
             QFile::remove(imagePath);
@@ -163,7 +164,8 @@ QString ProgramInstaller::removeOtherPrograms(const QStringList& keep)
 void ProgramInstaller::clearBodyTemplate()
 {
     // The acquisition cycle reads the template from the terminal again: the new program may
-    // lay out its records differently.
-    static_cast<void>(m_store.write(QString::fromUtf16(SettingsKey::AsciiDataFormat), QString()));
+    // lay out its records differently. A store that cannot clear it has told the user; the
+    // template in memory is cleared all the same.
+    static_cast<void>(m_store.writeSetting(SettingsKey::AsciiDataFormat, QString()));
     m_state.settings.BodyTemplate.clear();
 }

@@ -6,6 +6,7 @@
 #include "i18n/uilanguage.h"
 #include "programcatalogue.h"
 
+#include <QCoreApplication>
 #include <utility>
 
 ProgramUpload::ProgramUpload(CommLibrary& library, AppState& state, ReadingSession& session,
@@ -22,8 +23,17 @@ ProgramUpload::ProgramUpload(CommLibrary& library, AppState& state, ReadingSessi
     , m_programFolder(std::move(programFolder))
     , m_offlineFolder(std::move(offlineFolder))
     , m_timing(timing)
-    , m_installer(state, store, session, dialogs, language, m_offlineFolder)
 {
+}
+
+QString ProgramUpload::programFolder() const
+{
+    return m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
+}
+
+QString ProgramUpload::offlineFolder() const
+{
+    return m_offlineFolder.isEmpty() ? offlineProgramFolder() : m_offlineFolder;
 }
 
 ProgramUpload::Listing ProgramUpload::open()
@@ -32,18 +42,17 @@ ProgramUpload::Listing ProgramUpload::open()
     {
         const BusyPointer busy(m_dialogs);
         m_language.applyLanguage(
-            m_store.read(QString::fromUtf16(SettingsKey::Language), QStringLiteral("Portugues")),
+            m_store.readSetting(SettingsKey::Language, SettingsDefault::Language),
             CaptionWindowFlag::Upload);
         ProgramCatalogue catalogue;
-        catalogue.findFiles(m_programFolder, QStringLiteral("*.bin"));
+        catalogue.findFiles(programFolder(), QStringLiteral("*.bin"));
         listing.programs = catalogue.files();
         if (!catalogue.complete()) {
             listing.status = QStringLiteral("Not every folder below %1 was searched: too many.")
-                                 .arg(m_programFolder);
+                                 .arg(programFolder());
         }
     }
-    listing.comPortText =
-        m_store.read(QString::fromUtf16(SettingsKey::ComPort), QStringLiteral("Com1"));
+    listing.comPortText = m_store.readSetting(SettingsKey::ComPort, SettingsDefault::ComPort);
     return listing;
 }
 
@@ -52,5 +61,6 @@ ProgramInstaller::Result ProgramUpload::install(const ProgramInstaller::Choice& 
 {
     UploadProtocol protocol(m_library, m_state, m_session, m_store, m_pump, m_dialogs, m_language,
                             progress, m_timing);
-    return m_installer.install(choice, protocol);
+    ProgramInstaller installer(m_state, m_store, m_session, m_dialogs, m_language, offlineFolder());
+    return installer.install(choice, protocol);
 }

@@ -27,7 +27,8 @@ public:
         QString comPortText;  ///< the stored port, e.g. "Com1"
     };
 
-    /// `programFolder` is searched for programs; `offlineFolder` receives the installed one.
+    /// `programFolder` is searched for programs and `offlineFolder` receives the installed one;
+    /// empty ones stand for the machine's own, found when they are used.
     ProgramUpload(CommLibrary& library, AppState& state, ReadingSession& session,
                   SettingsStore& store, EventPump& pump, UserDialogs& dialogs, UiLanguage& language,
                   QString programFolder, QString offlineFolder, UploadTiming timing = {});
@@ -41,8 +42,10 @@ public:
     ProgramInstaller::Result install(const ProgramInstaller::Choice& choice,
                                      UploadProgress& progress);
 
-    [[nodiscard]] const QString& programFolder() const { return m_programFolder; }
-    [[nodiscard]] const QString& offlineFolder() const { return m_offlineFolder; }
+    /// The folder searched for programs: the running program's folder unless one was given.
+    [[nodiscard]] QString programFolder() const;
+    /// Where the terminal program is installed: offlineProgramFolder() unless one was given.
+    [[nodiscard]] QString offlineFolder() const;
 
 private:
     CommLibrary& m_library;
@@ -55,5 +58,4 @@ private:
     QString m_programFolder;
     QString m_offlineFolder;
     UploadTiming m_timing;
-    ProgramInstaller m_installer;
 };

@@ -124,7 +124,7 @@ UploadProtocol::Outcome UploadProtocol::sendProgram(const QString& Filename)
     }
 
     m_port = SettingsConversions::comPortNumber(
-                 m_store.read(QString::fromUtf16(SettingsKey::ComPort), QStringLiteral("Com1")))
+                 m_store.readSetting(SettingsKey::ComPort, SettingsDefault::ComPort))
                  .value_or(0);
     if (!m_state.TerminalOnCradle) {
         m_dialogs.showMessage(m_language.MsgPlaceTerminal());

@@ -205,6 +205,22 @@ TEST_F(AcquisitionCycleTest, ModemConnectsWhenConnectArrivesAcrossTicks)
     EXPECT_EQ(library.calls.first(), QStringLiteral("I_CheckTerminal"));
 }
 
+TEST_F(AcquisitionCycleTest, ACallTheLibraryCannotTakeOverIsHungUpNotReadAsOpen)
+{
+    state.settings.AutoAnswer = true;
+    state.PortOpen = true;
+    library.script(QStringLiteral("I_OpenComWithoutOpen"), {-1});
+    library.incoming = "CONNECT 9600\r\n";
+    tick();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages().front().startsWith(language.MsgPortError()));
+    EXPECT_FALSE(state.ModemConnected);
+    // Hung up (DTR dropped), then armed again for the next call.
+    EXPECT_TRUE(library.calls.contains(QStringLiteral("IO_dtr_control_enable 1")));
+    EXPECT_EQ(library.written, QByteArray("AT &D2 S0=1\r\n"));
+    EXPECT_TRUE(log.isEmpty());
+}
+
 TEST_F(AcquisitionCycleTest, AServedModemCallIsHungUpAndTheModemArmedAgain)
 {
     state.settings.AutoAnswer = true;
