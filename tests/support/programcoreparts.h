@@ -1,6 +1,8 @@
 #pragma once
 
+#include "common/memorysettingsstore.h"
 #include "config/localesource.h"
+#include "fakecommlibrary.h"
 #include "fakewindow.h"
 #include "output/keystrokesink.h"
 #include "recordingdialogs.h"
@@ -24,4 +26,13 @@ struct MemoryProgramParts
         return {store, dialogs, library, pump, keys, locale};
     }
     [[nodiscard]] MainWindowParts windowParts() { return {window, view, printer}; }
+};
+
+/// ProgramCore on a scripted library and a store in memory, the rest of the world in memory too:
+/// the fixture of logic tests that reach several parts of the program.
+struct FakeProgramCore : MemoryProgramParts
+{
+    FakeCommLibrary library;
+    MemorySettingsStore store;
+    ProgramCore core{platform(store, library), windowParts()};
 };
