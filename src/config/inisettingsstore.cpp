@@ -1,6 +1,6 @@
 #include "inisettingsstore.h"
 
-#include "common/atomicfile.h"
+#include "common/fileoperations.h"
 #include "common/textcodec.h"
 #include "common/userdialogs.h"
 

@@ -4,7 +4,6 @@
 #include "richdocumentview.h"
 #include "rtfreader.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -50,11 +49,6 @@ void ViewFile::show(RichDocumentView& view, const QByteArray& bytes)
     } else {
         view.setText(TextCodec::decodeFileText(bytes));
     }
-}
-
-QString ViewFile::quoted(const QString& path)
-{
-    return QLatin1Char('"') + QDir::toNativeSeparators(path) + QLatin1Char('"');
 }
 
 QString ViewFile::megabytes(qint64 bytes)

@@ -20,9 +20,6 @@ inline constexpr qint64 kMaxBytes = qint64(64) << 20;
 /// or Windows-1252 when it is not valid UTF-8).
 void show(RichDocumentView& view, const QByteArray& bytes);
 
-/// The path in double quotes, with the platform's separators, for messages.
-[[nodiscard]] QString quoted(const QString& path);
-
 /// Whole megabytes, rounded up, for messages about sizes.
 [[nodiscard]] QString megabytes(qint64 bytes);
 

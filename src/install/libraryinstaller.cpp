@@ -1,7 +1,7 @@
 #include "libraryinstaller.h"
 
-#include "common/atomicfile.h"
 #include "common/eventpump.h"
+#include "common/fileoperations.h"
 #include "common/numbertext.h"
 #include "common/userdialogs.h"
 #include "link/vorlaklibrary.h"
@@ -11,7 +11,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,7 +19,6 @@
 #include <filesystem>
 #include <system_error>
 #else
-#include <cstdio>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,23 +26,6 @@
 #endif
 
 namespace {
-
-QString native(const QString& path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
-QString quoted(const QString& path)
-{
-    return QLatin1Char('"') + native(path) + QLatin1Char('"');
-}
-
-#ifndef Q_OS_WIN
-QString errnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-#endif
 
 /// Tells whether a directory entry carries the library's name, letter case ignored. Most names
 /// are plain ASCII, so those are compared byte by byte; others go through Unicode case folding.
@@ -253,36 +234,6 @@ private:
     Found m_found;
 };
 
-/// Renames a file unless the new name is taken; empty on success, else the reason.
-QString renameWithoutReplacing(const QString& from, const QString& to)
-{
-#ifdef Q_OS_WIN
-    QFile file(from);
-    return file.rename(to) ? QString() : file.errorString();
-#else
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0) {
-        return {};
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return errnoText(errno);
-    }
-    // A file system without the no-replace rename: a hard link also refuses a name that is
-    // taken, and the old name goes only once the new one exists.
-    if (::link(source.constData(), target.constData()) != 0) {
-        return errnoText(errno);
-    }
-    if (::unlink(source.constData()) != 0) {
-        const int error = errno;
-        ::unlink(target.constData());
-        return errnoText(error);
-    }
-    return {};
-#endif
-}
-
 /// Same size and same bytes; false when either cannot be read.
 bool sameContent(const QString& first, const QString& second)
 {
@@ -315,7 +266,7 @@ InstallLocations InstallLocations::forThisMachine()
     // There are no drives: the user's data folder, which holds the system folder, stands for
     // drive C, and there is no drive D.
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    places.roots = {{native(data), data}};
+    places.roots = {{QDir::toNativeSeparators(data), data}};
 #endif
     return places;
 }
@@ -405,8 +356,8 @@ void LibraryInstaller::backUpCopy(const QString& folder, const QString& name)
 {
     const QString from = folder + name;
     const QString to = folder + backupFileName(m_locations.libraryFileName, m_clock());
-    if (const QString reason = renameWithoutReplacing(from, to); !reason.isEmpty()) {
-        reportRenameFailure(from, to, reason);
+    if (const RenameResult renamed = renameWithoutReplacing(from, to); !renamed) {
+        reportRenameFailure(from, to, renamed.error);
     }
 }
 
@@ -414,10 +365,10 @@ void LibraryInstaller::reportRenameFailure(const QString& from, const QString& t
                                            const QString& reason)
 {
     m_installBlocked = true;
-    m_dialogs.showMessage(blockedText() +
-                              QStringLiteral("\n\n%1 could not be renamed to %2: %3.")
-                                  .arg(quoted(from), quoted(QFileInfo(to).fileName()), reason),
-                          blockedTitle());
+    m_dialogs.showMessage(
+        blockedText() + QStringLiteral("\n\n%1 could not be renamed to %2: %3.")
+                            .arg(quotedPath(from), quotedPath(QFileInfo(to).fileName()), reason),
+        blockedTitle());
 }
 
 void LibraryInstaller::installFreshCopy(const QString& freshCopy)
@@ -429,12 +380,12 @@ void LibraryInstaller::installFreshCopy(const QString& freshCopy)
             QStringLiteral("The new communication library %1 could not be installed as %2: %3.\n\n"
                            "The program goes on with the library it finds; the installation is "
                            "tried again at the next start.")
-                .arg(quoted(freshCopy), quoted(installed), reason));
+                .arg(quotedPath(freshCopy), quotedPath(installed), reason));
     };
 
     if (!QDir().mkpath(m_locations.systemFolder)) {
         fail(QStringLiteral("the folder %1 could not be created")
-                 .arg(quoted(m_locations.systemFolder)));
+                 .arg(quotedPath(m_locations.systemFolder)));
         return;
     }
     QFile source(freshCopy);
@@ -461,6 +412,6 @@ void LibraryInstaller::installFreshCopy(const QString& freshCopy)
         m_dialogs.showMessage(
             QStringLiteral("The new communication library is installed as %1, but %2 could not "
                            "be removed: %3.")
-                .arg(quoted(installed), quoted(freshCopy), source.errorString()));
+                .arg(quotedPath(installed), quotedPath(freshCopy), source.errorString()));
     }
 }

@@ -1,6 +1,7 @@
 #include "listsender.h"
 
 #include "common/appstate.h"
+#include "common/fileoperations.h"
 #include "common/linebreaks.h"
 #include "common/mainwindowcontrols.h"
 #include "common/textcodec.h"
@@ -37,7 +38,6 @@ QString shownEntry(const QString& entry)
 }
 
 using ViewFile::megabytes;
-using ViewFile::quoted;
 
 } // namespace
 
@@ -88,7 +88,8 @@ void ListSender::refuse(const QString& reason)
 std::optional<QString> ListSender::loadIntoView(const QString& path)
 {
     const auto fail = [&](const QString& reason) {
-        refuse(QStringLiteral("The list file %1 could not be read: %2.").arg(quoted(path), reason));
+        refuse(QStringLiteral("The list file %1 could not be read: %2.")
+                   .arg(quotedPath(path), reason));
         return std::nullopt;
     };
     QString reason;
@@ -230,7 +231,7 @@ std::optional<ListData::Result> ListSender::checkList(const Request& request)
                                            "so the text after it is not part of the list.\n\n"
                                            "Send the list without it?")
                                 .arg(ListData::lineOf(request.text, list.unclosedQuote))
-                                .arg(quoted(request.path)),
+                                .arg(quotedPath(request.path)),
                             QString())) {
         return std::nullopt;
     }

@@ -1,6 +1,7 @@
 #include "outputfilepolicy.h"
 
 #include "common/documentview.h"
+#include "common/fileoperations.h"
 #include "common/linebreaks.h"
 #include "common/mainwindowcontrols.h"
 #include "common/settings.h"
@@ -9,32 +10,23 @@
 #include "common/textcodec.h"
 
 #include <QByteArrayView>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QUtf8StringView>
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
 #ifdef Q_OS_UNIX
-#include <fcntl.h>
 #include <unistd.h>
 #endif
 
 namespace {
 
 constexpr int kStatusPanelFile = 1;
-
-QString quoted(const QString& path)
-{
-    return QStringLiteral("\"%1\"").arg(QDir::toNativeSeparators(path));
-}
 
 QString systemError(int error)
 {
@@ -51,7 +43,7 @@ QString folderProblem(const QString& filePath)
         const QFileInfo info(existing);
         if (info.exists()) {
             if (!info.isDir()) {
-                return QStringLiteral("%1 is a file, not a folder").arg(quoted(existing));
+                return QStringLiteral("%1 is a file, not a folder").arg(quotedPath(existing));
             }
             break;
         }
@@ -62,7 +54,7 @@ QString folderProblem(const QString& filePath)
         existing = parent;
     }
     if (existing != folder) {
-        return QStringLiteral("the folder %1 does not exist").arg(quoted(folder));
+        return QStringLiteral("the folder %1 does not exist").arg(quotedPath(folder));
     }
     return {};
 }
@@ -94,79 +86,12 @@ QByteArray fileBytes(const QString& viewText)
 // `path`. Empty reason when done.
 QString replaceFile(const QString& path, std::initializer_list<QByteArrayView> chunks)
 {
-    QSaveFile file(path);
-    // Never fall back to writing the target in place: that is what leaves half-written files.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return writeFailure(path, file.errorString());
+    const FileWriteResult written = writeFileAtomically(path, chunks);
+    if (written) {
+        return {};
     }
-    for (const QByteArrayView chunk : chunks) {
-        if (file.write(chunk.data(), chunk.size()) != chunk.size()) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
-            return reason;
-        }
-    }
-    // The last part of the content may still sit in the device's buffer, and a failure to
-    // write it out is not reported by commit(): flush first.
-    if (!file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit()) {
-        return file.errorString();
-    }
-    return {};
-}
-
-enum class PlaceOutcome { Placed, NameTaken, Failed };
-
-// Gives the file `from` the name `to` unless `to` exists, in one step: a file that appears
-// under that name at the same moment is never replaced.
-PlaceOutcome placeWithoutReplacing(const QString& from, const QString& to, QString* reason)
-{
-#ifdef Q_OS_UNIX
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
-#ifdef Q_OS_LINUX
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) ==
-        0) {
-        return PlaceOutcome::Placed;
-    }
-    if (errno == EEXIST) {
-        return PlaceOutcome::NameTaken;
-    }
-    // File systems without the flag answer EINVAL; a hard link is just as exclusive.
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-        *reason = systemError(errno);
-        return PlaceOutcome::Failed;
-    }
-#endif
-    if (::link(source.constData(), target.constData()) == 0) {
-        ::unlink(source.constData());
-        return PlaceOutcome::Placed;
-    }
-    if (errno == EEXIST) {
-        return PlaceOutcome::NameTaken;
-    }
-    *reason = systemError(errno);
-    return PlaceOutcome::Failed;
-#else
-    // Elsewhere a rename does not replace an existing file.
-    QFile file(from);
-    if (QFileInfo::exists(to)) {
-        return PlaceOutcome::NameTaken;
-    }
-    if (file.rename(to)) {
-        return PlaceOutcome::Placed;
-    }
-    if (QFileInfo::exists(to)) {
-        return PlaceOutcome::NameTaken;
-    }
-    *reason = file.errorString();
-    return PlaceOutcome::Failed;
-#endif
+    // Only a temporary file that could not be made points at the folder.
+    return written.notCreated ? writeFailure(path, written.error) : written.error;
 }
 
 /// A complete file under a temporary name, removed again unless it was given its final name.
@@ -290,7 +215,7 @@ QString FileDeliveryResult::message() const
         return QStringLiteral("The data read could not be saved: %1.").arg(reason);
     }
     return QStringLiteral("The data read could not be saved to %1: %2.")
-        .arg(quoted(failedPath), reason);
+        .arg(quotedPath(failedPath), reason);
 }
 
 OutputFilePolicy::OutputFilePolicy(SettingsStore& store, DocumentView& view,
@@ -346,14 +271,13 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     QString firstTried;
     for (;;) {
         const QString name = IncrementedFileName(settings.MyFileName, counter);
-        QString reason;
-        const PlaceOutcome outcome = placeWithoutReplacing(staged.path(), name, &reason);
-        if (outcome == PlaceOutcome::Placed) {
+        const RenameResult placed = renameWithoutReplacing(staged.path(), name);
+        if (placed) {
             staged.release();
             break;
         }
-        if (outcome == PlaceOutcome::Failed) {
-            return fail(result, name, writeFailure(name, reason));
+        if (placed.outcome == RenameOutcome::Failed) {
+            return fail(result, name, writeFailure(name, placed.error));
         }
         if (firstTried.isEmpty() && isFourDigits(counter)) {
             firstTried = counter;

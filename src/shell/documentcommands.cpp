@@ -1,6 +1,6 @@
 #include "documentcommands.h"
 
-#include "common/atomicfile.h"
+#include "common/fileoperations.h"
 #include "common/linebreaks.h"
 #include "common/mainwindowcontrols.h"
 #include "common/settings.h"
@@ -15,12 +15,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-namespace {
-
-using ViewFile::quoted;
-
-} // namespace
 
 DocumentCommands::DocumentCommands(RichDocumentView& view, MainWindowControls& window,
                                    UserDialogs& dialogs, TextPrinter& printer,
@@ -49,7 +43,7 @@ void DocumentCommands::load()
 
     const auto fail = [&](const QString& reason) {
         m_dialogs.showMessage(
-            QStringLiteral("The file %1 could not be loaded: %2.").arg(quoted(path), reason));
+            QStringLiteral("The file %1 could not be loaded: %2.").arg(quotedPath(path), reason));
     };
     QString reason;
     const std::optional<QByteArray> bytes = ViewFile::read(path, &reason);
@@ -79,7 +73,7 @@ void DocumentCommands::saveAs()
         m_dialogs.showMessage(QStringLiteral("The text could not be saved to %1: %2.\n\nNothing "
                                              "was written there; a file of that name keeps its "
                                              "earlier content.")
-                                  .arg(quoted(path), written.error));
+                                  .arg(quotedPath(path), written.error));
     }
 }
 

@@ -1,7 +1,8 @@
 #include "qttextprinter.h"
 
+#include "common/fileoperations.h"
+
 #include <QAbstractTextDocumentLayout>
-#include <QDir>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -9,19 +10,14 @@
 
 namespace {
 
-QString quoted(const QString& text)
-{
-    return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
 /// How the user knows the printer: its name, or the file a PDF printer writes.
 QString printerLabel(const QPrinter& printer)
 {
     if (!printer.outputFileName().isEmpty()) {
-        return QStringLiteral("the file ") +
-               quoted(QDir::toNativeSeparators(printer.outputFileName()));
+        return QStringLiteral("the file ") + quotedPath(printer.outputFileName());
     }
-    return QStringLiteral("the printer ") + quoted(printer.printerName());
+    // A printer's name is no path: its slashes stay as they are.
+    return QStringLiteral("the printer \"%1\"").arg(printer.printerName());
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
-#include "common/atomicfile.h"
+#include "common/fileoperations.h"
 #include "common/settings.h"
 #include "common/settingsconversions.h"
 #include "common/settingsstore.h"
