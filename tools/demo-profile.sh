@@ -5,10 +5,12 @@
 # to the program there: at start-up the program moves a library found beside it into the
 # profile's system folder, which must not empty the build's own bin folder.
 # start_sim DIR TERMINAL [OPTIONS...] starts qel-sim on DIR/com1 with its input on fd 3
-# (echo place >&3), and waits until it serves; stop_sim ends it.
+# (echo place >&3), and waits until it serves (at most KOLBRIN_WAIT_LIMIT seconds, default 60,
+# and not at all once it has ended); stop_sim ends it.
 # read_under_xvfb APP OUTPUT ERRORS runs APP under a virtual X server, puts the terminal in its
-# cradle three seconds later and gives OUTPUT 30 seconds to fill; APP's standard error goes to
-# ERRORS. It fails when OUTPUT stays empty.
+# cradle three seconds later and waits until OUTPUT fills, at most KOLBRIN_WAIT_LIMIT seconds
+# (default 60) and no longer once APP has ended; APP's standard error goes to ERRORS. It fails
+# when OUTPUT stays empty.
 
 make_profile() {
     local dir="$1" output="$2"
@@ -49,11 +51,13 @@ start_sim() {
         < "$dir/sim.in" > "$dir/sim.out" 2> "$dir/sim.err" &
     SIM_PID=$!
     exec 3> "$dir/sim.in"
-    local _
-    for _ in $(seq 50); do
+    local end=$((SECONDS + ${KOLBRIN_WAIT_LIMIT:-60}))
+    while [ "$SECONDS" -lt "$end" ]; do
         grep -qs '^ready' "$dir/sim.out" && return 0
+        kill -0 "$SIM_PID" 2>/dev/null || break
         sleep 0.1
     done
+    grep -qs '^ready' "$dir/sim.out" && return 0
     cat "$dir/sim.err" >&2
     return 1
 }
@@ -65,16 +69,20 @@ stop_sim() {
 }
 
 read_under_xvfb() {
-    xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
+    KOLBRIN_WAIT_LIMIT=${KOLBRIN_WAIT_LIMIT:-60} xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
         "$1" 2>"$3" &
         app=$!
+        # The program first meets an empty cradle; the terminal comes later, as a user brings it.
         sleep 3
         echo place >&3
         status=1
-        for _ in $(seq 300); do
+        end=$((SECONDS + KOLBRIN_WAIT_LIMIT))
+        while [ "$SECONDS" -lt "$end" ]; do
             [ -s "$2" ] && { status=0; break; }
+            kill -0 "$app" 2>/dev/null || break
             sleep 0.1
         done
+        [ -s "$2" ] && status=0
         kill "$app" 2>/dev/null; wait "$app" 2>/dev/null
         exit $status
     ' read_under_xvfb "$@"

@@ -256,7 +256,8 @@ TEST_F(LibraryCalls, RawInputAndOutputOnAPseudoTerminal)
 
     const std::string reply("\r\nRING\r\nCONNECT 9600\0\r\n", 24);
     ASSERT_EQ(::write(modem.master(), reply.data(), reply.size()), 24);
-    for (int i = 0; i < 200 && IO_NumCharsInQue(9) < 24; ++i) {
+    // The pseudo-terminal passes the bytes on when the kernel gets round to it.
+    for (const auto until = Clock::now() + 10s; IO_NumCharsInQue(9) < 24 && Clock::now() < until;) {
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_EQ(IO_NumCharsInQue(9), 24);
@@ -268,14 +269,14 @@ TEST_F(LibraryCalls, RawInputAndOutputOnAPseudoTerminal)
     const auto waited = Clock::now();
     EXPECT_EQ(IO_Read(9, 1, received.data(), 100), 0);
     EXPECT_GE(Clock::now() - waited, 95ms);
-    EXPECT_LT(Clock::now() - waited, 1s);
+    EXPECT_LT(Clock::now() - waited, 5s) << "the wait limit was not kept";
     IO_dtr_control_disable(9);
     IO_Close(9);
     EXPECT_EQ(IO_NumCharsInQue(9), 0);
 
     const auto slept = Clock::now();
     VORLAK_Sleep(-5);
-    EXPECT_LT(Clock::now() - slept, 20ms);
+    EXPECT_LT(Clock::now() - slept, 1s) << "a negative time must not become a long one";
     VORLAK_Sleep(50);
     EXPECT_GE(Clock::now() - slept, 50ms);
 }

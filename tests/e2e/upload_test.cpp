@@ -72,7 +72,8 @@ protected:
             }
         }
         const auto written = Clock::now();
-        const std::string reply = readUntil(kPort, "\r\n", 5s);
+        // Ends with the line end; the limit only stops a terminal that never answers.
+        const std::string reply = readUntil(kPort, "\r\n", 30s);
         m_replyDelay = Clock::now() - written;
         IO_Close(kPort);
         return reply;
@@ -96,9 +97,10 @@ TEST_F(ProgramUpload, A100KBImageArrivesIntactAndTheTerminalAnswersTheProtocolAg
     EXPECT_EQ(attempt(uploadWrites(kProgramHeader, program)), "OK\r\n");
     EXPECT_TRUE(sameBytes(stateFile("upload/program.bin"), program));
     EXPECT_EQ(stateFile("upload/program.hea"), kProgramHeader);
-    // The end of the image is the line going quiet for half a second.
+    // The end of the image is the line going quiet for half a second: never sooner; later only
+    // by what a busy machine adds, far below what a terminal that waits for more would take.
     EXPECT_GE(m_replyDelay, 450ms);
-    EXPECT_LT(m_replyDelay, 2s);
+    EXPECT_LT(m_replyDelay, 10s);
 
     // A sender writing small pieces makes no pause that ends the image early.
     const std::string second = image(100 * 1024 + 7).substr(7);

@@ -28,7 +28,7 @@ QelSimProcess::~QelSimProcess()
 {
     // The end of its input ends the program cleanly; a program that hangs is killed.
     closeFd(m_input);
-    if (m_pid > 0 && !m_status && !wait(Milliseconds(2000))) {
+    if (m_pid > 0 && !m_status && !wait(Milliseconds(10000))) {
         kill(m_pid, SIGKILL);
         int status = 0;
         waitpid(m_pid, &status, 0);

@@ -7,12 +7,15 @@
 #include <vector>
 
 /// Runs the real qel-sim program (from KOLBRIN_BIN_DIR, else the build's bin folder) for a test:
-/// its standard input takes commands, its output and error output are collected. Every wait has a
-/// limit; a process still running when the object goes is killed.
+/// its standard input takes commands, its output and error output are collected. Every wait ends
+/// as soon as what it waits for happens and has a limit far beyond the time that takes on a busy
+/// machine; a process still running when the object goes is killed.
 class QelSimProcess
 {
 public:
     using Milliseconds = std::chrono::milliseconds;
+    /// Default limit of every wait: it only stops a hung simulator from hanging the test.
+    static constexpr Milliseconds kLimit{30000};
 
     QelSimProcess() = default;
     ~QelSimProcess();
@@ -24,8 +27,7 @@ public:
 
     /// Starts qel-sim with `args` and waits for its "ready <path>" line. False if it ended or
     /// stayed silent instead; output() and errorOutput() tell why.
-    [[nodiscard]] bool start(const std::vector<std::string>& args,
-                             Milliseconds limit = Milliseconds(5000));
+    [[nodiscard]] bool start(const std::vector<std::string>& args, Milliseconds limit = kLimit);
     /// Starts qel-sim without waiting for it to serve (for command lines meant to fail).
     [[nodiscard]] bool launch(const std::vector<std::string>& args);
 
@@ -34,7 +36,7 @@ public:
     [[nodiscard]] pid_t pid() const { return m_pid; }
 
     /// Sends one command line and waits for its "ok <command>" acknowledgement.
-    [[nodiscard]] bool command(const std::string& line, Milliseconds limit = Milliseconds(3000));
+    [[nodiscard]] bool command(const std::string& line, Milliseconds limit = kLimit);
     /// Sends a line without waiting for anything.
     void send(const std::string& line);
     /// Ends the program's input.
@@ -42,7 +44,7 @@ public:
 
     /// Waits for the program to end: its exit status, 128 + signal number if a signal ended
     /// it, nothing if it still runs at the limit.
-    [[nodiscard]] std::optional<int> wait(Milliseconds limit = Milliseconds(5000));
+    [[nodiscard]] std::optional<int> wait(Milliseconds limit = kLimit);
 
     /// Everything written so far on standard output and on error output.
     [[nodiscard]] const std::string& output();

@@ -1,7 +1,10 @@
 #include "simterminal.h"
 
+#include "link/commlibrary.h"
+
 #include <QDir>
 #include <QFile>
+#include <thread>
 
 SimTerminal::SimTerminal(QString folder, int port)
     : m_folder(std::move(folder))
@@ -74,4 +77,18 @@ QStringList SimTerminal::events() const
 int SimTerminal::eventCount(const QString& line) const
 {
     return static_cast<int>(events().count(line));
+}
+
+bool SimTerminal::answersCheck(CommLibrary& library, std::chrono::milliseconds limit)
+{
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    do {
+        QByteArray id(8, ' ');
+        if (library.I_CheckTerminal(id) != 0) {
+            return true;
+        }
+        // A port that is not open answers at once: no need to spin.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return false;
 }

@@ -5,6 +5,9 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <chrono>
+
+class CommLibrary;
 
 /// A real qel-sim terminal for program-side tests: the simulator serves `terminalJson` on a
 /// pseudo-terminal linked as <folder>/com<port>, and a port map under <folder>/config (made the
@@ -28,6 +31,17 @@ public:
     /// How many lines of events.log read exactly `line`.
     [[nodiscard]] int eventCount(const QString& line) const;
     [[nodiscard]] QStringList events() const;
+
+    /// Whether a presence check through `library` is answered within `limit`. The library gives
+    /// one check 160 ms, as the program's polling cycle needs, and the simulator is a process
+    /// that a loaded machine may not run within that: checks are repeated, as the polling timer
+    /// repeats them, until one is answered. A port that is not open for the terminal never
+    /// answers, however long the wait.
+    [[nodiscard]] static bool answersCheck(CommLibrary& library,
+                                           std::chrono::milliseconds limit = kAnswerLimit);
+
+    /// Far beyond the time a check takes, however busy the machine.
+    static constexpr std::chrono::milliseconds kAnswerLimit{20000};
 
 private:
     QString m_folder;
