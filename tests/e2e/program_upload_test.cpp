@@ -4,7 +4,7 @@
 #include "simterminal.h"
 #include "upload/form4.h"
 #include "upload/programupload.h"
-#include "uploadtestsupport.h"
+#include "upload/uploadtestsupport.h"
 
 #include <QCheckBox>
 #include <QListWidget>
