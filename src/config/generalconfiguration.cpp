@@ -16,11 +16,6 @@ namespace K = SettingsKey;
 namespace C = SettingsConversions;
 namespace D = SettingsDefault;
 
-QString key(const char16_t* name)
-{
-    return QString::fromUtf16(name);
-}
-
 QString read(SettingsStore& store, const char16_t* name, const char16_t* defaultValue)
 {
     return store.readSetting(name, defaultValue);
@@ -130,14 +125,14 @@ bool GeneralConfiguration::save(const ConfigurationValues& values)
     };
     bool saved = true;
     for (const auto& [name, text] : writes) {
-        saved &= m_store.write(key(name), text);
+        saved &= m_store.writeSetting(name, text);
     }
     // Nothing is switched on values the store did not keep: the next start would disagree.
     if (!saved) {
         return false;
     }
     switchAutoAnswer(values.AutoAnswer);
-    saved = m_store.write(key(K::AutoAnswer), zeroOne(values.AutoAnswer));
+    saved = m_store.writeSetting(K::AutoAnswer, zeroOne(values.AutoAnswer));
     m_config.loadSettings(m_state.settings);
     applyLanguage(values.Language);
     return saved;

@@ -1,16 +1,14 @@
 #include "acquisition/modemanswer.h"
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
-#include "fakecommlibrary.h"
-#include "fakewindow.h"
 #include "i18n/uilanguage.h"
-#include "recordingdialogs.h"
+#include "programcoreparts.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class ModemAnswerTest : public ::testing::Test
+class ModemAnswerTest : public ::testing::Test, public FakeProgramCore
 {
 protected:
     void SetUp() override
@@ -21,14 +19,11 @@ protected:
         state.settings.AutoAnswer = true;
     }
 
-    FakeCommLibrary library;
-    AppState state;
-    FakeWindowControls window;
-    CountingEventPump pump;
-    RecordingDialogs dialogs;
-    UiLanguage language;
-    ReadingSession session{library, state, window, pump, dialogs, language};
-    ModemAnswer modem{library, state, window, pump, dialogs, language, session};
+    // The parts under test, as the program wires them.
+    AppState& state = core.state;
+    UiLanguage& language = core.language;
+    ReadingSession& session = core.session;
+    ModemAnswer& modem = core.modem;
 };
 
 } // namespace

@@ -1,15 +1,13 @@
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
-#include "fakecommlibrary.h"
-#include "fakewindow.h"
 #include "i18n/uilanguage.h"
-#include "recordingdialogs.h"
+#include "programcoreparts.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class ReadingSessionTest : public ::testing::Test
+class ReadingSessionTest : public ::testing::Test, public FakeProgramCore
 {
 protected:
     void SetUp() override
@@ -18,13 +16,10 @@ protected:
         state.settings.BaudRate9600 = 9600;
     }
 
-    FakeCommLibrary library;
-    AppState state;
-    FakeWindowControls window;
-    CountingEventPump pump;
-    RecordingDialogs dialogs;
-    UiLanguage language;
-    ReadingSession session{library, state, window, pump, dialogs, language};
+    // The part under test, as the program wires it.
+    AppState& state = core.state;
+    UiLanguage& language = core.language;
+    ReadingSession& session = core.session;
 };
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "common/fileoperations.h"
+#include "ordinaryuser.h"
 #include "tempdir.h"
 
 #include <QDir>
@@ -91,18 +92,27 @@ TEST_F(FileOperations, AtomicWriteIntoAMissingFolderGivesTheReasonAndCreatesNoth
 
 TEST_F(FileOperations, AtomicWriteIntoAReadOnlyFolderGivesTheReasonAndKeepsTheFile)
 {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root writes into a read-only folder anyway";
-    }
     const QString folder = path(u"locked"_s);
     ASSERT_TRUE(QDir().mkpath(folder));
     writeRaw(folder + u"/out.txt"_s, "kept");
-    ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    expectRefused(folder + u"/new.txt"_s, folder);
-    expectRefused(folder + u"/out.txt"_s, folder);
-    QFile::setPermissions(folder,
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const auto readable = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                          QFileDevice::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(path(), readable | QFileDevice::WriteOwner));
+    ASSERT_TRUE(QFile::setPermissions(folder, readable));
+    // Root writes into any folder: it meets this one as an ordinary user would.
+    const auto refused = [&] {
+        for (const QString& target : {folder + u"/new.txt"_s, folder + u"/out.txt"_s}) {
+            const FileWriteResult written = writeFileAtomically(target, QByteArrayView("new"));
+            if (written.ok || written.error.isEmpty() || !written.notCreated) {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(geteuid() == 0 ? holdsAsOrdinaryUser(refused) : refused());
+    ASSERT_TRUE(QFile::setPermissions(folder, readable | QFileDevice::WriteOwner));
     EXPECT_EQ(contentOf(folder + u"/out.txt"_s), QByteArray("kept"));
+    EXPECT_EQ(entries(folder), QStringList{u"out.txt"_s});
 }
 
 TEST_F(FileOperations, RenameWithoutReplacingRefusesATakenNameAndKeepsBothFiles)

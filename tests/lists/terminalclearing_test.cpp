@@ -1,23 +1,19 @@
-#include "common/appstate.h"
-#include "fakecommlibrary.h"
 #include "i18n/uilanguage.h"
 #include "lists/terminalclearing.h"
-#include "recordingdialogs.h"
+#include "programcoreparts.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-class TerminalClearingTest : public ::testing::Test
+class TerminalClearingTest : public ::testing::Test, public FakeProgramCore
 {
 protected:
     void SetUp() override { language.applyLanguage(QStringLiteral("English")); }
 
-    FakeCommLibrary library;
-    AppState state;
-    RecordingDialogs dialogs;
-    UiLanguage language;
-    TerminalClearing clearing{library, state, dialogs, language};
+    // The part under test, as the program wires it.
+    UiLanguage& language = core.language;
+    TerminalClearing& clearing = core.clearing;
 };
 
 } // namespace
