@@ -1,7 +1,6 @@
 #pragma once
 
 #include "common/mainwindowcontrols.h"
-#include "document/filedialogstate.h"
 #include "i18n/widgetcaptioner.h"
 #include "upload/form4.h"
 #include "upload/uploadhost.h"
