@@ -18,12 +18,6 @@ std::chrono::milliseconds timed(Call call)
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
 }
 
-std::chrono::milliseconds median(std::vector<std::chrono::milliseconds> times)
-{
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 } // namespace
 
 class LineConditions : public SimTest
@@ -55,28 +49,50 @@ protected:
 TEST_F(LineConditions, AnEmptyCradleAnswersMinusTwoAndAPresentTerminalAnswersFast)
 {
     start(TerminalFile::numbered(2, 3), {"--removed"});
-    EXPECT_EQ(everyTerminalCall(1500ms),
+    // Each call gives up after two silent attempts (about 600 ms for a data call); sixteen
+    // attempts, as on a damaged line, would take 4.8 s.
+    EXPECT_EQ(everyTerminalCall(3s),
               (std::vector<std::int32_t>{0, -2, -2, -2, -2, -2, -2, -2, -2}));
-    // The polling cycle asks every 500 ms and may spend 200 ms on an empty cradle.
+    // The polling cycle asks every 500 ms and may spend 200 ms on an empty cradle. A loaded
+    // machine only adds to a run, so the fastest of the runs shows what the library spends.
+    std::vector<std::chrono::milliseconds> empty;
     for (int i = 0; i < 5; ++i) {
-        EXPECT_LT(timed([&] { EXPECT_EQ(I_CheckTerminal(m_id.data()), 0); }), 200ms);
+        empty.push_back(timed([&] { EXPECT_EQ(I_CheckTerminal(m_id.data()), 0); }));
+        EXPECT_LT(empty.back(), 2s);
     }
+    EXPECT_LT(*std::ranges::min_element(empty), 200ms);
     EXPECT_EQ(id(), "        ");
 
+    // A present terminal answers every check the simulator is run in time for; on a loaded
+    // machine a check may find it not run within the check's 160 ms and answer 0, and the
+    // polling cycle asks again on its next tick. Ask until eleven checks are answered.
     ASSERT_TRUE(m_sim->command("place"));
-    std::vector<std::chrono::milliseconds> times;
-    for (int i = 0; i < 11; ++i) {
-        times.push_back(timed([&] { EXPECT_EQ(I_CheckTerminal(m_id.data()), 1); }));
+    std::vector<std::chrono::milliseconds> answered;
+    std::size_t checks = 0;
+    const auto deadline = Clock::now() + 60s;
+    while (answered.size() < 11 && Clock::now() < deadline) {
+        std::int32_t result = -9;
+        const auto took = timed([&] { result = I_CheckTerminal(m_id.data()); });
+        ++checks;
+        ASSERT_TRUE(result == 1 || result == 0) << "a check answered " << result;
+        if (result == 1) {
+            answered.push_back(took);
+        }
     }
-    EXPECT_LT(median(times), 50ms);
+    ASSERT_EQ(answered.size(), 11U) << "after " << checks << " checks";
+    EXPECT_LT(*std::ranges::min_element(answered), 50ms);
     EXPECT_EQ(id(), "T1      ");
-    EXPECT_EQ(events().size(), 11U);
+    // One line per check, however many attempts each made: a check that gave up was still
+    // served late, and the last one was answered, so every line is written by now.
+    EXPECT_EQ(events(), std::vector<std::string>(checks, "I_CheckTerminal"));
 }
 
 TEST_F(LineConditions, ALineThatDamagesEveryByteIsACommunicationError)
 {
     start(TerminalFile::numbered(2, 3), {"--noise", "1", "--seed", "3"});
-    EXPECT_EQ(everyTerminalCall(5s),
+    // Sixteen attempts of a data call, each ended by a damaged reply: well under a second each
+    // on a quiet machine; the limit only stops a call that never gives up.
+    EXPECT_EQ(everyTerminalCall(20s),
               (std::vector<std::int32_t>{0, -1, -1, -1, -1, -1, -1, -1, -1}));
     EXPECT_EQ(id(), "        ");
 }
@@ -86,15 +102,21 @@ TEST_F(LineConditions, ATerminalLiftedOffMidReadingGivesMinusTwoAndLosesNothing)
     // About 4 KB to read at 960 bytes a second: the terminal leaves during the reading.
     const TerminalFile terminal = TerminalFile::numbered(1, 500);
     start(terminal, {"--line-rate"});
-    std::thread lift([this] {
+    // Lifted a second and a half into the reading (the line's pace, not the machine's speed,
+    // sets how far it got).
+    Clock::time_point removed;
+    std::thread lift([this, &removed] {
         std::this_thread::sleep_for(1500ms);
         EXPECT_TRUE(m_sim->command("remove"));
+        removed = Clock::now();
     });
-    std::int32_t result = 0;
-    const auto took = timed([&] { result = I_ReadEntries(m_id.data(), kBody, -1, &m_token); });
+    const std::int32_t result = I_ReadEntries(m_id.data(), kBody, -1, &m_token);
+    const auto ended = Clock::now();
     lift.join();
     EXPECT_EQ(result, -2);
-    EXPECT_LT(took, 1500ms + 2s);
+    // Two silent attempts (about 650 ms) end it; attempts that went on until all sixteen were
+    // used would take 4.8 s.
+    EXPECT_LT(ended - removed, 4s);
 
     ASSERT_TRUE(m_sim->command("place"));
     const auto reading = read(nullptr, kBody);

@@ -40,7 +40,7 @@ protected:
     {
         writeRaw(kPort, line + "\r\n");
         std::string reply;
-        const auto deadline = Clock::now() + 2s;
+        const auto deadline = Clock::now() + 20s;
         while (Clock::now() < deadline) {
             reply += readUntil(kPort, "\n", 100ms);
             for (const std::string& result : {kOk, kError, kNoCarrier}) {
@@ -53,7 +53,7 @@ protected:
     }
 
     /// The modem's bytes after a `call` command, until `wanted` came or `limit` passed.
-    std::string callAndListen(std::string_view wanted, std::chrono::milliseconds limit = 3s)
+    std::string callAndListen(std::string_view wanted, std::chrono::milliseconds limit = 20s)
     {
         EXPECT_TRUE(m_sim->command("call"));
         return readUntil(kPort, wanted, limit);
@@ -61,13 +61,16 @@ protected:
 
     bool waitForEvent(const std::string& line)
     {
-        for (int i = 0; i < 300; ++i, std::this_thread::sleep_for(10ms)) {
+        const auto deadline = Clock::now() + 30s;
+        for (;; std::this_thread::sleep_for(10ms)) {
             const auto lines = events();
             if (std::ranges::find(lines, line) != lines.end()) {
                 return true;
             }
+            if (Clock::now() >= deadline) {
+                return false;
+            }
         }
-        return false;
     }
 };
 
@@ -102,9 +105,9 @@ TEST_F(Modem, AnswersCommandLinesAsAHayesModem)
     // A line ends at CR alone, LF is ignored, and a line may arrive in pieces.
     writeRaw(kPort, "AT S0");
     writeRaw(kPort, "=1\r");
-    EXPECT_EQ(readUntil(kPort, "OK\r\n", 2s), kOk);
+    EXPECT_EQ(readUntil(kPort, "OK\r\n", 20s), kOk);
     writeRaw(kPort, "\n\nATS0?\r");
-    EXPECT_EQ(readUntil(kPort, "OK\r\n", 2s), "\r\n001\r\n" + kOk);
+    EXPECT_EQ(readUntil(kPort, "OK\r\n", 20s), "\r\n001\r\n" + kOk);
 
     std::vector<std::string> expected = {
         "AT",        "AT &D2 S0=1", "ATS0?", "AT S0=0", "at s7=30 s7?",         "AT",      "ATX4",
@@ -122,7 +125,8 @@ TEST_F(Modem, AnArmedModemAnswersTheFirstRingAndTheTerminalIsReadOverTheCall)
     EXPECT_EQ(callAndListen("CONNECT"), kRing + kConnect);
 
     ASSERT_EQ(I_OpenComWithoutOpen(kPort, kSpeed), 0);
-    EXPECT_EQ(I_CheckTerminal(m_id.data()), 1);
+    const int checks = checksUntilAnswered();
+    ASSERT_GT(checks, 0);
     EXPECT_EQ(read(kHeader, kBody).text, expectedText(terminal, true));
 
     // The program hangs up by closing the port; the modem keeps S0, so the next call after the
@@ -135,13 +139,15 @@ TEST_F(Modem, AnArmedModemAnswersTheFirstRingAndTheTerminalIsReadOverTheCall)
 
     // The far end hangs up.
     ASSERT_TRUE(m_sim->command("hangup"));
-    EXPECT_EQ(readUntil(kPort, "NO CARRIER", 2s), kNoCarrier);
+    EXPECT_EQ(readUntil(kPort, "NO CARRIER", 20s), kNoCarrier);
     EXPECT_EQ(modemCommand("AT S0=0"), kOk);
 
-    EXPECT_EQ(events(), (std::vector<std::string>{
-                            "AT &D2 S0=1", "CONNECT", "I_CheckTerminal", "I_ReadHeader -1",
-                            "I_ReadEntries -1", "I_ReadHeader -2", "I_ReadEntries -2",
-                            "I_ReadHeader -3", "HANGUP", "AT", "CONNECT", "HANGUP", "AT S0=0"}));
+    std::vector<std::string> expected{"AT &D2 S0=1", "CONNECT"};
+    expected.insert(expected.end(), static_cast<std::size_t>(checks), "I_CheckTerminal");
+    expected.insert(expected.end(),
+                    {"I_ReadHeader -1", "I_ReadEntries -1", "I_ReadHeader -2", "I_ReadEntries -2",
+                     "I_ReadHeader -3", "HANGUP", "AT", "CONNECT", "HANGUP", "AT S0=0"});
+    EXPECT_EQ(events(), expected);
 }
 
 TEST_F(Modem, UnansweredTheCallRingsFiveTimesAndTheCallerGivesUp)
@@ -164,7 +170,7 @@ TEST_F(Modem, UnansweredTheCallRingsFiveTimesAndTheCallerGivesUp)
     // The line is free again, and arming the modem while it rings answers on the next ring.
     EXPECT_EQ(callAndListen(kRing), kRing);
     EXPECT_EQ(modemCommand("AT S0=2"), kOk);
-    EXPECT_EQ(readUntil(kPort, "CONNECT", 3s), kRing + kConnect);
+    EXPECT_EQ(readUntil(kPort, "CONNECT", 20s), kRing + kConnect);
     EXPECT_EQ(events(), (std::vector<std::string>{"AT S0=2", "CONNECT"}));
 }
 
@@ -177,15 +183,19 @@ TEST_F(Modem, ClosedPortMeansNoAnswerAndATerminalOffTheCradleDoesNotAnswerThePro
 
     // With the port closed DTR is down: the call rings unheard and unanswered until the port
     // is open again.
+    // The call rings at once and again a second later, both times with the port closed.
     EXPECT_TRUE(m_sim->command("call"));
     std::this_thread::sleep_for(1500ms);
     openPort();
-    EXPECT_EQ(readUntil(kPort, "CONNECT", 3s), kRing + kConnect);
+    EXPECT_EQ(readUntil(kPort, "CONNECT", 20s), kRing + kConnect);
 
     // The call is up, but nobody sits in the far cradle.
     ASSERT_EQ(I_OpenComWithoutOpen(kPort, kSpeed), 0);
     EXPECT_EQ(I_CheckTerminal(m_id.data()), 0);
     ASSERT_TRUE(m_sim->command("place"));
-    EXPECT_EQ(I_CheckTerminal(m_id.data()), 1);
-    EXPECT_EQ(events(), (std::vector<std::string>{"AT &D2 S0=1", "CONNECT", "I_CheckTerminal"}));
+    const int checks = checksUntilAnswered();
+    ASSERT_GT(checks, 0);
+    std::vector<std::string> expected{"AT &D2 S0=1", "CONNECT"};
+    expected.insert(expected.end(), static_cast<std::size_t>(checks), "I_CheckTerminal");
+    EXPECT_EQ(events(), expected);
 }

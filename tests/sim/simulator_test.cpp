@@ -9,9 +9,11 @@
 #include <chrono>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <limits>
 #include <memory>
 #include <poll.h>
 #include <sstream>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -96,7 +98,7 @@ protected:
     {
         if (m_thread.joinable()) {
             close(m_commands[1]); // the end of the commands ends the run
-            const auto deadline = Clock::now() + 3s;
+            const auto deadline = Clock::now() + 30s;
             while (!m_finished && Clock::now() < deadline) {
                 std::this_thread::sleep_for(5ms);
             }
@@ -121,7 +123,7 @@ protected:
                   static_cast<ssize_t>(line.size()));
         std::string ack;
         pollfd pfd{m_acks[0], POLLIN, 0};
-        while (ack.find('\n') == std::string::npos && poll(&pfd, 1, 3000) == 1) {
+        while (ack.find('\n') == std::string::npos && poll(&pfd, 1, 30000) == 1) {
             char c = 0;
             ASSERT_EQ(read(m_acks[0], &c, 1), 1);
             ack += c;
@@ -134,8 +136,9 @@ protected:
         ASSERT_EQ(write(m_port, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
 
-    // Everything that arrives until `count` bytes are in or the line stays quiet for `quiet`.
-    std::string receive(std::size_t count, std::chrono::milliseconds quiet = 500ms)
+    // Everything that arrives until `count` bytes are in or the line stays quiet for `quiet`
+    // (by default far longer than a busy machine holds up bytes that are coming).
+    std::string receive(std::size_t count, std::chrono::milliseconds quiet = 10s)
     {
         std::string received;
         pollfd pfd{m_port, POLLIN, 0};
@@ -155,9 +158,29 @@ protected:
     {
         const auto t0 = Clock::now();
         send(bytes);
-        const std::string echo = receive(bytes.size(), 3000ms);
+        const std::string echo = receive(bytes.size());
         EXPECT_EQ(echo, bytes);
         return std::chrono::duration<double>(Clock::now() - t0).count();
+    }
+
+    // The fastest of up to `runs` round trips, stopping at the first under `below` seconds: a
+    // loaded machine only ever makes a run slower. Every run must take more than `atLeast`.
+    double fastestRoundTrip(const std::string& bytes, double atLeast, double below, int runs = 3)
+    {
+        double fastest = std::numeric_limits<double>::max();
+        for (int run = 0; run < runs && fastest >= below; ++run) {
+            const double took = roundTrip(bytes);
+            EXPECT_GT(took, atLeast);
+            fastest = std::min(fastest, took);
+        }
+        return fastest;
+    }
+
+    // The bytes the PC sent that are still on the line, not yet taken in by the simulator.
+    [[nodiscard]] int waitingOnTheLine() const
+    {
+        int waiting = 0;
+        return ioctl(m_line.master(), FIONREAD, &waiting) == 0 ? waiting : -1;
     }
 
     qelsim::PseudoTerminal m_line;
@@ -205,13 +228,28 @@ TEST_F(SimulatorLine, LiftingTheTerminalCutsItsReplyShort)
     start(options);
     const auto sent = Clock::now();
     send(std::string(960, 'x')); // a second's worth of reply at 9600 baud
-    std::this_thread::sleep_for(200ms);
+    // Lifted once the reply is well under way.
+    std::string received = receive(100);
+    ASSERT_GE(received.size(), 100U);
+    const std::size_t atLifting = received.size();
+    const auto lifting = Clock::now();
     command("remove");
-    const std::string received = receive(960, 500ms);
-    EXPECT_GT(received.size(), 50U);
-    EXPECT_LT(received.size(), 600U);
+    const auto lifted = Clock::now();
+    received += receive(960, 500ms);
+    EXPECT_LT(received.size(), 960U);
+    // After the lift nothing more is sent: only what the line carried until the simulator took
+    // the command, and the few characters a transmitter holds.
+    const double lineSeconds = std::chrono::duration<double>(lifted - lifting).count();
+    EXPECT_LE(received.size(), atLifting + static_cast<std::size_t>(960 * lineSeconds) + 32);
     // The PC's bytes take their second on the line too; those arriving meanwhile reach nobody.
+    // The simulator takes them in from when it first looks, which a loaded machine may delay:
+    // wait until none is left on the line.
     std::this_thread::sleep_until(sent + 1200ms);
+    const auto deadline = Clock::now() + 30s;
+    while (waitingOnTheLine() > 0 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(waitingOnTheLine(), 0);
     command("place");
     EXPECT_EQ(receive(1, 300ms), "") << "the rest of the reply must not come after placing";
 }
@@ -226,13 +264,12 @@ TEST_F(SimulatorLine, NoiseIsTheSeededNoiseOfTheLine)
     for (int i = 0; i < 3000; ++i) {
         sent += static_cast<char>('a' + i % 26);
     }
-    send(sent);
-    const std::string received = receive(sent.size(), 500ms);
-
     std::string expected;
     qelsim::LineNoise(0.1, 5).apply(sent, expected);
-    EXPECT_EQ(received, expected);
-    EXPECT_NE(received, sent);
+    ASSERT_NE(expected, sent);
+    send(sent);
+    EXPECT_EQ(receive(expected.size()), expected);
+    EXPECT_EQ(receive(1, 300ms), "") << "nothing beyond the noisy copy";
 }
 
 TEST_F(SimulatorLine, PacesRepliesToTheSpeedThePortWasSetTo)
@@ -241,13 +278,9 @@ TEST_F(SimulatorLine, PacesRepliesToTheSpeedThePortWasSetTo)
     options.lineRate = true;
     start(options);
     // 480 characters at 9600 baud, 8N1, take half a second; at 4800 baud, 240 do.
-    const double at9600 = roundTrip(std::string(480, 'a'));
-    EXPECT_GT(at9600, 0.45);
-    EXPECT_LT(at9600, 0.8);
+    EXPECT_LT(fastestRoundTrip(std::string(480, 'a'), 0.45, 0.8), 0.8);
     setSpeed(m_port, B4800);
-    const double at4800 = roundTrip(std::string(240, 'b'));
-    EXPECT_GT(at4800, 0.45);
-    EXPECT_LT(at4800, 0.8);
+    EXPECT_LT(fastestRoundTrip(std::string(240, 'b'), 0.45, 0.8), 0.8);
 }
 
 TEST_F(SimulatorLine, TakesInWhatThePortSendsAtTheLineSpeedToo)
@@ -255,17 +288,23 @@ TEST_F(SimulatorLine, TakesInWhatThePortSendsAtTheLineSpeedToo)
     qelsim::LineOptions options;
     options.lineRate = true;
     start(options);
-    roundTrip(std::string(480, 'a'));
-    // 480 characters at 9600 baud: the first arrives at once, the last half a second later.
-    const Clock::duration heard(m_terminal.lastHeard - m_terminal.firstHeard);
-    EXPECT_GT(heard, 450ms);
-    EXPECT_LT(heard, 800ms);
+    // 480 characters at 9600 baud: the first arrives at once, the last half a second later. A
+    // loaded machine may take in the last ones late, never early: the shortest of a few runs.
+    Clock::duration shortest = Clock::duration::max();
+    for (int run = 0; run < 3 && shortest >= 800ms; ++run) {
+        m_terminal.firstHeard = 0;
+        roundTrip(std::string(480, 'a'));
+        const Clock::duration heard(m_terminal.lastHeard - m_terminal.firstHeard);
+        EXPECT_GT(heard, 450ms);
+        shortest = std::min(shortest, heard);
+    }
+    EXPECT_LT(shortest, 800ms);
 }
 
 TEST_F(SimulatorLine, WithoutLineRateRepliesComeAtOnce)
 {
     start({});
-    EXPECT_LT(roundTrip(std::string(4800, 'a')), 0.3);
+    EXPECT_LT(fastestRoundTrip(std::string(4800, 'a'), 0.0, 0.3), 0.3);
 }
 
 TEST(PseudoTerminal, ReportsTheSpeedAndFormatTheOpenerSet)

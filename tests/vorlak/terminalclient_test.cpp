@@ -44,6 +44,16 @@ public:
         std::lock_guard lock(m_mutex);
         return m_requests;
     }
+    /// The requests once at least `count` have been taken in: the client may have given up on a
+    /// request before this thread, run late on a loaded machine, has read it.
+    [[nodiscard]] std::vector<Request> requestsOnceThereAre(std::size_t count)
+    {
+        const auto deadline = Clock::now() + 20s;
+        while (requests().size() < count && Clock::now() < deadline) {
+            std::this_thread::sleep_for(5ms);
+        }
+        return requests();
+    }
 
 private:
     void serve()
@@ -151,20 +161,28 @@ TEST_F(TerminalClientTest, SilenceIsNoTerminalAndGarbageIsACommunicationError)
     {
         ScriptedTerminal silent([](const Frame&, const Request&) { return std::string(); });
         connect(silent);
-        const auto start = Clock::now();
-        EXPECT_EQ(m_client->check().link, LinkResult::NoTerminal);
-        EXPECT_LT(Clock::now() - start, 200ms);
+        // A check fits the polling cycle's 200 ms. A loaded machine only makes a check slower:
+        // the quickest of a few shows what the client spends.
+        std::size_t checks = 0;
+        auto quickest = Clock::duration::max();
+        for (; checks < 5 && quickest >= 200ms; ++checks) {
+            const auto start = Clock::now();
+            EXPECT_EQ(m_client->check().link, LinkResult::NoTerminal);
+            quickest = std::min(quickest, Clock::now() - start);
+        }
+        EXPECT_LT(quickest, 200ms);
         // Two silent attempts are enough to give up on any request.
         EXPECT_EQ(m_client->command(MessageType::ClearAll).link, LinkResult::NoTerminal);
-        EXPECT_EQ(silent.requests().size(), 2U + 2U);
+        const std::size_t sent = 2 * checks + 2;
+        EXPECT_EQ(silent.requestsOnceThereAre(sent).size(), sent);
     }
     {
         ScriptedTerminal noisy(
             [](const Frame&, const Request&) { return std::string("\x02\x05garbage\xFF", 11); });
         connect(noisy);
         EXPECT_EQ(m_client->command(MessageType::ClearAll).link, LinkResult::CommError);
-        EXPECT_EQ(noisy.requests().size(),
-                  static_cast<std::size_t>(TerminalClient::kDataPolicy.attempts));
+        const auto attempts = static_cast<std::size_t>(TerminalClient::kDataPolicy.attempts);
+        EXPECT_EQ(noisy.requestsOnceThereAre(attempts).size(), attempts);
     }
 }
 

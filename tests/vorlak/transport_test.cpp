@@ -183,9 +183,10 @@ TEST(SerialPort, DtrWithoutModemLinesIsDoneAndAHangUpIsReportedAtOnce)
     pty.closeMaster();
     std::array<char, 4> buffer{};
     const auto start = Clock::now();
-    const auto got = port->read(buffer.data(), buffer.size(), 2s);
+    // At once, not at the end of the read's limit; a loaded machine may take a while.
+    const auto got = port->read(buffer.data(), buffer.size(), 60s);
     EXPECT_TRUE(got.failed);
-    EXPECT_LT(Clock::now() - start, 500ms);
+    EXPECT_LT(Clock::now() - start, 10s);
 }
 
 namespace {
