@@ -7,6 +7,7 @@
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
 #include "shell/form1.h"
+#include "shell/programcore.h"
 #include "silentdialogs.h"
 
 #include <QApplication>

@@ -38,6 +38,7 @@ public:
 private:
     void modemPath();
     void cradlePath();
+    void deliverReading();
     void fetchBodyTemplate();
     void nameFileAfterTerminal();
 

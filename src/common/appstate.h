@@ -5,6 +5,13 @@
 #include <QByteArray>
 #include <QString>
 
+/// How the last reading ended. Only a complete reading may be cleared from the terminal.
+enum class ReadingEnd {
+    Complete,        ///< every call ended normally and nothing was skipped
+    Interrupted,     ///< a communication error or the terminal left the cradle: the text is partial
+    TemplateMissing, ///< headers were read but no entries: the body template is empty
+};
+
 /// The program-wide state of a running Kolbrin: the settings in memory, the terminal's identity
 /// and the flags of the reading path. Owned by the main window, handed to the logic classes.
 struct AppState
@@ -20,6 +27,9 @@ struct AppState
     QString ModemText;
     /// The last reading brought text.
     bool DataReceived = false;
+    /// How the last reading ended, and how many documents (headers) or entry texts it brought.
+    ReadingEnd LastReading = ReadingEnd::Complete;
+    int DocumentsRead = 0;
     /// The terminal now in the cradle has been handled.
     bool TerminalOnCradle = false;
 };

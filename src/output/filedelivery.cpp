@@ -25,7 +25,9 @@ bool FileDelivery::deliver()
                                              "window; save it with \"Save as\"."));
         return false;
     }
-    if (m_state.settings.AutoClear != 0) {
+    // With no file policy set (a hand-edited settings file) nothing was written, so the data
+    // is nowhere but on the terminal.
+    if (m_state.settings.AutoClear != 0 && !written.written.isEmpty()) {
         // The clearing shows its own message when it fails; the files are written either way.
         static_cast<void>(m_clearing.clearAll());
     }

@@ -39,6 +39,10 @@ void RecordRetrieval::readTerminalData()
         TextCodec::toWindows1252(m_state.settings.BodyTemplate, &lossyBody);
     const bool withHeaders = isPresent(m_state.settings.HeaderTemplate.size());
     const bool withEntries = isPresent(m_state.settings.BodyTemplate.size());
+    // Without a body template the entries are skipped: what is read is not all the terminal
+    // holds, so it must not be cleared afterwards.
+    m_state.LastReading = withEntries ? ReadingEnd::Complete : ReadingEnd::TemplateMissing;
+    m_state.DocumentsRead = 0;
 
     const auto readAndHandle = [&](bool isHeader, int index) {
         std::int32_t token = 0;
@@ -72,10 +76,12 @@ void RecordRetrieval::readTerminalData()
 RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool isHeader)
 {
     if (result == CommLibrary::kCommError) {
+        m_state.LastReading = ReadingEnd::Interrupted;
         m_dialogs.showMessage(m_language.MsgCommError());
         return Step::Stop;
     }
     if (result == CommLibrary::kNoTerminal) {
+        m_state.LastReading = ReadingEnd::Interrupted;
         m_dialogs.showMessage(m_language.MsgPlaceTerminal());
         return Step::Stop;
     }
@@ -86,6 +92,9 @@ RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool 
         return Step::Go; // nothing this time
     }
     m_state.DataReceived = true;
+    if (isHeader || !isPresent(m_state.settings.HeaderTemplate.size())) {
+        ++m_state.DocumentsRead;
+    }
     const QString text = TextCodec::fromWindows1252(m_library.GetStringFromPtr(token, result));
     if (isHeader) {
         // A header ends with LF CR; the view turns that into its one line break.

@@ -19,7 +19,8 @@ public:
 
     /// Reloads the settings, empties the view and reads document after document (index -1, -2,
     /// ...) while a header template is present, or every entry in one call without one. Text
-    /// read before a failure stays in the view and DataReceived stays set.
+    /// read before a failure stays in the view and DataReceived stays set; LastReading then says
+    /// the reading was interrupted, and DocumentsRead how far it got.
     void readTerminalData();
 
     /// A template counts as present when it is longer than 2 characters.

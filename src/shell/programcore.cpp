@@ -12,9 +12,10 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , retrieval(p.library, state, config, w.view, p.dialogs, language)
     , files(p.store, w.view, w.controls)
     , clearing(p.library, state, p.dialogs, language)
+    , deliveryClearing(clearing, state)
     , runner(p.pump, p.dialogs)
-    , fileDelivery(files, clearing, runner, p.dialogs, state)
-    , keyboardDelivery(p.keys, clearing, w.view, p.dialogs)
+    , fileDelivery(files, deliveryClearing, runner, p.dialogs, state)
+    , keyboardDelivery(p.keys, deliveryClearing, w.view, p.dialogs)
     , cycle(p.library, state, w.controls, w.view, p.dialogs, language, p.store, modem,
             {[this] { retrieval.readTerminalData(); }, [this] { return fileDelivery.deliver(); },
              [this] { return keyboardDelivery.deliver(); }})

@@ -19,6 +19,7 @@
 #include "output/keyboarddelivery.h"
 #include "output/outputfilepolicy.h"
 #include "output/recordretrieval.h"
+#include "output/safeterminaleraser.h"
 #include "upload/programupload.h"
 #include "upload/uploadprotocol.h"
 
@@ -104,6 +105,8 @@ public:
     RecordRetrieval retrieval;
     OutputFilePolicy files;
     TerminalClearing clearing;
+    /// What delivery clears through: nothing after a reading that was not complete.
+    SafeTerminalEraser deliveryClearing;
     ExternalProgramRunner runner;
     FileDelivery fileDelivery;
     KeyboardDelivery keyboardDelivery;

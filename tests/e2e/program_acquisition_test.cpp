@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QThread>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -115,6 +116,65 @@ TEST_F(AcquisitionEndToEndTest, AutomaticModeReadsATerminalPlacedInTheCradleInto
     ASSERT_TRUE(tickUntilOnCradle());
     EXPECT_EQ(sim->eventCount(QStringLiteral("I_ReadEntries -1")), 2);
     EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(AcquisitionEndToEndTest, AReadingCutShortByLiftingTheTerminalIsNeitherDeliveredNorCleared)
+{
+    // Sixty documents at the line's real speed take seconds to read: time enough to lift the
+    // terminal once the third document is asked for.
+    QByteArray terminal = R"({"id": "T9", "documents": [)";
+    for (int document = 1; document <= 60; ++document) {
+        terminal +=
+            QByteArray(document > 1 ? "," : "") + R"({"header": {"Doc": ")" +
+            QByteArray::number(document) +
+            R"("}, "entries": [{"Code": "5601", "Qty": "3"}, {"Code": "5602", "Qty": "4"}]})";
+    }
+    terminal += "]}";
+    sim.reset(); // the fixture's terminal goes first, and its port map with it
+    sim = std::make_unique<SimTerminal>(path(QStringLiteral("long")), kPort);
+    QString error;
+    ASSERT_TRUE(
+        sim->start(terminal, {QStringLiteral("--removed"), QStringLiteral("--line-rate")}, &error))
+        << error.toStdString();
+    const QString out = path(QStringLiteral("out/Demo.txt"));
+    put("AutomaticMode", "True");
+    put("ManualMode", "False");
+    put("AutoStart", "1");
+    put("AutoClear", "1");
+    put("AppendFile", "True");
+    put("NewFile", "False");
+    put("AsciiDataFormat2", "Doc [Doc]");
+    openSession();
+    simCommand("place");
+
+    bool lifted = false;
+    std::thread lifter([&] {
+        QDeadlineTimer deadline(30000);
+        while (sim->eventCount(QStringLiteral("I_ReadHeader -3")) == 0 && !deadline.hasExpired()) {
+            QThread::msleep(10);
+        }
+        lifted = sim->process().command("remove");
+    });
+    const bool seen = tickUntilOnCradle();
+    lifter.join();
+    ASSERT_TRUE(seen && lifted);
+    EXPECT_EQ(core.state.LastReading, ReadingEnd::Interrupted);
+    EXPECT_FALSE(QFile::exists(out)) << "a partial reading is not delivered";
+    EXPECT_EQ(sim->eventCount(QStringLiteral("I_ClearAllEntries")), 0);
+    const QStringList told = dialogs.messages();
+    EXPECT_TRUE(told.contains(core.language.MsgPlaceTerminal()));
+    EXPECT_TRUE(!told.isEmpty() && told.last().contains(QStringLiteral("keeps all its data")));
+    EXPECT_TRUE(view.text().startsWith(QStringLiteral("Doc 1\n5601{TAB}3{ENTER}")));
+
+    // Put back, it is read in full: delivered once, then cleared.
+    ASSERT_TRUE(tickUntil([this] { return !core.state.TerminalOnCradle; }));
+    simCommand("place");
+    ASSERT_TRUE(tickUntilOnCradle());
+    EXPECT_EQ(core.state.LastReading, ReadingEnd::Complete);
+    const QByteArray written = readFile(out);
+    EXPECT_EQ(written.count("Doc "), 60);
+    EXPECT_TRUE(written.startsWith("Doc 1\n5601{TAB}3{ENTER}"));
+    EXPECT_EQ(sim->eventCount(QStringLiteral("I_ClearAllEntries")), 1);
 }
 
 TEST_F(AcquisitionEndToEndTest, ManualModeOnlyShowsTheTerminal)

@@ -127,6 +127,16 @@ TEST_F(DeliveryEndToEndTest, AutoClearEmptiesTheTerminalOnlyAfterTheFileIsWritte
     EXPECT_TRUE(view.text().isEmpty()); // the terminal holds nothing any more
 }
 
+TEST_F(DeliveryEndToEndTest, AutoClearWithoutAFilePolicyWritesNothingAndClearsNothing)
+{
+    const QString out = path(QStringLiteral("out.txt"));
+    put("MyFileName", out);
+    put("AutoClear", "1");
+    readAndDeliver();
+    EXPECT_FALSE(QFile::exists(out));
+    EXPECT_EQ(eventCount("I_ClearAllEntries"), 0);
+}
+
 TEST_F(DeliveryEndToEndTest, AnUnwritableOutputKeepsTheDataOnTheTerminalAndSkipsTheProgram)
 {
     // A regular file where the output folder should be stops the write, also for root.

@@ -157,3 +157,34 @@ TEST_F(RecordRetrievalTest, SettingsAreReloadedBeforeReading)
     retrieval.readTerminalData();
     EXPECT_EQ(library.readTemplates.back(), QByteArray("[B]\r\n"));
 }
+
+TEST_F(RecordRetrievalTest, OnlyAReadingThatEndsNormallyWithEveryTemplateIsComplete)
+{
+    // Two documents are read, then the third header call answers.
+    const std::pair<std::int32_t, ReadingEnd> cases[] = {
+        {CommLibrary::kNothingMore, ReadingEnd::Complete},
+        {CommLibrary::kCommError, ReadingEnd::Interrupted},
+        {CommLibrary::kNoTerminal, ReadingEnd::Interrupted},
+    };
+    setTemplates(QStringLiteral("Doc [Doc]"), QStringLiteral("[Code]"));
+    for (const auto& [third, end] : cases) {
+        SCOPED_TRACE(third);
+        FakeCommLibrary terminal;
+        for (int document = 1; document <= 2; ++document) {
+            terminal.scriptText(QStringLiteral("I_ReadHeader"), "Doc");
+            terminal.scriptText(QStringLiteral("I_ReadEntries"), "5601\r\n");
+        }
+        terminal.script(QStringLiteral("I_ReadHeader"), {third});
+        RecordRetrieval(terminal, state, config, view, dialogs, language).readTerminalData();
+        EXPECT_TRUE(state.DataReceived);
+        EXPECT_EQ(state.LastReading, end);
+        EXPECT_EQ(state.DocumentsRead, 2);
+    }
+    // Headers without a body template: the entries were never asked for.
+    setTemplates(QStringLiteral("Doc [Doc]"), QString());
+    library.scriptText(QStringLiteral("I_ReadHeader"), "Doc");
+    retrieval.readTerminalData();
+    EXPECT_EQ(readingCalls(),
+              (QStringList{QStringLiteral("I_ReadHeader -1"), QStringLiteral("I_ReadHeader -2")}));
+    EXPECT_EQ(state.LastReading, ReadingEnd::TemplateMissing);
+}
