@@ -108,38 +108,10 @@ void AcquisitionCycle::cradlePath()
         m_steps.readTerminalData();
     }
     if (m_state.DataReceived) {
-        deliverReading();
+        m_steps.deliverReading();
     }
     if (m_state.ModemConnected) {
         m_modem.hangUpAndRearm();
-    }
-}
-
-void AcquisitionCycle::deliverReading()
-{
-    // A partial reading is not delivered: in overwrite mode it would replace a good file, in
-    // append mode the next reading would repeat its first part. It stays in the window and on
-    // the terminal, which is never cleared after it.
-    if (m_state.LastReading == ReadingEnd::Interrupted) {
-        m_dialogs.showMessage(
-            QStringLiteral("The reading stopped after %1 document(s), so nothing was delivered "
-                           "and the terminal was not cleared: it keeps all its data. The part "
-                           "read is shown in the window. Place the terminal in the cradle again "
-                           "to read it in full.")
-                .arg(m_state.DocumentsRead));
-        return;
-    }
-    if (m_state.settings.InsertKeys) {
-        m_steps.deliverToKeyboard();
-    } else {
-        m_steps.deliverToFile();
-    }
-    if (m_state.LastReading == ReadingEnd::TemplateMissing) {
-        m_dialogs.showMessage(QStringLiteral(
-            "The body template (AsciiDataFormat) is empty, so only the headers were read and "
-            "none of the entries. The terminal was not cleared: it keeps all its data. Set the "
-            "body template in the configuration, or use \"Auto detect\" to take it from the "
-            "terminal."));
     }
 }
 

@@ -20,8 +20,8 @@ public:
     struct Steps
     {
         std::function<void()> readTerminalData;
-        std::function<bool()> deliverToFile;
-        std::function<bool()> deliverToKeyboard;
+        /// What becomes of a reading that brought text: journal and delivery.
+        std::function<void()> deliverReading;
     };
 
     /// ModemText keeps at most this many characters (enough to find "CONNECT" across ticks).
@@ -38,7 +38,6 @@ public:
 private:
     void modemPath();
     void cradlePath();
-    void deliverReading();
     void fetchBodyTemplate();
     void nameFileAfterTerminal();
 

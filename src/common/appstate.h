@@ -3,6 +3,7 @@
 #include "settings.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 /// How the last reading ended. Only a complete reading may be cleared from the terminal.
@@ -30,6 +31,12 @@ struct AppState
     /// How the last reading ended, and how many documents (headers) or entry texts it brought.
     ReadingEnd LastReading = ReadingEnd::Complete;
     int DocumentsRead = 0;
+    /// When the last reading began (UTC).
+    QDateTime ReadingStarted;
+    /// The last reading is in the journal: without that it is not safe to clear the terminal.
+    bool ReadingJournaled = false;
+    /// The terminal was cleared after the last reading.
+    bool ReadingCleared = false;
     /// The terminal now in the cradle has been handled.
     bool TerminalOnCradle = false;
 };

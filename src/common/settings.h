@@ -49,6 +49,7 @@ inline constexpr char16_t UseTerminalId[] = u"UseTerminalId";
 inline constexpr char16_t AutoAnswer[] = u"AutoAnswer";
 inline constexpr char16_t Language[] = u"Language";
 inline constexpr char16_t BaudRate[] = u"BaudRate";
+inline constexpr char16_t JournalDays[] = u"JournalDays";
 } // namespace SettingsKey
 
 /// The value each key has while the store holds none, under the key's name. The two file-name
@@ -73,6 +74,7 @@ inline constexpr char16_t UseTerminalId[] = u"0";
 inline constexpr char16_t AutoAnswer[] = u"0";
 inline constexpr char16_t Language[] = u"Portugues";
 inline constexpr char16_t BaudRate[] = u"19200";
+inline constexpr char16_t JournalDays[] = u"365";
 } // namespace SettingsDefault
 
 /// The line speed of every reading session and modem use.

@@ -19,15 +19,25 @@ FileDelivery::FileDelivery(OutputFilePolicy& files, TerminalEraser& clearing,
 bool FileDelivery::deliver()
 {
     const FileDeliveryResult written = m_files.deliver(m_state.settings);
+    m_written = written.written;
+    m_problem.clear();
     if (!written.ok) {
-        m_dialogs.showMessage(written.message() +
-                              QStringLiteral("\n\nThe data stays on the terminal and in the "
-                                             "window; save it with \"Save as\"."));
+        m_problem = written.message() +
+                    QStringLiteral("\n\nThe data stays on the terminal and in the window; save "
+                                   "it with \"Save as\".");
+        m_dialogs.showMessage(m_problem);
         return false;
     }
-    // With no file policy set (a hand-edited settings file) nothing was written, so the data
-    // is nowhere but on the terminal.
-    if (m_state.settings.AutoClear != 0 && !written.written.isEmpty()) {
+    // With no file policy set (a hand-edited settings file) nothing was written: the data is
+    // nowhere but on the terminal and in the window.
+    if (written.written.isEmpty()) {
+        m_problem = QStringLiteral(
+            "No output file policy (numbered, overwrite or append) is selected, so the reading "
+            "was not written to any file. The data stays on the terminal and in the window.");
+        m_dialogs.showMessage(m_problem);
+        return false;
+    }
+    if (m_state.settings.AutoClear != 0) {
         // The clearing shows its own message when it fails; the files are written either way.
         static_cast<void>(m_clearing.clearAll());
     }

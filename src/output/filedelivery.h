@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QStringList>
+
 class ExternalProgramRunner;
 class OutputFilePolicy;
 class TerminalEraser;
@@ -16,8 +19,14 @@ public:
     FileDelivery(OutputFilePolicy& files, TerminalEraser& clearing, ExternalProgramRunner& runner,
                  UserDialogs& dialogs, AppState& state);
 
-    /// True when every file was written.
+    /// True when every file was written. With no file policy selected nothing is written and
+    /// the user is told so: that is no delivery.
     bool deliver();
+
+    /// The files the last delivery wrote, in the order written.
+    [[nodiscard]] const QStringList& written() const { return m_written; }
+    /// What the last delivery told the user about a failure; empty when it told nothing.
+    [[nodiscard]] const QString& problem() const { return m_problem; }
 
 private:
     OutputFilePolicy& m_files;
@@ -25,4 +34,6 @@ private:
     ExternalProgramRunner& m_runner;
     UserDialogs& m_dialogs;
     AppState& m_state;
+    QStringList m_written;
+    QString m_problem;
 };

@@ -43,6 +43,9 @@ void RecordRetrieval::readTerminalData()
     // holds, so it must not be cleared afterwards.
     m_state.LastReading = withEntries ? ReadingEnd::Complete : ReadingEnd::TemplateMissing;
     m_state.DocumentsRead = 0;
+    m_state.ReadingStarted = QDateTime::currentDateTimeUtc();
+    m_state.ReadingJournaled = false;
+    m_state.ReadingCleared = false;
 
     const auto readAndHandle = [&](bool isHeader, int index) {
         std::int32_t token = 0;

@@ -2,7 +2,7 @@
 
 #include "common/appstate.h"
 
-SafeTerminalEraser::SafeTerminalEraser(TerminalEraser& eraser, const AppState& state)
+SafeTerminalEraser::SafeTerminalEraser(TerminalEraser& eraser, AppState& state)
     : m_eraser(eraser)
     , m_state(state)
 {
@@ -10,8 +10,10 @@ SafeTerminalEraser::SafeTerminalEraser(TerminalEraser& eraser, const AppState& s
 
 std::int16_t SafeTerminalEraser::clearAll()
 {
-    if (m_state.LastReading != ReadingEnd::Complete) {
+    if (m_state.LastReading != ReadingEnd::Complete || !m_state.ReadingJournaled) {
         return 0;
     }
-    return m_eraser.clearAll();
+    const std::int16_t result = m_eraser.clearAll();
+    m_state.ReadingCleared = result > 0;
+    return result;
 }

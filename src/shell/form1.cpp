@@ -112,7 +112,7 @@ void Form1::createMenus()
 
     QMenu* communicate = addMenu("Communicate");
     connect(addItem(communicate, "Read_entries"), &QAction::triggered, this,
-            [this] { m_core->retrieval.readTerminalData(); });
+            [this] { m_core->readData(); });
     connect(addItem(communicate, "Clear_all_entries"), &QAction::triggered, this,
             [this] { m_core->clearing.clearAll(); });
     connect(addItem(communicate, "SendEntries"), &QAction::triggered, this,

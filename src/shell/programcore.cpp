@@ -1,12 +1,31 @@
 #include "programcore.h"
 
+#include "common/settings.h"
+#include "common/settingsstore.h"
+#include "common/userdialogs.h"
 #include "document/richdocumentview.h"
+#include "journal/memoryjournal.h"
 #include "link/commlibrary.h"
 
 #include <QDir>
 
+namespace {
+
+/// The journal given, or a new one in memory held by `owner`.
+Journal& journalOf(const ProgramPlatform& platform, std::unique_ptr<Journal>& owner)
+{
+    if (platform.journal != nullptr) {
+        return *platform.journal;
+    }
+    owner = std::make_unique<MemoryJournal>();
+    return *owner;
+}
+
+} // namespace
+
 ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
-    : config(p.store, p.locale, language, p.dialogs)
+    : journal(journalOf(p, m_memoryJournal))
+    , config(p.store, p.locale, language, p.dialogs)
     , session(p.library, state, w.controls, p.pump, p.dialogs, language)
     , modem(p.library, state, w.controls, p.pump, p.dialogs, language, session)
     , retrieval(p.library, state, config, w.view, p.dialogs, language)
@@ -16,9 +35,9 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , runner(p.pump, p.dialogs)
     , fileDelivery(files, deliveryClearing, runner, p.dialogs, state)
     , keyboardDelivery(p.keys, deliveryClearing, w.view, p.dialogs)
+    , readingDelivery(journal, state, w.view, p.dialogs, fileDelivery, keyboardDelivery)
     , cycle(p.library, state, w.controls, w.view, p.dialogs, language, p.store, modem,
-            {[this] { retrieval.readTerminalData(); }, [this] { return fileDelivery.deliver(); },
-             [this] { return keyboardDelivery.deliver(); }})
+            {[this] { retrieval.readTerminalData(); }, [this] { readingDelivery.deliver(); }})
     , detection(p.library, state, session, p.pump, p.dialogs)
     , templateImport(p.library, state, p.dialogs)
     , configuration(p.store, p.dialogs, state, language, config, detection, templateImport,
@@ -28,15 +47,25 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , upload(p.library, state, session, p.store, p.pump, p.dialogs, language, p.programFolder,
              p.offlineFolder, p.uploadTiming)
     , m_library(p.library)
+    , m_store(p.store)
     , m_pump(p.pump)
     , m_dialogs(p.dialogs)
     , m_installLocations(p.installLocations)
 {
 }
 
+ProgramCore::~ProgramCore() = default;
+
+void ProgramCore::readData()
+{
+    retrieval.readTerminalData();
+    readingDelivery.recordShownOnly();
+}
+
 ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&)>& runInstallation)
 {
     config.loadSettings(state.settings);
+    removeOldReadings();
     // A fresh copy of the communication library beside the program is installed before the
     // first call into it.
     LibraryInstaller installer(m_dialogs, m_pump,
@@ -71,6 +100,23 @@ void ProgramCore::shutdown()
         modem.restoreAtClose();
     } else {
         session.stopReceiving();
+    }
+}
+
+void ProgramCore::removeOldReadings()
+{
+    bool isNumber = false;
+    const int days = m_store.readSetting(SettingsKey::JournalDays, SettingsDefault::JournalDays)
+                         .trimmed()
+                         .toInt(&isNumber);
+    // A value that is no positive number keeps everything: nothing is removed by mistake.
+    if (!isNumber || days <= 0) {
+        return;
+    }
+    if (!journal.removeOlderThan(QDateTime::currentDateTimeUtc().addDays(-days))) {
+        dialogs().showMessage(
+            QStringLiteral("Old readings could not be removed from the journal: %1")
+                .arg(journal.problem()));
     }
 }
 

@@ -18,6 +18,7 @@
 #include "output/filedelivery.h"
 #include "output/keyboarddelivery.h"
 #include "output/outputfilepolicy.h"
+#include "output/readingdelivery.h"
 #include "output/recordretrieval.h"
 #include "output/safeterminaleraser.h"
 #include "upload/programupload.h"
@@ -25,6 +26,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class CommLibrary;
@@ -55,6 +57,8 @@ struct ProgramPlatform
     UploadTiming uploadTiming = {};
     /// Where the communication library is installed from and to; none: the machine's own.
     std::optional<InstallLocations> installLocations = {};
+    /// The record of readings and terminal changes; none: one held in memory.
+    Journal* journal = nullptr;
 };
 
 /// The main window's parts the logic works with.
@@ -80,6 +84,13 @@ public:
     };
 
     ProgramCore(const ProgramPlatform& platform, const MainWindowParts& window);
+    ~ProgramCore();
+
+private:
+    /// The journal in memory when the platform brings none; before `journal`, which refers to it.
+    std::unique_ptr<Journal> m_memoryJournal;
+
+public:
     ProgramCore(const ProgramCore&) = delete;
     ProgramCore& operator=(const ProgramCore&) = delete;
 
@@ -91,14 +102,22 @@ public:
     /// The shutdown: ends the reading session, or restores the modem. Runs once.
     void shutdown();
 
+    /// The "Read data" command: reads the terminal into the window and journals it as shown.
+    void readData();
+
     /// The port is released or taken as auto answer is switched off or on.
     void switchAutoAnswer(bool autoAnswer);
+    /// Removes readings older than JournalDays from the journal.
+    void removeOldReadings();
 
+    /// Where messages go.
+    [[nodiscard]] UserDialogs& dialogs() const { return m_dialogs; }
     /// Where window events run during long work (the wait window lets them run too).
     [[nodiscard]] EventPump& pump() const { return m_pump; }
 
     AppState state;
     UiLanguage language;
+    Journal& journal;
     ConfigLoader config;
     ReadingSession session;
     ModemAnswer modem;
@@ -110,6 +129,7 @@ public:
     ExternalProgramRunner runner;
     FileDelivery fileDelivery;
     KeyboardDelivery keyboardDelivery;
+    ReadingDelivery readingDelivery;
     AcquisitionCycle cycle;
     PortDetection detection;
     TemplateImport templateImport;
@@ -121,6 +141,7 @@ public:
 
 private:
     CommLibrary& m_library;
+    SettingsStore& m_store;
     EventPump& m_pump;
     UserDialogs& m_dialogs;
     std::optional<InstallLocations> m_installLocations;

@@ -34,16 +34,10 @@ protected:
                     log.append(QStringLiteral("read"));
                     view.setText(QStringLiteral("data"));
                     state.DataReceived = readGivesData;
-                    state.LastReading = readingEnds;
-                    state.DocumentsRead = 2;
                 },
                 [this] {
-                    log.append(QStringLiteral("file"));
-                    return true;
-                },
-                [this] {
-                    log.append(QStringLiteral("keys"));
-                    return true;
+                    log.append(state.settings.InsertKeys ? QStringLiteral("keys")
+                                                         : QStringLiteral("file"));
                 }};
     }
 
@@ -65,7 +59,6 @@ protected:
     ModemAnswer modem{library, state, window, pump, dialogs, language, session};
     QStringList log;
     bool readGivesData = true;
-    ReadingEnd readingEnds = ReadingEnd::Complete;
     AcquisitionCycle cycle{library, state, window, view, dialogs, language, store, modem, steps()};
 };
 
@@ -158,46 +151,6 @@ TEST_F(AcquisitionCycleTest, NothingIsDeliveredWhenTheReadingBroughtNothing)
     EXPECT_EQ(log, QStringList{QStringLiteral("read")});
 }
 
-TEST_F(AcquisitionCycleTest, APartialReadingIsNotDeliveredAndOneWithoutEntriesIsSaidSo)
-{
-    state.settings.AutoStart = 1;
-    const struct
-    {
-        ReadingEnd end;
-        bool keyboard;
-        QStringList steps;
-        const char* told;
-    } cases[] = {
-        {ReadingEnd::Interrupted, false, {QStringLiteral("read")}, "stopped after 2 document(s)"},
-        {ReadingEnd::Interrupted, true, {QStringLiteral("read")}, "stopped after 2 document(s)"},
-        {ReadingEnd::TemplateMissing,
-         false,
-         {QStringLiteral("read"), QStringLiteral("file")},
-         "The body template (AsciiDataFormat) is empty"},
-        {ReadingEnd::TemplateMissing,
-         true,
-         {QStringLiteral("read"), QStringLiteral("keys")},
-         "The body template (AsciiDataFormat) is empty"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.told);
-        readingEnds = c.end;
-        state.settings.InsertKeys = c.keyboard;
-        state.settings.AutomaticMode = !c.keyboard;
-        window.minimised = c.keyboard;
-        log.clear();
-        dialogs.shown.clear();
-        terminalOnCradle(true);
-        tick();
-        EXPECT_EQ(log, c.steps);
-        ASSERT_EQ(dialogs.messages().size(), 1);
-        EXPECT_TRUE(dialogs.messages().front().contains(QString::fromLatin1(c.told)));
-        EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("keeps all its data")));
-        terminalOnCradle(false);
-        tick();
-    }
-}
-
 TEST_F(AcquisitionCycleTest, ManualModeRenamesTheFileAfterTheTerminal)
 {
     state.settings.AutomaticMode = false;
@@ -285,7 +238,7 @@ TEST_F(AcquisitionCycleTest, ATickNestedInTheDeliverySeesTheTerminalHandled)
     int nestedReads = 0;
     AcquisitionCycle::Steps nestedSteps = steps();
     AcquisitionCycle* self = nullptr;
-    nestedSteps.deliverToFile = [&] {
+    nestedSteps.deliverReading = [&] {
         // While the external program runs, ticks go on: first with the terminal still there,
         // then lifted and put back, which reads it again.
         self->tick();
@@ -295,7 +248,6 @@ TEST_F(AcquisitionCycleTest, ATickNestedInTheDeliverySeesTheTerminalHandled)
         if (nestedReads++ == 0) {
             self->tick();
         }
-        return true;
     };
     AcquisitionCycle nested{library,  state, window, view,       dialogs,
                             language, store, modem,  nestedSteps};

@@ -63,10 +63,13 @@ protected:
     }
     void put(const char* key, const char* value) { put(key, QString::fromUtf8(value)); }
 
+    /// Reads and delivers as the polling cycle does; true when the journal says delivered.
     bool readAndDeliver()
     {
         core.retrieval.readTerminalData();
-        return core.fileDelivery.deliver();
+        core.readingDelivery.deliver();
+        const QList<JournalReading> readings = core.journal.readings(1);
+        return !readings.isEmpty() && readings.front().result == QStringLiteral("delivered");
     }
 
     [[nodiscard]] int eventCount(const char* line) const

@@ -1,0 +1,152 @@
+#include "readingdelivery.h"
+
+#include "common/appstate.h"
+#include "common/documentview.h"
+#include "common/textcodec.h"
+#include "common/textutil.h"
+#include "common/userdialogs.h"
+#include "filedelivery.h"
+#include "keyboarddelivery.h"
+
+#include <QCryptographicHash>
+
+namespace {
+
+QString interruptedMessage(int documents)
+{
+    return QStringLiteral("The reading stopped after %1 document(s), so nothing was delivered "
+                          "and the terminal was not cleared: it keeps all its data. The part read "
+                          "is shown in the window. Place the terminal in the cradle again to read "
+                          "it in full.")
+        .arg(documents);
+}
+
+const QString kTemplateMissing = QStringLiteral(
+    "The body template (AsciiDataFormat) is empty, so only the headers were read and none of the "
+    "entries. The terminal was not cleared: it keeps all its data. Set the body template in the "
+    "configuration, or use \"Auto detect\" to take it from the terminal.");
+
+} // namespace
+
+ReadingDelivery::ReadingDelivery(Journal& journal, AppState& state, DocumentView& view,
+                                 UserDialogs& dialogs, FileDelivery& files, KeyboardDelivery& keys)
+    : m_journal(journal)
+    , m_state(state)
+    , m_view(view)
+    , m_dialogs(dialogs)
+    , m_files(files)
+    , m_keys(keys)
+{
+}
+
+JournalReading ReadingDelivery::describe() const
+{
+    JournalReading reading;
+    reading.terminal = trimSpaces(TextCodec::fromWindows1252(m_state.TerminalId));
+    reading.port = m_state.settings.ComPortNumber;
+    reading.started =
+        m_state.ReadingStarted.isValid() ? m_state.ReadingStarted : QDateTime::currentDateTimeUtc();
+    reading.finished = QDateTime::currentDateTimeUtc();
+    reading.documents = m_state.DocumentsRead;
+    reading.text = m_view.text();
+    reading.records = static_cast<int>(reading.text.count(QLatin1Char('\n')));
+    if (!reading.text.isEmpty() && !reading.text.endsWith(QLatin1Char('\n'))) {
+        ++reading.records;
+    }
+    const QByteArray utf8 = reading.text.toUtf8();
+    reading.bytes = utf8.size();
+    reading.sha256 =
+        QString::fromLatin1(QCryptographicHash::hash(utf8, QCryptographicHash::Sha256).toHex());
+    reading.mode = deliveryMode();
+    return reading;
+}
+
+QString ReadingDelivery::deliveryMode() const
+{
+    const Settings& settings = m_state.settings;
+    if (settings.InsertKeys) {
+        return QStringLiteral("keyboard");
+    }
+    if (settings.IncrNumber) {
+        return QStringLiteral("numbered");
+    }
+    if (settings.AppendFile) {
+        return QStringLiteral("append");
+    }
+    return QStringLiteral("overwrite");
+}
+
+void ReadingDelivery::deliver()
+{
+    JournalReading reading = describe();
+    if (m_state.LastReading == ReadingEnd::Interrupted) {
+        // A partial reading is not delivered: in overwrite mode it would replace a good file,
+        // in append mode the next reading would repeat its first part.
+        reading.result = QString::fromUtf16(JournalResult::Incomplete);
+        reading.message = interruptedMessage(m_state.DocumentsRead);
+        add(reading);
+        m_dialogs.showMessage(reading.message);
+        return;
+    }
+    reading.result = QString::fromUtf16(JournalResult::Pending);
+    m_state.ReadingJournaled = add(reading);
+
+    const bool keyboard = m_state.settings.InsertKeys;
+    const bool delivered = keyboard ? m_keys.deliver() : m_files.deliver();
+    reading.finished = QDateTime::currentDateTimeUtc();
+    reading.result =
+        QString::fromUtf16(delivered ? JournalResult::Delivered : JournalResult::DeliveryFailed);
+    reading.target = keyboard || m_files.written().isEmpty() ? QString() : m_files.written().last();
+    reading.cleared = m_state.ReadingCleared;
+    reading.message = keyboard ? QString() : m_files.problem();
+    if (m_state.LastReading == ReadingEnd::TemplateMissing) {
+        reading.message = kTemplateMissing;
+        m_dialogs.showMessage(kTemplateMissing);
+    }
+    if (m_state.ReadingJournaled) {
+        update(reading);
+    }
+}
+
+void ReadingDelivery::recordShownOnly()
+{
+    if (!m_state.DataReceived) {
+        return;
+    }
+    JournalReading reading = describe();
+    reading.mode = QStringLiteral("manual");
+    reading.result = QString::fromUtf16(m_state.LastReading == ReadingEnd::Interrupted
+                                            ? JournalResult::Incomplete
+                                            : JournalResult::ReadOnly);
+    add(reading);
+}
+
+bool ReadingDelivery::add(JournalReading& reading)
+{
+    if (!m_journal.addReading(reading)) {
+        journalFailed();
+        return false;
+    }
+    m_toldJournalFailed = false;
+    return true;
+}
+
+void ReadingDelivery::update(const JournalReading& reading)
+{
+    if (!m_journal.updateReading(reading)) {
+        journalFailed();
+    }
+}
+
+void ReadingDelivery::journalFailed()
+{
+    if (m_toldJournalFailed) {
+        return;
+    }
+    m_toldJournalFailed = true;
+    m_dialogs.showMessage(
+        QStringLiteral("The reading journal cannot be written: %1\n\nReadings go on and are "
+                       "delivered, but no terminal is cleared until the journal works again, so "
+                       "that no data exists only in the window.")
+            .arg(m_journal.problem()));
+}

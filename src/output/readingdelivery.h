@@ -1,0 +1,51 @@
+#pragma once
+
+#include "journal/journal.h"
+
+#include <QString>
+
+class DocumentView;
+class FileDelivery;
+class KeyboardDelivery;
+class UserDialogs;
+struct AppState;
+
+/// What becomes of a reading once it is in the window. It goes into the journal first, with
+/// what is known of it; then a complete reading is delivered (to the files, or as keystrokes)
+/// and the journal is told how that went, to which file, and whether the terminal was cleared.
+/// A reading that was cut short is journaled as incomplete and not delivered.
+///
+/// A journal that cannot be written does not stop a reading: the user is told (once, until the
+/// journal works again) and the terminal is not cleared, because without its record the data
+/// is not safe.
+class ReadingDelivery
+{
+public:
+    ReadingDelivery(Journal& journal, AppState& state, DocumentView& view, UserDialogs& dialogs,
+                    FileDelivery& files, KeyboardDelivery& keys);
+
+    /// After an automatic reading: journal, deliver when complete, journal the outcome.
+    void deliver();
+    /// After the "Read data" command, which only shows the reading: journals it as such.
+    void recordShownOnly();
+
+    /// The journal's record of the window's reading as it stands: terminal, port, times,
+    /// counts, digest and text.
+    [[nodiscard]] JournalReading describe() const;
+    /// "keyboard", or the first file policy set: "numbered", "append" or "overwrite".
+    [[nodiscard]] QString deliveryMode() const;
+
+private:
+    /// Adds the reading to the journal; false (after telling the user, once) when it cannot.
+    bool add(JournalReading& reading);
+    void update(const JournalReading& reading);
+    void journalFailed();
+
+    Journal& m_journal;
+    AppState& m_state;
+    DocumentView& m_view;
+    UserDialogs& m_dialogs;
+    FileDelivery& m_files;
+    KeyboardDelivery& m_keys;
+    bool m_toldJournalFailed = false;
+};

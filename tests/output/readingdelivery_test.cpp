@@ -1,0 +1,148 @@
+#include "journal/memoryjournal.h"
+#include "output/readingdelivery.h"
+#include "programcoreparts.h"
+#include "tempdir.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+
+namespace {
+
+class ReadingDeliveryTest : public TempDirTest, public FakeProgramCore
+{
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        core.language.applyLanguage(QStringLiteral("English"));
+        Settings& s = core.state.settings;
+        s.MyFileName = path(QStringLiteral("out.txt"));
+        s.NewFile = true;
+        s.AutoClear = 1;
+        s.ComPortNumber = 3;
+        core.state.TerminalId = "SHOP01  ";
+        library.setDefault(QStringLiteral("I_ClearAllEntries"), 1);
+    }
+    /// A reading as the retrieval leaves it.
+    void read(ReadingEnd end, const QString& text = QStringLiteral("5601;3\n5602;12\n"))
+    {
+        view.setText(text);
+        core.state.DataReceived = true;
+        core.state.LastReading = end;
+        core.state.DocumentsRead = 2;
+        core.state.ReadingJournaled = false;
+        core.state.ReadingCleared = false;
+    }
+    [[nodiscard]] int clearings() const
+    {
+        return static_cast<int>(library.calls.count(QStringLiteral("I_ClearAllEntries")));
+    }
+    MemoryJournal& memory() { return dynamic_cast<MemoryJournal&>(core.journal); }
+};
+
+} // namespace
+
+TEST_F(ReadingDeliveryTest, ACompleteReadingIsJournaledDeliveredAndClearedInThatOrder)
+{
+    read(ReadingEnd::Complete);
+    core.readingDelivery.deliver();
+    ASSERT_EQ(core.journal.readings().size(), 1);
+    const JournalReading r = core.journal.readings().front();
+    EXPECT_EQ(r.terminal, QStringLiteral("SHOP01"));
+    EXPECT_EQ(r.port, 3);
+    EXPECT_EQ(r.documents, 2);
+    EXPECT_EQ(r.records, 2);
+    EXPECT_EQ(r.bytes, 15);
+    EXPECT_EQ(
+        r.sha256,
+        QString::fromLatin1(
+            QCryptographicHash::hash("5601;3\n5602;12\n", QCryptographicHash::Sha256).toHex()));
+    EXPECT_EQ(r.mode, QStringLiteral("overwrite"));
+    EXPECT_EQ(r.target, path(QStringLiteral("out.txt")));
+    EXPECT_EQ(r.result, QStringLiteral("delivered"));
+    EXPECT_TRUE(r.cleared);
+    EXPECT_LE(r.started, r.finished);
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("out.txt"))));
+    EXPECT_EQ(clearings(), 1);
+    EXPECT_TRUE(dialogs.messages().isEmpty());
+}
+
+TEST_F(ReadingDeliveryTest, NothingIsClearedUnlessTheReadingIsCompleteJournaledAndWritten)
+{
+    const struct
+    {
+        const char* name;
+        ReadingEnd end;
+        bool journalRefuses;
+        bool noFilePolicy;
+        const char* result; ///< nullptr: no row (the journal refused)
+        bool fileWritten;
+        const char* told;
+    } cases[] = {
+        {"cut short", ReadingEnd::Interrupted, false, false, "incomplete", false,
+         "stopped after 2 document(s)"},
+        {"no entries", ReadingEnd::TemplateMissing, false, false, "delivered", true,
+         "The body template (AsciiDataFormat) is empty"},
+        {"journal full", ReadingEnd::Complete, true, false, nullptr, true, "disk full"},
+        {"no file policy", ReadingEnd::Complete, false, true, "delivery-failed", false,
+         "No output file policy"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(path(QStringLiteral("out.txt")));
+        library.calls.clear();
+        dialogs.shown.clear();
+        memory().refusal = c.journalRefuses ? QStringLiteral("disk full") : QString();
+        core.state.settings.NewFile = !c.noFilePolicy;
+        const qsizetype rows = core.journal.readings().size();
+        read(c.end);
+        core.readingDelivery.deliver();
+
+        EXPECT_EQ(clearings(), 0);
+        EXPECT_EQ(QFile::exists(path(QStringLiteral("out.txt"))), c.fileWritten);
+        ASSERT_EQ(dialogs.messages().size(), 1);
+        EXPECT_TRUE(dialogs.messages().front().contains(QString::fromLatin1(c.told)));
+        if (c.result == nullptr) {
+            EXPECT_EQ(core.journal.readings().size(), rows);
+        } else {
+            ASSERT_EQ(core.journal.readings().size(), rows + 1);
+            const JournalReading r = core.journal.readings().front();
+            EXPECT_EQ(r.result, QString::fromLatin1(c.result));
+            EXPECT_FALSE(r.cleared);
+            EXPECT_EQ(r.message, dialogs.messages().front());
+        }
+    }
+}
+
+TEST_F(ReadingDeliveryTest, AJournalThatCannotBeWrittenIsToldOnceUntilItWorksAgain)
+{
+    memory().refusal = QStringLiteral("disk full");
+    for (int reading = 0; reading < 3; ++reading) {
+        read(ReadingEnd::Complete);
+        core.readingDelivery.deliver();
+    }
+    EXPECT_EQ(dialogs.messages().size(), 1);
+    memory().refusal.clear();
+    read(ReadingEnd::Complete);
+    core.readingDelivery.deliver();
+    EXPECT_EQ(clearings(), 1) << "cleared again once the reading is in the journal";
+}
+
+TEST_F(ReadingDeliveryTest, KeyboardReadingsAndReadDataAreJournaledWithTheirMode)
+{
+    core.state.settings.InsertKeys = true;
+    read(ReadingEnd::Complete, QStringLiteral("5601{TAB}3{ENTER}"));
+    core.readingDelivery.deliver();
+    ASSERT_EQ(keys.sent.size(), 1);
+    EXPECT_EQ(clearings(), 1);
+    read(ReadingEnd::Complete);
+    core.readingDelivery.recordShownOnly();
+    const QList<JournalReading> rows = core.journal.readings();
+    ASSERT_EQ(rows.size(), 2);
+    EXPECT_EQ(rows[1].mode, QStringLiteral("keyboard"));
+    EXPECT_EQ(rows[1].result, QStringLiteral("delivered"));
+    EXPECT_TRUE(rows[1].target.isEmpty());
+    EXPECT_EQ(rows[0].mode, QStringLiteral("manual"));
+    EXPECT_EQ(rows[0].result, QStringLiteral("read-only"));
+    EXPECT_FALSE(rows[0].cleared);
+}
