@@ -1,8 +1,11 @@
 #include "terminalclearing.h"
 
 #include "common/appstate.h"
+#include "common/textcodec.h"
+#include "common/textutil.h"
 #include "common/userdialogs.h"
 #include "i18n/uilanguage.h"
+#include "journal/journal.h"
 #include "link/commlibrary.h"
 
 #include <cmath>
@@ -13,11 +16,12 @@ constexpr int kRowWhichList = 46;
 } // namespace
 
 TerminalClearing::TerminalClearing(CommLibrary& library, AppState& state, UserDialogs& dialogs,
-                                   const UiLanguage& language)
+                                   const UiLanguage& language, Journal* journal)
     : m_library(library)
     , m_state(state)
     , m_dialogs(dialogs)
     , m_language(language)
+    , m_journal(journal)
 {
 }
 
@@ -43,14 +47,38 @@ void TerminalClearing::clearList()
     if (list <= 0) {
         return;
     }
-    reportResult(static_cast<std::int16_t>(m_library.I_ClearEntries(m_state.TerminalId, list)));
+    const auto result =
+        static_cast<std::int16_t>(m_library.I_ClearEntries(m_state.TerminalId, list));
+    journal(QStringLiteral("clear-list"), QStringLiteral("list %1").arg(list), result);
+    reportResult(result);
 }
 
 std::int16_t TerminalClearing::clearAll()
 {
     const auto result = static_cast<std::int16_t>(m_library.I_ClearAllEntries(m_state.TerminalId));
+    journal(QStringLiteral("clear-all"), QString(), result);
     reportResult(result);
     return result;
+}
+
+void TerminalClearing::journal(const QString& kind, const QString& detail, std::int16_t result)
+{
+    if (m_journal == nullptr) {
+        return;
+    }
+    JournalEvent event{0,
+                       QDateTime::currentDateTimeUtc(),
+                       kind,
+                       trimSpaces(TextCodec::fromWindows1252(m_state.TerminalId)),
+                       detail,
+                       result > 0                          ? QStringLiteral("ok")
+                       : result == CommLibrary::kCommError ? QStringLiteral("communication error")
+                       : result == CommLibrary::kNoTerminal
+                           ? QStringLiteral("no terminal")
+                           : QStringLiteral("nothing cleared (%1)").arg(result)};
+    // The clearing has happened either way; a journal that cannot be written has been reported
+    // with the reading that preceded it.
+    static_cast<void>(m_journal->addEvent(event));
 }
 
 void TerminalClearing::reportResult(std::int16_t result)

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 class CommLibrary;
+class Journal;
 class UiLanguage;
 class UserDialogs;
 struct AppState;
@@ -14,8 +15,9 @@ struct AppState;
 class TerminalClearing : public TerminalEraser
 {
 public:
+    /// Each clearing is recorded in `journal`, when there is one.
     TerminalClearing(CommLibrary& library, AppState& state, UserDialogs& dialogs,
-                     const UiLanguage& language);
+                     const UiLanguage& language, Journal* journal = nullptr);
 
     /// Asks for the list number and clears that list; 0, negative or not a number does nothing.
     void clearList();
@@ -27,9 +29,11 @@ public:
 
 private:
     void reportResult(std::int16_t result);
+    void journal(const QString& kind, const QString& detail, std::int16_t result);
 
     CommLibrary& m_library;
     AppState& m_state;
     UserDialogs& m_dialogs;
     const UiLanguage& m_language;
+    Journal* m_journal;
 };
