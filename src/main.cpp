@@ -1,14 +1,18 @@
 #include "common/qteventpump.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
+#include "journal/journal.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
 #include "shell/commandline.h"
 #include "shell/form1.h"
+#include "shell/journalcommands.h"
+#include "shell/journalfactory.h"
 #include "shell/programcore.h"
 #include "shell/qtuserdialogs.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <cstdio>
 #include <memory>
 
@@ -23,15 +27,44 @@ std::unique_ptr<KeystrokeSink> platformKeystrokeSink()
 #endif
 }
 
+void print(const CommandLineAnswer& answer)
+{
+    std::fputs(answer.standardOutput.c_str(), stdout);
+    std::fputs(answer.errorOutput.c_str(), stderr);
+}
+
+// --history and --export: opening the journal file needs a QCoreApplication (Qt SQL does), but
+// nothing here shows a window, so no display is needed either.
+int runJournalCommandLine(int argc, char** argv, const JournalRequest& request)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Kolbrin"));
+    QString problem;
+    const std::unique_ptr<Journal> journal = openDefaultJournal(&problem);
+    if (!journal) {
+        std::fputs((QStringLiteral("kolbrin: the journal could not be opened: ") + problem +
+                    QLatin1Char('\n'))
+                       .toLocal8Bit()
+                       .constData(),
+                   stderr);
+        return CommandLineAnswer::kFailure;
+    }
+    const CommandLineAnswer answer = runJournalCommand(request, *journal);
+    print(answer);
+    return answer.exitStatus;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     // --help and --version answer before Qt starts, so they need no display.
     const CommandLineAnswer answer = answerCommandLine(argc, argv);
+    if (answer.journal) {
+        return runJournalCommandLine(argc, argv, *answer.journal);
+    }
     if (!answer.startProgram) {
-        std::fputs(answer.standardOutput.c_str(), stdout);
-        std::fputs(answer.errorOutput.c_str(), stderr);
+        print(answer);
         return answer.exitStatus;
     }
 

@@ -226,6 +226,23 @@ std::optional<ListData::Result> ListSender::checkList(const Request& request)
         return std::nullopt;
     }
 
+    // A list of length 0 would replace the terminal's list at this position with nothing: an
+    // ordinary unquoted CSV file gives no field at all, and widths of 0 give no bytes.
+    if (list.fields == 0) {
+        refuse(QStringLiteral("The file %1 holds no list: every element and every description "
+                              "must stand in double quotes, such as \"5601\",\"Milk\".")
+                   .arg(quotedPath(request.path)));
+        return std::nullopt;
+    }
+    if (list.bytes.isEmpty()) {
+        refuse(QStringLiteral("With element size %1 and description size %2 the list of %3 "
+                              "would hold nothing; a size of 1 or more is needed.")
+                   .arg(request.widths.element)
+                   .arg(request.widths.description)
+                   .arg(quotedPath(request.path)));
+        return std::nullopt;
+    }
+
     if (list.unclosedQuote >= 0 &&
         !m_dialogs.askYesNo(QStringLiteral("The quote opened on line %1 of %2 is never closed, "
                                            "so the text after it is not part of the list.\n\n"

@@ -21,8 +21,9 @@ struct FileDialogState;
 /// becomes a fixed-width field of the list data sent with I_SendList.
 ///
 /// Nothing is sent from a file that cannot be read or is not text, for an entry that is not a
-/// whole number (or a negative width), or for a list too big for the terminal; each time a
-/// message says which file or entry and why.
+/// whole number (or a negative width), for a list too big for the terminal, or for an empty
+/// list (no quoted text in the file, or widths that keep no byte of it), which would wipe the
+/// terminal's list at that position; each time a message says which file or entry and why.
 class ListSender
 {
 public:
@@ -62,8 +63,8 @@ private:
     /// Asks for the file (shown in the view) and the four entries; nullopt (after a message
     /// naming the entry) when one is not acceptable, or when the user cancelled the file.
     std::optional<Request> askRequest();
-    /// Builds the list data; nullopt (after a message) when it is too big, or when the user
-    /// declines to send a list with an unclosed quote. Warns of characters sent as "?".
+    /// Builds the list data; nullopt (after a message) when it is too big or empty, or when the
+    /// user declines to send a list with an unclosed quote. Warns of characters sent as "?".
     std::optional<ListData::Result> checkList(const Request& request);
     /// Sends the list and says how it went.
     void send(const Request& request, const ListData::Result& list);

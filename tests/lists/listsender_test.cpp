@@ -152,6 +152,41 @@ TEST_F(ListSenderTest, UnclosedQuotesLostCharactersAndFailuresAreToldTheUser)
     }
 }
 
+// A list of length 0 would wipe the terminal's list at that position and still be reported
+// as sent: a file without quoted texts, or sizes that keep nothing of them, is refused first.
+TEST_F(ListSenderTest, AnEmptyListIsRefusedAndNothingIsSent)
+{
+    const QString noList =
+        u"The file \"%1\" holds no list: every element and every description must stand in "
+        "double quotes, such as \"5601\",\"Milk\".\n\nNothing was sent."_s.arg(path(u"list.csv"_s));
+    const QString noBytes = u"With element size %1 and description size %2 the list of \"%3\" "
+                            "would hold nothing; a size of 1 or more is needed.\n\nNothing was "
+                            "sent."_s;
+    // File, element and description size, what the user was told.
+    const std::tuple<QByteArray, QString, QString> cases[] = {
+        {"5601,Milk\n5602,Bread", u"5 6"_s, noList},
+        {"5601,Milk\r\n5602,Bread\r\n", u"5 6"_s, noList},
+        {"", u"5 6"_s, noList},
+        {"\n\r\n  \n", u"5 6"_s, noList},
+        {"5601,\"Milk\n", u"5 6"_s, noList}, // no question about a quote that gives nothing
+        {"\"5601\",\"Milk\"", u"0 0"_s, noBytes.arg(0).arg(0).arg(path(u"list.csv"_s))},
+        {"\"5601\"", u"0 6"_s, noBytes.arg(0).arg(6).arg(path(u"list.csv"_s))},
+    };
+    for (const auto& [file, sizes, told] : cases) {
+        send(file, QStringList{u"shop"_s, u"3"_s} + sizes.split(u' '));
+        EXPECT_EQ(shown(u"question"_s) + shown(u"message"_s), QStringList{told})
+            << file.toStdString();
+    }
+    EXPECT_TRUE(fake.calls.isEmpty());
+
+    send("\"5601\",\"Milk\"\r\n\"5602\",\"Bread\"\r\n", {u"shop"_s, u"3"_s, u"5"_s, u"6"_s});
+    ASSERT_EQ(fake.sentLists.size(), 1);
+    EXPECT_EQ(fake.sentLists[0].data, "5601\0Milk\0\0"
+                                      "5602\0Bread\0"_ba);
+    EXPECT_EQ(fake.sentLists[0].position, 3);
+    EXPECT_EQ(dialogs.messages(), QStringList{u"Send sucessfull !"_s});
+}
+
 TEST_F(ListSenderTest, ATenMegabyteFileIsSentUnlessItsListIsTooBig)
 {
     QByteArray content;
@@ -185,7 +220,6 @@ TEST_F(ListSenderTest, QelSimStoresTheListsByteForByte)
         {"\"A\"\"B\"\r\n", u""_s, u"2 2"_s, "A\0B\0"_ba},
         {"\"a\r\nb\"", u""_s, u"4 1"_s, "a\nb\0"_ba},
         {"7,\"a,b\",x,\"c\"\n", u""_s, u"5 2"_s, "a,b\0\0c\0"_ba},
-        {"1,2,3\n", u"empty"_s, u"4 6"_s, ""_ba},
         {"\"A\",\"B\"", u""_s, u"2 2"_s, "A\0B\0"_ba},
         {"\"caf\xc3\xa9\",\"\xe2\x82\xac\"", QString(1024, u'\u00e9'), u"6 2"_s,
          "caf\xe9\0\0\x80\0"_ba},

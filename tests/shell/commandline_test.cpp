@@ -1,8 +1,19 @@
+#include "journal/memoryjournal.h"
 #include "shell/commandline.h"
+#include "shell/journalcommands.h"
+#include "tempdir.h"
 
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -44,7 +55,11 @@ TEST(CommandLineTest, HelpPrintsTheUsageOnStandardOutput)
         EXPECT_EQ(answer.standardOutput, commandLineUsage());
         EXPECT_TRUE(answer.errorOutput.empty());
     }
-    EXPECT_EQ(commandLineUsage().rfind("Usage: kolbrin [--help | --version]\n", 0), 0u);
+    EXPECT_EQ(commandLineUsage().rfind("Usage: kolbrin [--help | --version]\n"
+                                       "       kolbrin --history [--json] [--limit N]\n"
+                                       "       kolbrin --export ID FILE\n",
+                                       0),
+              0u);
 }
 
 TEST(CommandLineTest, FirstOptionDecides)
@@ -82,6 +97,171 @@ TEST(CommandLineTest, AnythingElseIsAUsageErrorNamingTheArgument)
         EXPECT_EQ(answer.errorOutput,
                   "kolbrin: unknown argument '" + c.named + "'\n\n" + commandLineUsage());
     }
+}
+
+TEST(CommandLineTest, JournalCommandsAreParsedIntoARequestOrAUsageError)
+{
+    using Kind = JournalRequest::Kind;
+    EXPECT_EQ(answerCommandLine(args({"--history"})).journal, JournalRequest{});
+    EXPECT_EQ(answerCommandLine(args({"--history", "--limit", "3", "--json"})).journal,
+              (JournalRequest{Kind::History, true, 3, 0, {}}));
+    EXPECT_EQ(answerCommandLine(args({"--export", "12", "out put.txt"})).journal,
+              (JournalRequest{Kind::Export, false, 0, 12, "out put.txt"}));
+
+    const std::vector<std::pair<std::vector<std::string_view>, std::string>> bad = {
+        {{"--history", "--limit"}, "--limit needs a whole number of 1 or more"},
+        {{"--history", "--limit", "0"}, "--limit '0' is not a whole number of 1 or more"},
+        {{"--history", "--limit", "2147483648"},
+         "--limit '2147483648' is not a whole number of 1 or more"},
+        {{"--history", "--json", "--json"}, "--json is given twice"},
+        {{"--history", "--csv"}, "unknown argument '--csv'"},
+        {{"--json", "--history"}, "--json goes after --history"},
+        {{"--help", "--history"}, "unknown argument '--history'"},
+        {{"--export", "5"}, "--export needs a reading id and a file"},
+        {{"--export", "x", "f"}, "--export 'x' is not a reading id (a whole number of 1 or more)"},
+        {{"--export", "5", "a", "b"}, "unknown argument 'b'"},
+    };
+    for (const auto& [arguments, problem] : bad) {
+        const CommandLineAnswer answer = answerCommandLine(arguments);
+        EXPECT_FALSE(answer.startProgram || answer.journal) << problem;
+        EXPECT_EQ(answer.exitStatus, 2) << problem;
+        EXPECT_EQ(answer.errorOutput, "kolbrin: " + problem + "\n\n" + commandLineUsage());
+    }
+}
+
+/// A journal whose file cannot be read: every query finds nothing and says why.
+class UnreadableJournal : public MemoryJournal
+{
+public:
+    QList<JournalReading> readings(int) override { return {}; }
+    std::optional<JournalReading> reading(qint64) override { return std::nullopt; }
+    QString problem() const override { return u"disk I/O error"_s; }
+};
+
+class JournalCommandTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        // Added oldest first: ids 1, 2, 3. A time in another zone is still shown in UTC.
+        add(u"T7"_s, "2024-05-01T09:31:05Z", 2, 14, u"delivered"_s, true, u"/data/shop.txt"_s,
+            u"Caf\u00e9\r\n5601,2\r\n"_s);
+        add(u"LONG-TERMINAL-NAME-21"_s, "2024-05-02T10:00:09+02:00", 1, 3, u"delivery-failed"_s);
+        add(u"T7"_s, "", 0, 0, u"pending"_s);
+    }
+    void add(const QString& terminal, const char* finished, int documents, int records,
+             const QString& result, bool cleared = false, const QString& target = {},
+             const QString& text = {})
+    {
+        JournalReading reading;
+        reading.terminal = terminal;
+        reading.port = 1;
+        reading.finished = QDateTime::fromString(QString::fromLatin1(finished), Qt::ISODate);
+        reading.started = reading.finished.addSecs(-65);
+        reading.documents = documents;
+        reading.records = records;
+        reading.bytes = text.toUtf8().size();
+        reading.sha256 = u"ab12"_s;
+        reading.text = text;
+        reading.mode = u"overwrite"_s;
+        reading.target = target;
+        reading.result = result;
+        reading.cleared = cleared;
+        ASSERT_TRUE(journal.addReading(reading));
+    }
+    CommandLineAnswer run(std::initializer_list<std::string_view> arguments,
+                          Journal* from = nullptr)
+    {
+        const std::optional<JournalRequest> request = answerCommandLine(arguments).journal;
+        EXPECT_TRUE(request);
+        return request ? runJournalCommand(*request, from ? *from : journal) : CommandLineAnswer{};
+    }
+
+    MemoryJournal journal;
+};
+
+TEST_F(JournalCommandTest, HistoryListsTheNewestFirst)
+{
+    const std::string header = "    ID  FINISHED (UTC)        TERMINAL          DOCUMENTS  "
+                               "RECORDS  RESULT             CLEARED  TARGET\n";
+    const std::string newest = "     3  -                     T7                        0  "
+                               "      0  pending            no       -\n";
+    EXPECT_EQ(run({"--history"}).standardOutput,
+              header + newest +
+                  "     2  2024-05-02T08:00:09Z  LONG-TERMINAL-NAME-21          1        3  "
+                  "delivery-failed    no       -\n"
+                  "     1  2024-05-01T09:31:05Z  T7                        2       14  "
+                  "delivered          yes      /data/shop.txt\n");
+    EXPECT_EQ(run({"--history", "--limit", "1"}).standardOutput, header + newest);
+
+    // Exactly the keys (QJsonObject sorts them), numbers and flags as such, null for no time.
+    const auto json = [&](std::initializer_list<std::string_view> arguments) {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(run(arguments).standardOutput))
+            .array();
+    };
+    const QJsonArray all = json({"--history", "--json"});
+    ASSERT_EQ(all.size(), 3);
+    EXPECT_EQ(QJsonDocument(all[2].toObject()).toJson(QJsonDocument::Compact),
+              R"({"bytes":15,"cleared":true,"documents":2,"finished":"2024-05-01T09:31:05Z",)"
+              R"("id":1,"mode":"overwrite","port":1,"records":14,"result":"delivered",)"
+              R"("sha256":"ab12","started":"2024-05-01T09:30:00Z","target":"/data/shop.txt",)"
+              R"("terminal":"T7"})"_ba);
+    EXPECT_EQ(all[0].toObject().keys(), all[2].toObject().keys());
+    EXPECT_EQ(all[0][u"finished"_s], QJsonValue(QJsonValue::Null));
+    EXPECT_EQ(all[1][u"finished"_s], QJsonValue(u"2024-05-02T08:00:09Z"_s));
+    const QJsonArray two = json({"--history", "--json", "--limit", "2"});
+    EXPECT_EQ(two, (QJsonArray{all[0], all[1]}));
+}
+
+TEST_F(JournalCommandTest, ExportWritesTheDeliveredTextOrSaysWhyNot)
+{
+    const std::string file = path(u"reading 1.txt"_s).toStdString();
+    EXPECT_EQ(run({"--export", "1", file}).exitStatus, 0);
+    QFile written(QString::fromStdString(file));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), "Caf\xc3\xa9\n5601,2\n"_ba); // LF on this platform
+
+    ASSERT_TRUE(QDir(path()).mkdir(u"folder"_s));
+    const std::string folder = path(u"folder"_s).toStdString();
+    const std::string missing = path(u"missing/out.txt"_s).toStdString();
+    UnreadableJournal unreadable;
+    const std::pair<CommandLineAnswer, std::string> failures[] = {
+        {run({"--export", "4", file}), "the journal holds no reading with id 4"},
+        {run({"--export", "1", folder}),
+         "the file \"" + folder + "\" could not be written: it is a folder"},
+        {run({"--export", "1", missing}),
+         "the file \"" + missing + "\" could not be written: No such file or directory"},
+        {run({"--history"}, &unreadable), "the journal could not be read: disk I/O error"},
+    };
+    for (const auto& [answer, problem] : failures) {
+        EXPECT_EQ(answer.exitStatus, 1);
+        EXPECT_EQ(answer.standardOutput + answer.errorOutput, "kolbrin: " + problem + '\n');
+    }
+    EXPECT_EQ(QDir(path()).entryList(QDir::Files), QStringList{u"reading 1.txt"_s});
+}
+
+// The built program as a scheduler starts it: no display, no platform plugin, its own folders.
+TEST_F(JournalCommandTest, TheProgramAnswersWithoutADisplay)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    environment.insert(u"XDG_DATA_HOME"_s, path(u"data"_s));
+    environment.insert(u"XDG_CONFIG_HOME"_s, path(u"config"_s));
+    const auto kolbrin = [&](const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(qEnvironmentVariable("KOLBRIN_BIN_DIR") + u"/kolbrin"_s, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000)) << process.errorString().toStdString();
+        return std::tuple(process.exitCode(), process.readAllStandardOutput(),
+                          process.readAllStandardError().split('\n').value(0));
+    };
+    // A fresh data folder holds no readings.
+    EXPECT_EQ(kolbrin({u"--history"_s, u"--json"_s}), std::tuple(0, "[\n]\n"_ba, ""_ba));
+    EXPECT_EQ(kolbrin({u"--export"_s, u"1"_s, path(u"out.txt"_s)}),
+              std::tuple(1, ""_ba, "kolbrin: the journal holds no reading with id 1"_ba));
 }
 
 } // namespace
