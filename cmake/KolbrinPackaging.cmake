@@ -60,9 +60,11 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # dpkg-shlibdeps finds the Qt, libxdo and C++ runtime packages from the binaries. The private
 # libvorlak.so is loaded by file name, never linked, so no binary asks for it and it needs no
 # CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS. Qt's platform plugins (the X11 one among them)
-# are only recommended by Qt's GUI library, and without them no window opens.
+# are only recommended by Qt's GUI library, and without them no window opens. Qt's SQLite
+# driver is a plugin as well, loaded by name, so no binary asks for it; without it there is no
+# journal.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 
 # A source package of the checkout, not of the build folders beside it.
 set(CPACK_SOURCE_GENERATOR "TGZ")

@@ -36,9 +36,10 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = kolbrin ] || fail "Package is '$(field Package)'"
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', expected $version"
 depends=$(field Depends)
-# The libraries the binaries link, found by dpkg-shlibdeps, and the platform plugins Qt needs
-# to open a window at all.
-for wanted in libqt6widgets6 libqt6gui6 libqt6core6 libxdo3 libstdc++6 libc6 qt6-qpa-plugins; do
+# The libraries the binaries link, found by dpkg-shlibdeps, the platform plugins Qt needs to
+# open a window at all and the SQLite driver plugin the journal needs.
+for wanted in libqt6widgets6 libqt6gui6 libqt6core6 libxdo3 libstdc++6 libc6 \
+    qt6-qpa-plugins libqt6sql6-sqlite; do
     tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ .*//' | grep -qxF "$wanted" ||
         fail "Depends lacks $wanted: $depends"
 done

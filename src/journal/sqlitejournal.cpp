@@ -1,0 +1,482 @@
+#include "sqlitejournal.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <array>
+#include <atomic>
+
+namespace {
+
+/// How long a write waits for another process (a history run) that holds the file.
+constexpr int kBusyTimeoutMs = 5000;
+
+/// The statements that bring a file from one schema version to the next: entry n makes
+/// version n + 1. A new version appends an entry; earlier entries never change, since files
+/// out there were made by them.
+const std::array<QStringList, SqliteJournal::schemaVersion> kUpgrades = {
+    QStringList{
+        QStringLiteral("CREATE TABLE readings ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                       "terminal TEXT NOT NULL,"
+                       "port INTEGER NOT NULL,"
+                       "started TEXT NOT NULL,"
+                       "finished TEXT NOT NULL,"
+                       "documents INTEGER NOT NULL,"
+                       "records INTEGER NOT NULL,"
+                       "bytes INTEGER NOT NULL,"
+                       "sha256 TEXT NOT NULL,"
+                       "text TEXT NOT NULL,"
+                       "mode TEXT NOT NULL,"
+                       "target TEXT NOT NULL,"
+                       "result TEXT NOT NULL,"
+                       "cleared INTEGER NOT NULL CHECK (cleared IN (0, 1)),"
+                       "message TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE events ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                       "at TEXT NOT NULL,"
+                       "kind TEXT NOT NULL,"
+                       "terminal TEXT NOT NULL,"
+                       "detail TEXT NOT NULL,"
+                       "result TEXT NOT NULL)"),
+        // Newest first is the order of the id, which is the table's own key; these serve
+        // lastDelivered() (the id comes with every index entry, so the newest is found there)
+        // and removeOlderThan().
+        QStringLiteral("CREATE INDEX readings_by_terminal_result ON readings (terminal, result)"),
+        QStringLiteral("CREATE INDEX readings_by_finished ON readings (finished)"),
+        QStringLiteral("CREATE INDEX events_by_at ON events (at)"),
+    },
+};
+
+const QString kReadingColumns =
+    QStringLiteral("id, terminal, port, started, finished, documents, records, bytes, sha256, "
+                   "text, mode, target, result, cleared, message");
+
+/// Times are kept as UTC text with milliseconds ("2024-05-01T08:30:00.250Z"), which sorts in
+/// time order and reads the same in any tool; an unset time is kept as empty text.
+QString timeText(const QDateTime& time)
+{
+    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QStringLiteral("");
+}
+
+QDateTime timeFrom(const QVariant& value)
+{
+    const QString text = value.toString();
+    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
+}
+
+/// Text columns are NOT NULL: a null QString is stored as empty text.
+QVariant textValue(const QString& text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+QString reasonOf(const QSqlError& error)
+{
+    const QString reason = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+}
+
+JournalReading readingFrom(const QSqlQuery& query)
+{
+    JournalReading r;
+    r.id = query.value(0).toLongLong();
+    r.terminal = query.value(1).toString();
+    r.port = query.value(2).toInt();
+    r.started = timeFrom(query.value(3));
+    r.finished = timeFrom(query.value(4));
+    r.documents = query.value(5).toInt();
+    r.records = query.value(6).toInt();
+    r.bytes = query.value(7).toLongLong();
+    r.sha256 = query.value(8).toString();
+    r.text = query.value(9).toString();
+    r.mode = query.value(10).toString();
+    r.target = query.value(11).toString();
+    r.result = query.value(12).toString();
+    r.cleared = query.value(13).toInt() != 0;
+    r.message = query.value(14).toString();
+    return r;
+}
+
+/// Binds the stored fields of the reading, in the order of kReadingColumns after the id.
+void bindReading(QSqlQuery& query, const JournalReading& r)
+{
+    query.addBindValue(textValue(r.terminal));
+    query.addBindValue(r.port);
+    query.addBindValue(timeText(r.started));
+    query.addBindValue(timeText(r.finished));
+    query.addBindValue(r.documents);
+    query.addBindValue(r.records);
+    query.addBindValue(qlonglong(r.bytes));
+    query.addBindValue(textValue(r.sha256));
+    query.addBindValue(textValue(r.text));
+    query.addBindValue(textValue(r.mode));
+    query.addBindValue(textValue(r.target));
+    query.addBindValue(textValue(r.result));
+    query.addBindValue(r.cleared ? 1 : 0);
+    query.addBindValue(textValue(r.message));
+}
+
+/// SQLite reads a negative LIMIT as no limit.
+int sqlLimit(int limit)
+{
+    return limit > 0 ? limit : -1;
+}
+
+} // namespace
+
+QString SqliteJournal::defaultFilePath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/kolbrin/journal.sqlite");
+}
+
+SqliteJournal::SqliteJournal(const QString& filePath)
+    : m_filePath(filePath)
+{
+    static std::atomic<quint64> instances{0};
+    m_connectionName = QStringLiteral("kolbrin-journal-%1").arg(++instances);
+    m_open = open();
+    if (!m_open) {
+        m_openProblem = m_problem;
+        m_database.close();
+    }
+}
+
+SqliteJournal::~SqliteJournal()
+{
+    // Qt removes a connection cleanly only when no QSqlDatabase refers to it any more.
+    m_database.close();
+    m_database = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool SqliteJournal::fail(const QString& what, const QString& reason)
+{
+    m_problem = QStringLiteral("The journal %1 %2: %3.")
+                    .arg(QDir::toNativeSeparators(m_filePath), what, reason);
+    return false;
+}
+
+/// SQLite says only "unable to open database file" when the user may not write where the
+/// journal is; the user is told which of the two is read-only.
+QString SqliteJournal::withAccessHint(const QString& reason) const
+{
+    const QFileInfo file(m_filePath);
+    if (file.exists() && !file.isWritable()) {
+        return reason + QStringLiteral(" (the file is read-only to this user)");
+    }
+    const QFileInfo folder(file.absolutePath());
+    if (!folder.isWritable()) {
+        return reason + QStringLiteral(" (the folder %1 is read-only to this user)")
+                            .arg(QDir::toNativeSeparators(folder.filePath()));
+    }
+    return reason;
+}
+
+bool SqliteJournal::open()
+{
+    const QString cannotOpen = QStringLiteral("could not be opened");
+    const QFileInfo file(m_filePath);
+    if (m_filePath.isEmpty()) {
+        return fail(cannotOpen, QStringLiteral("no file is named"));
+    }
+    if (!QDir().mkpath(file.absolutePath())) {
+        return fail(cannotOpen, QStringLiteral("the folder %1 could not be made")
+                                    .arg(QDir::toNativeSeparators(file.absolutePath())));
+    }
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
+        return fail(cannotOpen,
+                    QStringLiteral("Qt's SQLite driver is not installed (libqt6sql6-sqlite)"));
+    }
+    m_database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
+    m_database.setDatabaseName(m_filePath);
+    m_database.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
+    if (!m_database.open()) {
+        return fail(cannotOpen, withAccessHint(reasonOf(m_database.lastError())));
+    }
+
+    // The file is looked at before anything is written: a journal of a newer program, or a
+    // database of another program (no version, but tables), is left exactly as it is. A file
+    // that is not a database fails here too. One statement sees one state of the file, even
+    // while another process is making the journal.
+    QSqlQuery state(m_database);
+    if (!state.exec(QStringLiteral("SELECT (SELECT user_version FROM pragma_user_version), "
+                                   "(SELECT count(*) FROM sqlite_master)")) ||
+        !state.next()) {
+        return fail(cannotOpen, withAccessHint(reasonOf(state.lastError())));
+    }
+    const int fileVersion = state.value(0).toInt();
+    const int objects = state.value(1).toInt();
+    state.finish();
+    const QString untouched = QStringLiteral("was left untouched");
+    if (fileVersion > schemaVersion) {
+        return fail(untouched,
+                    QStringLiteral("it was written by a newer version of Kolbrin (journal format "
+                                   "%1; this version knows up to %2)")
+                        .arg(fileVersion)
+                        .arg(schemaVersion));
+    }
+    if (fileVersion == 0 && objects > 0) {
+        return fail(
+            untouched,
+            QStringLiteral("it is not a Kolbrin journal but a database of another program"));
+    }
+
+    // Write-ahead logging lets a history run read while the program writes; FULL makes every
+    // commit durable before it returns.
+    QSqlQuery mode(m_database);
+    if (!mode.exec(QStringLiteral("PRAGMA journal_mode=WAL")) || !mode.next()) {
+        return fail(cannotOpen, withAccessHint(reasonOf(mode.lastError())));
+    }
+    const QString journalMode = mode.value(0).toString().toLower();
+    mode.finish();
+    if (journalMode != u"wal") {
+        return fail(cannotOpen,
+                    QStringLiteral("write-ahead logging could not be turned on (the file stays in "
+                                   "mode \"%1\"; is it or its folder read-only?)")
+                        .arg(journalMode));
+    }
+    if (!runStatement(QStringLiteral("PRAGMA synchronous=FULL"), cannotOpen)) {
+        return false;
+    }
+    if (fileVersion < schemaVersion && !upgrade()) {
+        return false;
+    }
+    m_problem.clear();
+    return true;
+}
+
+bool SqliteJournal::upgrade()
+{
+    const QString cannotUpgrade = QStringLiteral("could not be brought up to date");
+    // IMMEDIATE takes the write lock now, so a second process that opens the same new file at
+    // the same moment waits and then finds the work done.
+    if (!runStatement(QStringLiteral("BEGIN IMMEDIATE"), cannotUpgrade)) {
+        return false;
+    }
+    const auto rollBack = [this] {
+        QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    };
+    QSqlQuery version(m_database);
+    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
+        fail(cannotUpgrade, reasonOf(version.lastError()));
+        return rollBack();
+    }
+    int current = version.value(0).toInt();
+    version.finish();
+    if (current > schemaVersion) {
+        fail(QStringLiteral("was left untouched"),
+             QStringLiteral("it was written by a newer version of Kolbrin"));
+        return rollBack();
+    }
+    for (; current < schemaVersion; ++current) {
+        for (const QString& statement : kUpgrades.at(std::size_t(current))) {
+            if (!runStatement(statement, cannotUpgrade)) {
+                return rollBack();
+            }
+        }
+    }
+    if (!runStatement(QStringLiteral("PRAGMA user_version = %1").arg(schemaVersion),
+                      cannotUpgrade) ||
+        !runStatement(QStringLiteral("COMMIT"), cannotUpgrade)) {
+        return rollBack();
+    }
+    return true;
+}
+
+bool SqliteJournal::run(QSqlQuery& query, const QString& what)
+{
+    if (!query.exec()) {
+        return fail(what, reasonOf(query.lastError()));
+    }
+    return true;
+}
+
+bool SqliteJournal::runStatement(const QString& sql, const QString& what)
+{
+    QSqlQuery query(m_database);
+    if (!query.exec(sql)) {
+        return fail(what, reasonOf(query.lastError()));
+    }
+    return true;
+}
+
+bool SqliteJournal::usable()
+{
+    if (!m_open) {
+        m_problem = m_openProblem;
+    }
+    return m_open;
+}
+
+bool SqliteJournal::addReading(JournalReading& reading)
+{
+    if (!usable()) {
+        return false;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral("INSERT INTO readings (terminal, port, started, finished, "
+                                 "documents, records, bytes, sha256, text, mode, target, result, "
+                                 "cleared, message) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                 "?)"));
+    bindReading(query, reading);
+    if (!run(query, QStringLiteral("could not take the reading"))) {
+        return false;
+    }
+    reading.id = query.lastInsertId().toLongLong();
+    m_problem.clear();
+    return true;
+}
+
+bool SqliteJournal::updateReading(const JournalReading& reading)
+{
+    if (!usable()) {
+        return false;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral("UPDATE readings SET terminal = ?, port = ?, started = ?, "
+                                 "finished = ?, documents = ?, records = ?, bytes = ?, sha256 = ?, "
+                                 "text = ?, mode = ?, target = ?, result = ?, cleared = ?, "
+                                 "message = ? WHERE id = ?"));
+    bindReading(query, reading);
+    query.addBindValue(qlonglong(reading.id));
+    if (!run(query, QStringLiteral("could not update reading %1").arg(reading.id))) {
+        return false;
+    }
+    if (query.numRowsAffected() != 1) {
+        m_problem = QStringLiteral("there is no reading %1 in the journal").arg(reading.id);
+        return false;
+    }
+    m_problem.clear();
+    return true;
+}
+
+bool SqliteJournal::addEvent(JournalEvent& event)
+{
+    if (!usable()) {
+        return false;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral(
+        "INSERT INTO events (at, kind, terminal, detail, result) VALUES (?, ?, ?, ?, ?)"));
+    query.addBindValue(timeText(event.at));
+    query.addBindValue(textValue(event.kind));
+    query.addBindValue(textValue(event.terminal));
+    query.addBindValue(textValue(event.detail));
+    query.addBindValue(textValue(event.result));
+    if (!run(query, QStringLiteral("could not take the event"))) {
+        return false;
+    }
+    event.id = query.lastInsertId().toLongLong();
+    m_problem.clear();
+    return true;
+}
+
+QList<JournalReading> SqliteJournal::selectReadings(const QString& condition,
+                                                    const QVariantList& values, int limit)
+{
+    QList<JournalReading> result;
+    if (!usable()) {
+        return result;
+    }
+    QSqlQuery query(m_database);
+    // Only the next row is wanted each time; the default caching of every row is not needed.
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT %1 FROM readings %2 ORDER BY id DESC LIMIT ?")
+                      .arg(kReadingColumns, condition));
+    for (const QVariant& value : values) {
+        query.addBindValue(value);
+    }
+    query.addBindValue(sqlLimit(limit));
+    if (!run(query, QStringLiteral("could not be read"))) {
+        return result;
+    }
+    while (query.next()) {
+        result.append(readingFrom(query));
+    }
+    if (query.lastError().isValid()) {
+        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return {};
+    }
+    return result;
+}
+
+QList<JournalReading> SqliteJournal::readings(int limit)
+{
+    return selectReadings({}, {}, limit);
+}
+
+std::optional<JournalReading> SqliteJournal::reading(qint64 id)
+{
+    const QList<JournalReading> found =
+        selectReadings(QStringLiteral("WHERE id = ?"), {qlonglong(id)}, 1);
+    return found.isEmpty() ? std::nullopt : std::optional(found.first());
+}
+
+std::optional<JournalReading> SqliteJournal::lastDelivered(const QString& terminal)
+{
+    const QList<JournalReading> found =
+        selectReadings(QStringLiteral("WHERE terminal = ? AND result = ?"),
+                       {textValue(terminal), QString::fromUtf16(JournalResult::Delivered)}, 1);
+    return found.isEmpty() ? std::nullopt : std::optional(found.first());
+}
+
+QList<JournalEvent> SqliteJournal::events(int limit)
+{
+    QList<JournalEvent> result;
+    if (!usable()) {
+        return result;
+    }
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT id, at, kind, terminal, detail, result FROM events ORDER BY id DESC LIMIT ?"));
+    query.addBindValue(sqlLimit(limit));
+    if (!run(query, QStringLiteral("could not be read"))) {
+        return result;
+    }
+    while (query.next()) {
+        JournalEvent e;
+        e.id = query.value(0).toLongLong();
+        e.at = timeFrom(query.value(1));
+        e.kind = query.value(2).toString();
+        e.terminal = query.value(3).toString();
+        e.detail = query.value(4).toString();
+        e.result = query.value(5).toString();
+        result.append(e);
+    }
+    if (query.lastError().isValid()) {
+        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return {};
+    }
+    return result;
+}
+
+bool SqliteJournal::removeOlderThan(const QDateTime& before)
+{
+    if (!usable()) {
+        return false;
+    }
+    const QString what = QStringLiteral("could not remove old entries");
+    if (!runStatement(QStringLiteral("BEGIN IMMEDIATE"), what)) {
+        return false;
+    }
+    const QString limit = timeText(before);
+    QSqlQuery readings(m_database);
+    readings.prepare(QStringLiteral("DELETE FROM readings WHERE finished < ?"));
+    readings.addBindValue(limit);
+    QSqlQuery events(m_database);
+    events.prepare(QStringLiteral("DELETE FROM events WHERE at < ?"));
+    events.addBindValue(limit);
+    if (!run(readings, what) || !run(events, what) ||
+        !runStatement(QStringLiteral("COMMIT"), what)) {
+        QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    m_problem.clear();
+    return true;
+}

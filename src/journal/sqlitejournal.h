@@ -1,0 +1,66 @@
+#pragma once
+
+#include "journal.h"
+
+#include <QSqlDatabase>
+
+class QSqlQuery;
+
+/// The journal in an SQLite file, kept across runs and shared by the program and a history run
+/// of it at the same time. Every write is one statement or one transaction, made durable before
+/// it returns, so a reading is on disk before the terminal is cleared.
+///
+/// When the file cannot be opened (the folder cannot be made, the file is no journal, it comes
+/// from a newer program), the object still works: every write fails, every read is empty and
+/// problem() says why. Reads that fail set problem() as well; reads that succeed leave it as it
+/// was, so it still explains the last write that failed.
+class SqliteJournal : public Journal
+{
+public:
+    /// The schema this program writes; files of a newer one are refused, older ones upgraded.
+    static constexpr int schemaVersion = 1;
+
+    /// The journal of the user: kolbrin/journal.sqlite in the user's data folder.
+    [[nodiscard]] static QString defaultFilePath();
+
+    /// Opens the file, making its folder and the file when they are missing.
+    explicit SqliteJournal(const QString& filePath = defaultFilePath());
+    ~SqliteJournal() override;
+    SqliteJournal(const SqliteJournal&) = delete;
+    SqliteJournal& operator=(const SqliteJournal&) = delete;
+
+    [[nodiscard]] QString filePath() const { return m_filePath; }
+    /// False when opening failed; problem() then says why.
+    [[nodiscard]] bool isOpen() const { return m_open; }
+
+    bool addReading(JournalReading& reading) override;
+    bool updateReading(const JournalReading& reading) override;
+    bool addEvent(JournalEvent& event) override;
+    QList<JournalReading> readings(int limit = 0) override;
+    std::optional<JournalReading> reading(qint64 id) override;
+    std::optional<JournalReading> lastDelivered(const QString& terminal) override;
+    QList<JournalEvent> events(int limit = 0) override;
+    bool removeOlderThan(const QDateTime& before) override;
+    [[nodiscard]] QString problem() const override { return m_problem; }
+
+private:
+    bool open();
+    /// Brings the file up to schemaVersion, in one transaction.
+    bool upgrade();
+    /// Runs a prepared query; on failure sets problem() from `what` and the database's reason.
+    bool run(QSqlQuery& query, const QString& what);
+    bool runStatement(const QString& sql, const QString& what);
+    /// False with problem() set when the journal could not be opened.
+    bool usable();
+    bool fail(const QString& what, const QString& reason);
+    [[nodiscard]] QString withAccessHint(const QString& reason) const;
+    QList<JournalReading> selectReadings(const QString& condition, const QVariantList& values,
+                                         int limit);
+
+    QString m_filePath;
+    QString m_connectionName; ///< unique per instance: Qt keeps connections by name
+    QSqlDatabase m_database;
+    bool m_open = false;
+    QString m_openProblem; ///< why opening failed; every call repeats it
+    QString m_problem;
+};
