@@ -2,6 +2,7 @@
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
 #include "journal/journal.h"
+#include "journal/sqlitejournal.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
 #include "shell/commandline.h"
@@ -80,7 +81,12 @@ int main(int argc, char** argv)
     QtEventPump pump;
     const std::unique_ptr<KeystrokeSink> keys = platformKeystrokeSink();
 
-    Form1 window(ProgramPlatform{store, dialogs, library, pump, *keys, locale});
+    // A journal that cannot be opened fails every write: the first reading says so, and no
+    // terminal is cleared while it lasts.
+    SqliteJournal journal(SqliteJournal::defaultFilePath());
+    ProgramPlatform platform{store, dialogs, library, pump, *keys, locale};
+    platform.journal = &journal;
+    Form1 window(platform);
     dialogs.setParentWindow(&window);
     window.show();
     window.Form_Load();

@@ -1,12 +1,18 @@
 #include "journalfactory.h"
 
-#include "journal/memoryjournal.h"
+#include "journal/sqlitejournal.h"
 
 std::unique_ptr<Journal> openDefaultJournal(QString* problem)
 {
-    if (problem) {
+    auto journal = std::make_unique<SqliteJournal>(SqliteJournal::defaultFilePath());
+    if (!journal->isOpen()) {
+        if (problem != nullptr) {
+            *problem = journal->problem();
+        }
+        return nullptr;
+    }
+    if (problem != nullptr) {
         problem->clear();
     }
-    // replaced by the SQLite journal
-    return std::make_unique<MemoryJournal>();
+    return journal;
 }

@@ -28,4 +28,14 @@ grep -q '^5601234567913 Café moído 250g      6    $' "$work/out/shop.txt" ||
 [ ! -e "$work/app/libvorlak.so" ] || { echo "library still beside the program"; exit 1; }
 grep -q '^I_ClearAllEntries$' "$work/state/events.log" &&
     { echo "the terminal was cleared without AutoClear"; exit 1; }
+# The reading is in the journal, and a script gets it back byte for byte without a display.
+history=$(env -u DISPLAY QT_QPA_PLATFORM= "$APP" --history --json)
+for expected in '"result": "delivered"' '"mode": "overwrite"' '"cleared": false' \
+    '"documents": 3' '"records": 15' '"id": 1'; do
+    grep -qF "$expected" <<<"$history" || { echo "journal lacks $expected: $history"; exit 1; }
+done
+grep -q '"target": ".*/out/shop.txt"' <<<"$history" || { echo "journal target: $history"; exit 1; }
+[ "$(grep -c '"id":' <<<"$history")" -eq 1 ] || { echo "not one reading: $history"; exit 1; }
+env -u DISPLAY QT_QPA_PLATFORM= "$APP" --export 1 "$work/exported.txt"
+cmp "$work/exported.txt" "$work/out/shop.txt" || { echo "export differs from the output file"; exit 1; }
 echo "program end to end: ok"
