@@ -24,6 +24,9 @@ struct Settings
     QString IncrNumberText;
     bool UseTerminalId = false;
     bool AutoAnswer = false;
+    /// A complete reading equal to the last one delivered from the same terminal is not
+    /// delivered again.
+    bool SkipDuplicateReadings = false;
 };
 
 /// Names of the stored keys, spelled as they are written.
@@ -50,6 +53,7 @@ inline constexpr char16_t AutoAnswer[] = u"AutoAnswer";
 inline constexpr char16_t Language[] = u"Language";
 inline constexpr char16_t BaudRate[] = u"BaudRate";
 inline constexpr char16_t JournalDays[] = u"JournalDays";
+inline constexpr char16_t SkipDuplicateReadings[] = u"SkipDuplicateReadings";
 } // namespace SettingsKey
 
 /// The value each key has while the store holds none, under the key's name. The two file-name
@@ -75,6 +79,7 @@ inline constexpr char16_t AutoAnswer[] = u"0";
 inline constexpr char16_t Language[] = u"Portugues";
 inline constexpr char16_t BaudRate[] = u"19200";
 inline constexpr char16_t JournalDays[] = u"365";
+inline constexpr char16_t SkipDuplicateReadings[] = u"0";
 } // namespace SettingsDefault
 
 /// The line speed of every reading session and modem use.

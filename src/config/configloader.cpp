@@ -74,6 +74,8 @@ void ConfigLoader::loadSettings(Settings& settings)
     settings.BaudRate9600 = kBaudRate9600;
     settings.IncrNumberText = read(K::IncrNumberText, D::IncrNumberText);
     settings.UseTerminalId = C::checkFlag(read(K::UseTerminalId, D::UseTerminalId));
+    settings.SkipDuplicateReadings =
+        C::checkFlag(read(K::SkipDuplicateReadings, D::SkipDuplicateReadings));
     settings.AutoAnswer = C::checkFlag(read(K::AutoAnswer, D::AutoAnswer));
 
     // First run (or a language stored as "Null"): English first, then the locale's language

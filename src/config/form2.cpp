@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSpacerItem>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <initializer_list>
 #include <utility>
 
@@ -117,6 +118,7 @@ void Form2::buildControls()
     m_newFile = named(new QRadioButton(m_frame2), "NewFile");
     m_appendFile = named(new QRadioButton(m_frame2), "AppendFile");
     m_useTermId = named(new QCheckBox(m_frame2), "UseTermId");
+    m_skipDuplicates = named(new QCheckBox(m_frame2), "SkipDuplicateReadings");
     auto* label3 = named(new QLabel(m_frame2), "Label3");
     m_myFileName = named(new QLineEdit(m_frame2), "MyFileName");
     QPushButton* command1 = button("Command1", m_frame2);
@@ -127,8 +129,9 @@ void Form2::buildControls()
     label6->setBuddy(m_myExternalProgram);
     auto* frame2Layout = new QGridLayout(m_frame2);
     int row = 0;
-    for (QWidget* line : std::initializer_list<QWidget*>{m_autoStart, m_autoClear, m_incrNumber,
-                                                         m_newFile, m_appendFile, m_useTermId}) {
+    for (QWidget* line :
+         std::initializer_list<QWidget*>{m_autoStart, m_autoClear, m_incrNumber, m_newFile,
+                                         m_appendFile, m_useTermId, m_skipDuplicates}) {
         frame2Layout->addWidget(line, row++, 0, 1, 3);
     }
     frame2Layout->addWidget(label3, row, 0);
@@ -249,6 +252,13 @@ void Form2::Form_Load()
 {
     setValues(m_model.open());
     m_model.applyLanguage(m_language->currentText());
+    // Not in the string table; the dialog is made anew after OK, so this follows the language.
+    static const char16_t* const kSkipDuplicates[] = {
+        u"Do not deliver a reading equal to the last one delivered",
+        u"N\u00e3o entregar uma leitura igual \u00e0 \u00faltima entregue",
+        u"No entregar una lectura igual a la \u00faltima entregada"};
+    const int language = std::clamp(m_model.languageIndex(), 0, 2);
+    m_skipDuplicates->setText(QString::fromUtf16(kSkipDuplicates[language]));
 }
 
 ConfigurationValues Form2::values() const
@@ -269,6 +279,7 @@ ConfigurationValues Form2::values() const
     values.BaudRate = m_baudRate->currentText();
     values.Language = m_language->currentText();
     values.UseTermId = m_useTermId->isChecked();
+    values.SkipDuplicateReadings = m_skipDuplicates->isChecked();
     values.AutoAnswer = m_autoAnswer->isChecked();
     return values;
 }
@@ -294,6 +305,7 @@ void Form2::setValues(const ConfigurationValues& values)
     showInList(m_baudRate, values.BaudRate);
     showInList(m_language, values.Language);
     m_useTermId->setChecked(values.UseTermId);
+    m_skipDuplicates->setChecked(values.SkipDuplicateReadings);
     m_autoAnswer->setChecked(values.AutoAnswer);
 }
 

@@ -85,6 +85,7 @@ private:
     QRadioButton* m_newFile = nullptr;
     QRadioButton* m_appendFile = nullptr;
     QCheckBox* m_useTermId = nullptr;
+    QCheckBox* m_skipDuplicates = nullptr;
     QLineEdit* m_myFileName = nullptr;
     QLineEdit* m_myExternalProgram = nullptr;
     QGroupBox* m_specialKeys = nullptr;

@@ -93,8 +93,15 @@ ConfigurationValues GeneralConfiguration::load(SettingsStore& store)
     values.Language = read(store, K::Language, D::Language);
     // These two are on for any number but 0, as the settings load takes them.
     values.UseTermId = C::checkFlag(read(store, K::UseTerminalId, D::UseTerminalId));
+    values.SkipDuplicateReadings =
+        C::checkFlag(read(store, K::SkipDuplicateReadings, D::SkipDuplicateReadings));
     values.AutoAnswer = C::checkFlag(read(store, K::AutoAnswer, D::AutoAnswer));
     return values;
+}
+
+int GeneralConfiguration::languageIndex() const
+{
+    return m_language.languageIndex();
 }
 
 void GeneralConfiguration::applyLanguage(const QString& languageName)
@@ -126,6 +133,12 @@ bool GeneralConfiguration::save(const ConfigurationValues& values)
     bool saved = true;
     for (const auto& [name, text] : writes) {
         saved &= m_store.writeSetting(name, text);
+    }
+    // Written only when it changes, so a store that never had it stays as it was.
+    const QString skip = zeroOne(values.SkipDuplicateReadings);
+    if (zeroOne(C::checkFlag(read(m_store, K::SkipDuplicateReadings, D::SkipDuplicateReadings))) !=
+        skip) {
+        saved &= m_store.writeSetting(K::SkipDuplicateReadings, skip);
     }
     // Nothing is switched on values the store did not keep: the next start would disagree.
     if (!saved) {

@@ -34,6 +34,7 @@ struct ConfigurationValues
     QString Language;
     bool UseTermId = false;
     bool AutoAnswer = false;
+    bool SkipDuplicateReadings = false;
 
     friend bool operator==(const ConfigurationValues&, const ConfigurationValues&) = default;
 };
@@ -64,6 +65,8 @@ public:
 
     /// Applies the language named in the dialog's Language box to the main window and the dialog.
     void applyLanguage(const QString& languageName);
+    /// The current language: 0 English, 1 Portuguese, 2 Spanish.
+    [[nodiscard]] int languageIndex() const;
 
     /// OK: writes every setting, switches between the reading session and the modem wait when
     /// auto answer changed (on the port in force before OK), stores auto answer, reloads the

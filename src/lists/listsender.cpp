@@ -5,12 +5,14 @@
 #include "common/linebreaks.h"
 #include "common/mainwindowcontrols.h"
 #include "common/textcodec.h"
+#include "common/textutil.h"
 #include "common/userdialogs.h"
 #include "document/filedialogstate.h"
 #include "document/richdocumentview.h"
 #include "document/rtfreader.h"
 #include "document/viewfile.h"
 #include "i18n/uilanguage.h"
+#include "journal/journal.h"
 #include "link/commlibrary.h"
 #include "listdata.h"
 
@@ -43,7 +45,7 @@ using ViewFile::megabytes;
 
 ListSender::ListSender(CommLibrary& library, AppState& state, UserDialogs& dialogs,
                        RichDocumentView& view, MainWindowControls& window,
-                       FileDialogState& dialogState, const UiLanguage& language)
+                       FileDialogState& dialogState, const UiLanguage& language, Journal* journal)
     : m_library(library)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -51,6 +53,7 @@ ListSender::ListSender(CommLibrary& library, AppState& state, UserDialogs& dialo
     , m_window(window)
     , m_dialogState(dialogState)
     , m_language(language)
+    , m_journal(journal)
 {
 }
 
@@ -277,6 +280,22 @@ void ListSender::send(const Request& request, const ListData::Result& list)
         BusyPointer busy(m_dialogs);
         result = m_library.I_SendList(m_state.TerminalId, request.userVariable, list.bytes,
                                       request.position);
+    }
+    if (m_journal != nullptr) {
+        JournalEvent event{0,
+                           QDateTime::currentDateTimeUtc(),
+                           QStringLiteral("send-list"),
+                           trimSpaces(TextCodec::fromWindows1252(m_state.TerminalId)),
+                           QStringLiteral("%1 to position %2 (%3 bytes)")
+                               .arg(QDir::toNativeSeparators(request.path))
+                               .arg(request.position)
+                               .arg(list.bytes.size()),
+                           result == CommLibrary::kCommError ? QStringLiteral("communication error")
+                           : result == CommLibrary::kNoTerminal ? QStringLiteral("no terminal")
+                                                                : QStringLiteral("ok")};
+        // The list went (or not) either way; a journal that cannot be written has been reported
+        // with the readings.
+        static_cast<void>(m_journal->addEvent(event));
     }
     if (result == CommLibrary::kCommError) {
         m_dialogs.showMessage(m_language.MsgCommError());

@@ -8,6 +8,7 @@
 #include <optional>
 
 class CommLibrary;
+class Journal;
 class MainWindowControls;
 class RichDocumentView;
 class UiLanguage;
@@ -33,9 +34,10 @@ public:
     /// The longest user variable the library takes.
     static constexpr qsizetype kMaxUserVariable = 1024;
 
+    /// Each list sent is recorded in `journal`, when there is one.
     ListSender(CommLibrary& library, AppState& state, UserDialogs& dialogs, RichDocumentView& view,
-               MainWindowControls& window, FileDialogState& dialogState,
-               const UiLanguage& language);
+               MainWindowControls& window, FileDialogState& dialogState, const UiLanguage& language,
+               Journal* journal = nullptr);
 
     /// The menu command: asks for the file and the four entries, checks the list, sends it and
     /// says how it went.
@@ -82,4 +84,5 @@ private:
     MainWindowControls& m_window;
     FileDialogState& m_dialogState;
     const UiLanguage& m_language;
+    Journal* m_journal;
 };

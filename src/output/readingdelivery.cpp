@@ -2,11 +2,13 @@
 
 #include "common/appstate.h"
 #include "common/documentview.h"
+#include "common/mainwindowcontrols.h"
 #include "common/textcodec.h"
 #include "common/textutil.h"
 #include "common/userdialogs.h"
 #include "filedelivery.h"
 #include "keyboarddelivery.h"
+#include "terminaleraser.h"
 
 #include <QCryptographicHash>
 
@@ -29,13 +31,17 @@ const QString kTemplateMissing = QStringLiteral(
 } // namespace
 
 ReadingDelivery::ReadingDelivery(Journal& journal, AppState& state, DocumentView& view,
-                                 UserDialogs& dialogs, FileDelivery& files, KeyboardDelivery& keys)
+                                 UserDialogs& dialogs, MainWindowControls& window,
+                                 FileDelivery& files, KeyboardDelivery& keys,
+                                 TerminalEraser& clearing)
     : m_journal(journal)
     , m_state(state)
     , m_view(view)
     , m_dialogs(dialogs)
     , m_files(files)
     , m_keys(keys)
+    , m_window(window)
+    , m_clearing(clearing)
 {
 }
 
@@ -88,6 +94,9 @@ void ReadingDelivery::deliver()
         m_dialogs.showMessage(reading.message);
         return;
     }
+    if (skippedAsDuplicate(reading)) {
+        return;
+    }
     reading.result = QString::fromUtf16(JournalResult::Pending);
     m_state.ReadingJournaled = add(reading);
 
@@ -106,6 +115,33 @@ void ReadingDelivery::deliver()
     if (m_state.ReadingJournaled) {
         update(reading);
     }
+}
+
+bool ReadingDelivery::skippedAsDuplicate(JournalReading& reading)
+{
+    if (!m_state.settings.SkipDuplicateReadings || m_state.LastReading != ReadingEnd::Complete) {
+        return false;
+    }
+    const std::optional<JournalReading> last = m_journal.lastDelivered(reading.terminal);
+    if (!last || last->sha256 != reading.sha256) {
+        return false;
+    }
+    reading.result = QString::fromUtf16(JournalResult::SkippedDuplicate);
+    reading.message = QStringLiteral("Reading %1 repeats reading %2, delivered %3: not delivered "
+                                     "again")
+                          .arg(reading.terminal.isEmpty() ? QStringLiteral("-") : reading.terminal)
+                          .arg(last->id)
+                          .arg(last->finished.toLocalTime().toString(Qt::ISODate));
+    m_window.setStatusText(1, reading.message);
+    m_state.ReadingJournaled = add(reading);
+    if (m_state.settings.AutoClear != 0) {
+        static_cast<void>(m_clearing.clearAll()); // it reports its own failure
+    }
+    reading.cleared = m_state.ReadingCleared;
+    if (m_state.ReadingJournaled) {
+        update(reading);
+    }
+    return true;
 }
 
 void ReadingDelivery::recordShownOnly()

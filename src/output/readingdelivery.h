@@ -7,13 +7,18 @@
 class DocumentView;
 class FileDelivery;
 class KeyboardDelivery;
+class MainWindowControls;
+class TerminalEraser;
 class UserDialogs;
 struct AppState;
 
 /// What becomes of a reading once it is in the window. It goes into the journal first, with
 /// what is known of it; then a complete reading is delivered (to the files, or as keystrokes)
 /// and the journal is told how that went, to which file, and whether the terminal was cleared.
-/// A reading that was cut short is journaled as incomplete and not delivered.
+/// A reading that was cut short is journaled as incomplete and not delivered. With
+/// SkipDuplicateReadings on, a complete reading equal to the last one delivered from the same
+/// terminal is journaled as a skipped duplicate and not delivered again; its data being safe,
+/// AutoClear then clears the terminal.
 ///
 /// A journal that cannot be written does not stop a reading: the user is told (once, until the
 /// journal works again) and the terminal is not cleared, because without its record the data
@@ -22,7 +27,8 @@ class ReadingDelivery
 {
 public:
     ReadingDelivery(Journal& journal, AppState& state, DocumentView& view, UserDialogs& dialogs,
-                    FileDelivery& files, KeyboardDelivery& keys);
+                    MainWindowControls& window, FileDelivery& files, KeyboardDelivery& keys,
+                    TerminalEraser& clearing);
 
     /// After an automatic reading: journal, deliver when complete, journal the outcome.
     void deliver();
@@ -40,6 +46,9 @@ private:
     bool add(JournalReading& reading);
     void update(const JournalReading& reading);
     void journalFailed();
+    /// True (after journaling and clearing as AutoClear says) when the reading repeats the last
+    /// delivered one of its terminal.
+    bool skippedAsDuplicate(JournalReading& reading);
 
     Journal& m_journal;
     AppState& m_state;
@@ -47,5 +56,7 @@ private:
     UserDialogs& m_dialogs;
     FileDelivery& m_files;
     KeyboardDelivery& m_keys;
+    MainWindowControls& m_window;
+    TerminalEraser& m_clearing;
     bool m_toldJournalFailed = false;
 };

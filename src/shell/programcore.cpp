@@ -35,7 +35,8 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , runner(p.pump, p.dialogs)
     , fileDelivery(files, deliveryClearing, runner, p.dialogs, state)
     , keyboardDelivery(p.keys, deliveryClearing, w.view, p.dialogs)
-    , readingDelivery(journal, state, w.view, p.dialogs, fileDelivery, keyboardDelivery)
+    , readingDelivery(journal, state, w.view, p.dialogs, w.controls, fileDelivery, keyboardDelivery,
+                      deliveryClearing)
     , cycle(p.library, state, w.controls, w.view, p.dialogs, language, p.store, modem,
             {[this] { retrieval.readTerminalData(); }, [this] { readingDelivery.deliver(); }})
     , detection(p.library, state, session, p.pump, p.dialogs)
@@ -43,9 +44,9 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , configuration(p.store, p.dialogs, state, language, config, detection, templateImport,
                     [this](bool autoAnswer) { switchAutoAnswer(autoAnswer); })
     , documents(w.view, w.controls, p.dialogs, w.printer, state.settings, fileDialog)
-    , lists(p.library, state, p.dialogs, w.view, w.controls, fileDialog, language)
+    , lists(p.library, state, p.dialogs, w.view, w.controls, fileDialog, language, &journal)
     , upload(p.library, state, session, p.store, p.pump, p.dialogs, language, p.programFolder,
-             p.offlineFolder, p.uploadTiming)
+             p.offlineFolder, p.uploadTiming, &journal)
     , m_library(p.library)
     , m_store(p.store)
     , m_pump(p.pump)

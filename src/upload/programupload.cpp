@@ -4,15 +4,17 @@
 #include "common/settingsstore.h"
 #include "common/userdialogs.h"
 #include "i18n/uilanguage.h"
+#include "journal/journal.h"
 #include "programcatalogue.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <utility>
 
 ProgramUpload::ProgramUpload(CommLibrary& library, AppState& state, ReadingSession& session,
                              SettingsStore& store, EventPump& pump, UserDialogs& dialogs,
                              UiLanguage& language, QString programFolder, QString offlineFolder,
-                             UploadTiming timing)
+                             UploadTiming timing, Journal* journal)
     : m_library(library)
     , m_state(state)
     , m_session(session)
@@ -23,6 +25,7 @@ ProgramUpload::ProgramUpload(CommLibrary& library, AppState& state, ReadingSessi
     , m_programFolder(std::move(programFolder))
     , m_offlineFolder(std::move(offlineFolder))
     , m_timing(timing)
+    , m_journal(journal)
 {
 }
 
@@ -62,5 +65,22 @@ ProgramInstaller::Result ProgramUpload::install(const ProgramInstaller::Choice& 
     UploadProtocol protocol(m_library, m_state, m_session, m_store, m_pump, m_dialogs, m_language,
                             progress, m_timing);
     ProgramInstaller installer(m_state, m_store, m_session, m_dialogs, m_language, offlineFolder());
-    return installer.install(choice, protocol);
+    const ProgramInstaller::Result result = installer.install(choice, protocol);
+    if (m_journal != nullptr && result != ProgramInstaller::Result::NothingSelected) {
+        JournalEvent event{0,
+                           QDateTime::currentDateTimeUtc(),
+                           QStringLiteral("upload"),
+                           QString(),
+                           QDir::toNativeSeparators(choice.selectedEntry) +
+                               (choice.oldTerminal ? QStringLiteral(" (sent over ") +
+                                                         choice.comPortText + QLatin1Char(')')
+                                                   : QString()),
+                           result == ProgramInstaller::Result::Installed
+                               ? QStringLiteral("ok")
+                               : QStringLiteral("not installed")};
+        // Installed or not either way; a journal that cannot be written has been reported with
+        // the readings.
+        static_cast<void>(m_journal->addEvent(event));
+    }
+    return result;
 }

@@ -8,6 +8,7 @@
 
 class CommLibrary;
 class EventPump;
+class Journal;
 class ReadingSession;
 class SettingsStore;
 class UiLanguage;
@@ -31,14 +32,16 @@ public:
     /// empty ones stand for the machine's own, found when they are used.
     ProgramUpload(CommLibrary& library, AppState& state, ReadingSession& session,
                   SettingsStore& store, EventPump& pump, UserDialogs& dialogs, UiLanguage& language,
-                  QString programFolder, QString offlineFolder, UploadTiming timing = {});
+                  QString programFolder, QString offlineFolder, UploadTiming timing = {},
+                  Journal* journal = nullptr);
 
     /// Captions the upload dialog in the stored language and lists the program images below
     /// the program folder, with the busy pointer while the folders are searched.
     [[nodiscard]] Listing open();
 
     /// Install: copies the chosen program into the offline folder and, for old terminals,
-    /// sends it, showing how far the upload got through `progress`.
+    /// sends it, showing how far the upload got through `progress`. Recorded in the journal,
+    /// when there is one.
     ProgramInstaller::Result install(const ProgramInstaller::Choice& choice,
                                      UploadProgress& progress);
 
@@ -58,4 +61,5 @@ private:
     QString m_programFolder;
     QString m_offlineFolder;
     UploadTiming m_timing;
+    Journal* m_journal;
 };

@@ -64,4 +64,13 @@ TEST_F(TerminalClearingTest, ClearAllAsksNothingAndSpeaksTheCurrentLanguage)
                            QStringLiteral("Por favor pouse o terminal no suporte"),
                            QStringLiteral("Erro de Comunica\u00e7\u00f5es")}));
     EXPECT_EQ(dialogs.shown.size(), 3); // no question before clearing
+    // Each clearing is in the journal with its result, newest first.
+    QStringList results;
+    for (const JournalEvent& event : core.journal.events()) {
+        EXPECT_EQ(event.kind, QStringLiteral("clear-all"));
+        results.append(event.result);
+    }
+    EXPECT_EQ(results,
+              (QStringList{QStringLiteral("communication error"), QStringLiteral("no terminal"),
+                           QStringLiteral("communication error"), QStringLiteral("ok")}));
 }

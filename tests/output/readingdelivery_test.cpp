@@ -146,3 +146,32 @@ TEST_F(ReadingDeliveryTest, KeyboardReadingsAndReadDataAreJournaledWithTheirMode
     EXPECT_EQ(rows[0].result, QStringLiteral("read-only"));
     EXPECT_FALSE(rows[0].cleared);
 }
+
+TEST_F(ReadingDeliveryTest, ARepeatedReadingIsSkippedOnlyWhenAskedAndOnlyAfterADelivery)
+{
+    Settings& s = core.state.settings;
+    s.NewFile = false;
+    s.AppendFile = true;
+    for (const bool skip : {false, true}) {
+        SCOPED_TRACE(skip ? "skipping" : "not skipping");
+        s.SkipDuplicateReadings = skip;
+        QFile::remove(path(QStringLiteral("out.txt")));
+        core.state.TerminalId = skip ? "SHOP02  " : "SHOP03  ";
+        for (int reading = 0; reading < 2; ++reading) {
+            read(ReadingEnd::Complete);
+            core.readingDelivery.deliver();
+        }
+        QFile file(path(QStringLiteral("out.txt")));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll().count("5601;3"), skip ? 1 : 2);
+        const JournalReading last = core.journal.readings().front();
+        EXPECT_EQ(last.result,
+                  skip ? QStringLiteral("skipped-duplicate") : QStringLiteral("delivered"));
+        EXPECT_TRUE(last.cleared) << "its data is safe, so AutoClear clears";
+        EXPECT_EQ(window.panel1.startsWith(QStringLiteral("Reading ")), skip);
+    }
+    // A different reading of the same terminal is delivered again.
+    read(ReadingEnd::Complete, QStringLiteral("5601;4\n"));
+    core.readingDelivery.deliver();
+    EXPECT_EQ(core.journal.readings().front().result, QStringLiteral("delivered"));
+}
