@@ -100,6 +100,41 @@ void ReadingDelivery::deliver()
     reading.result = QString::fromUtf16(JournalResult::Pending);
     m_state.ReadingJournaled = add(reading);
 
+    deliverInto(reading);
+    if (m_state.LastReading == ReadingEnd::TemplateMissing) {
+        reading.message = kTemplateMissing;
+        m_dialogs.showMessage(kTemplateMissing);
+    }
+    if (m_state.ReadingJournaled) {
+        update(reading);
+    }
+}
+
+bool ReadingDelivery::deliverAgain(const JournalReading& earlier)
+{
+    // The clearing that delivery uses refuses a reading that is not journaled as the last one
+    // read; this one was read from another terminal, or from this one long ago.
+    m_state.ReadingJournaled = false;
+    m_state.ReadingCleared = false;
+    m_view.setText(earlier.text);
+
+    JournalReading reading = describe();
+    reading.terminal = earlier.terminal;
+    reading.port = earlier.port;
+    reading.documents = earlier.documents;
+    reading.started = reading.finished;
+    reading.result = QString::fromUtf16(JournalResult::Pending);
+    const bool journaled = add(reading);
+
+    const bool delivered = deliverInto(reading);
+    if (journaled) {
+        update(reading);
+    }
+    return delivered;
+}
+
+bool ReadingDelivery::deliverInto(JournalReading& reading)
+{
     const bool keyboard = m_state.settings.InsertKeys;
     const bool delivered = keyboard ? m_keys.deliver() : m_files.deliver();
     reading.finished = QDateTime::currentDateTimeUtc();
@@ -108,13 +143,7 @@ void ReadingDelivery::deliver()
     reading.target = keyboard || m_files.written().isEmpty() ? QString() : m_files.written().last();
     reading.cleared = m_state.ReadingCleared;
     reading.message = keyboard ? QString() : m_files.problem();
-    if (m_state.LastReading == ReadingEnd::TemplateMissing) {
-        reading.message = kTemplateMissing;
-        m_dialogs.showMessage(kTemplateMissing);
-    }
-    if (m_state.ReadingJournaled) {
-        update(reading);
-    }
+    return delivered;
 }
 
 bool ReadingDelivery::skippedAsDuplicate(JournalReading& reading)

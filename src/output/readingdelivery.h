@@ -34,6 +34,11 @@ public:
     void deliver();
     /// After the "Read data" command, which only shows the reading: journals it as such.
     void recordShownOnly();
+    /// Delivers an earlier reading once more, as the current settings deliver a complete one
+    /// (files or keystrokes): puts its text into the window and journals the delivery as a new
+    /// reading of the same terminal. No terminal is ever cleared for it: the one in the cradle,
+    /// if any, is not the one the reading came from. True when it was delivered.
+    bool deliverAgain(const JournalReading& earlier);
 
     /// The journal's record of the window's reading as it stands: terminal, port, times,
     /// counts, digest and text.
@@ -49,6 +54,8 @@ private:
     /// True (after journaling and clearing as AutoClear says) when the reading repeats the last
     /// delivered one of its terminal.
     bool skippedAsDuplicate(JournalReading& reading);
+    /// Delivers the window's text as the settings say and puts the outcome into `reading`.
+    bool deliverInto(JournalReading& reading);
 
     Journal& m_journal;
     AppState& m_state;

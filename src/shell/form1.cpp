@@ -10,6 +10,8 @@
 #include "install/libraryinstaller.h"
 #include "programcore.h"
 #include "qttextprinter.h"
+#include "readinghistory.h"
+#include "readinghistorywindow.h"
 #include "upload/form4.h"
 
 #include <QCloseEvent>
@@ -71,14 +73,23 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     m_printer = std::make_unique<QtTextPrinter>(m_text1->font());
     m_core = std::make_unique<ProgramCore>(platform, MainWindowParts{*this, *m_view, *m_printer});
     m_form2 = std::make_unique<Form2Host>(m_core->configuration, m_core->language, this);
+    m_readingHistory = std::make_unique<ReadingHistory>(m_core->journal, m_core->readingDelivery,
+                                                        *m_view, m_core->language);
     connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.tick(); });
 
     createMenus();
     resize(kInitialSize);
-    m_core->language.setWindowProvider(CaptionWindow::Main, [this] { return &m_captioner; });
+    m_core->language.setWindowProvider(CaptionWindow::Main, [this] {
+        captionReadingHistory();
+        return &m_captioner;
+    });
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    // The history window is a child, which Qt would delete after the logic it refers to.
+    delete m_history;
+}
 
 QMenu* Form1::addMenu(const char* name)
 {
@@ -121,6 +132,9 @@ void Form1::createMenus()
             [this] { m_core->clearing.clearList(); });
     connect(addItem(communicate, "SendProgram2"), &QAction::triggered, this,
             &Form1::showUploadDialog);
+    m_readingHistoryAction = addItem(communicate, "ReadingHistory");
+    connect(m_readingHistoryAction, &QAction::triggered, this, &Form1::showReadingHistory);
+    captionReadingHistory();
 
     QMenu* help = addMenu("Help");
     connect(addItem(help, "Aboutus"), &QAction::triggered, this,
@@ -154,6 +168,9 @@ void Form1::Form_Unload()
     if (m_form4 != nullptr) {
         m_form4->close();
     }
+    if (m_history != nullptr) {
+        m_history->close();
+    }
 }
 
 void Form1::showUploadDialog()
@@ -164,6 +181,34 @@ void Form1::showUploadDialog()
     }
     m_form4->show();
     m_form4->raise();
+}
+
+void Form1::showReadingHistory()
+{
+    if (m_history == nullptr) {
+        m_history = new ReadingHistoryWindow(*m_readingHistory, this);
+    }
+    m_history->show();
+    m_history->raise();
+    m_history->activateWindow();
+}
+
+ReadingHistoryWindow* Form1::readingHistoryWindow() const
+{
+    return m_history;
+}
+
+void Form1::captionReadingHistory()
+{
+    const int language = m_core->language.languageIndex();
+    if (language == m_historyLanguage) {
+        return;
+    }
+    m_historyLanguage = language;
+    m_readingHistoryAction->setText(ReadingHistory::menuCaption(language));
+    if (m_history != nullptr) {
+        m_history->applyCaptions();
+    }
 }
 
 void Form1::closeEvent(QCloseEvent* event)

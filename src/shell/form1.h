@@ -18,6 +18,8 @@ class QTextEdit;
 class QTextEditDocumentView;
 class QTimer;
 class QtTextPrinter;
+class ReadingHistory;
+class ReadingHistoryWindow;
 struct ProgramPlatform;
 
 /// The main window: document view, status bar with its two panels, menus and polling timer.
@@ -51,6 +53,10 @@ public:
     void showUploadDialog();
     [[nodiscard]] Form4* uploadDialog() const { return m_form4; }
 
+    /// Shows the reading-history window (not modal), creating it when needed.
+    void showReadingHistory();
+    [[nodiscard]] ReadingHistoryWindow* readingHistoryWindow() const;
+
     /// Room the menu bar, status bar and borders take, in 1/1440 inch.
     static constexpr int kWidthMarginTwips = 130;
     static constexpr int kHeightMarginTwips = 1020;
@@ -65,6 +71,9 @@ private:
     QAction* addItem(QMenu* menu, const char* name);
     void Form_Resize();
     void Form_Unload();
+    /// Captions the history entry and window when the language has changed: their texts are
+    /// not in the shared string table, so this runs whenever the main window is captioned.
+    void captionReadingHistory();
 
     WidgetCaptioner m_captioner;
     QTextEdit* m_text1 = nullptr;
@@ -77,5 +86,9 @@ private:
     std::unique_ptr<Form2Host> m_form2; // after m_core: goes first
     QPointer<Form3> m_form3;
     QPointer<Form4> m_form4;
+    std::unique_ptr<ReadingHistory> m_readingHistory; // after m_core: goes first
+    QPointer<ReadingHistoryWindow> m_history;
+    QAction* m_readingHistoryAction = nullptr;
+    int m_historyLanguage = -1; ///< the language the history entry is captioned in
     bool m_unloaded = false;
 };

@@ -174,4 +174,35 @@ TEST_F(ReadingDeliveryTest, ARepeatedReadingIsSkippedOnlyWhenAskedAndOnlyAfterAD
     read(ReadingEnd::Complete, QStringLiteral("5601;4\n"));
     core.readingDelivery.deliver();
     EXPECT_EQ(core.journal.readings().front().result, QStringLiteral("delivered"));
+
+TEST_F(ReadingDeliveryTest, DeliveringAgainTypesTheEarlierTextAndNeverClearsTheTerminal)
+{
+    // Right after a complete reading that was journaled, the terminal in the cradle could be
+    // cleared; the earlier reading delivered now is not its data.
+    read(ReadingEnd::Complete);
+    core.readingDelivery.deliver();
+    ASSERT_EQ(clearings(), 1);
+    JournalReading earlier = core.journal.readings().front();
+    earlier.terminal = QStringLiteral("VAN07");
+    earlier.documents = 5;
+    earlier.text = QStringLiteral("88{TAB}1{ENTER}");
+    core.state.settings.InsertKeys = true;
+
+    EXPECT_TRUE(core.readingDelivery.deliverAgain(earlier));
+    EXPECT_EQ(view.text(), earlier.text);
+    EXPECT_EQ(keys.sent.size(), 1);
+    EXPECT_EQ(clearings(), 1);
+    const JournalReading again = core.journal.readings().front();
+    EXPECT_NE(again.id, earlier.id);
+    EXPECT_EQ(again.terminal, QStringLiteral("VAN07"));
+    EXPECT_EQ(again.documents, 5);
+    EXPECT_EQ(again.records, 1);
+    EXPECT_EQ(again.mode, QStringLiteral("keyboard"));
+    EXPECT_EQ(again.result, QStringLiteral("delivered"));
+    EXPECT_FALSE(again.cleared);
+
+    keys.failure = QStringLiteral("no display");
+    EXPECT_FALSE(core.readingDelivery.deliverAgain(earlier));
+    EXPECT_EQ(core.journal.readings().front().result, QStringLiteral("delivery-failed"));
+    EXPECT_EQ(clearings(), 1);
 }

@@ -112,11 +112,12 @@ TEST_F(Form1Test, MenusComeInOrderAndTakeTheStoredLanguage)
     EXPECT_EQ(names.join(QLatin1Char(' ')),
               QStringLiteral("File NewFile Load SaveAs Print_ Exit Configurations GeneralConf "
                              "Communicate Read_entries Clear_all_entries SendEntries ClearEntries "
-                             "SendProgram2 Help Aboutus"));
+                             "SendProgram2 ReadingHistory Help Aboutus"));
     EXPECT_EQ(captions.at(0), QStringLiteral("Fichero"));
     EXPECT_EQ(captions.at(5), QStringLiteral("Salir"));
     EXPECT_EQ(captions.at(12), QStringLiteral("Borrar lista"));
-    EXPECT_EQ(captions.at(15), QStringLiteral("Sobre Qel"));
+    EXPECT_EQ(captions.at(14), QStringLiteral("Historial de lecturas"));
+    EXPECT_EQ(captions.at(16), QStringLiteral("Sobre Qel"));
 }
 
 TEST_F(Form1Test, TheViewFollowsTheWindowSizeAndATinyWindowIsNoError)
