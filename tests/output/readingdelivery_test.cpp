@@ -174,6 +174,7 @@ TEST_F(ReadingDeliveryTest, ARepeatedReadingIsSkippedOnlyWhenAskedAndOnlyAfterAD
     read(ReadingEnd::Complete, QStringLiteral("5601;4\n"));
     core.readingDelivery.deliver();
     EXPECT_EQ(core.journal.readings().front().result, QStringLiteral("delivered"));
+}
 
 TEST_F(ReadingDeliveryTest, DeliveringAgainTypesTheEarlierTextAndNeverClearsTheTerminal)
 {
