@@ -207,3 +207,22 @@ TEST_F(ReadingDeliveryTest, DeliveringAgainTypesTheEarlierTextAndNeverClearsTheT
     EXPECT_EQ(core.journal.readings().front().result, QStringLiteral("delivery-failed"));
     EXPECT_EQ(clearings(), 1);
 }
+
+TEST_F(ReadingDeliveryTest, StartUpRemovesReadingsOlderThanJournalDaysUnlessItIsNoNumber)
+{
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const int daysAgo : {400, 40, 2}) {
+        JournalReading reading;
+        reading.finished = now.addDays(-daysAgo);
+        ASSERT_TRUE(core.journal.addReading(reading));
+    }
+    core.start({});
+    EXPECT_EQ(core.journal.readings().size(), 2) << "the default keeps a year";
+    const std::pair<const char*, qsizetype> cases[] = {{"none", 2}, {"0", 2}, {"-5", 2}, {"30", 1}};
+    for (const auto& [days, kept] : cases) {
+        SCOPED_TRACE(days);
+        ASSERT_TRUE(store.write(QStringLiteral("JournalDays"), QString::fromLatin1(days)));
+        core.start({});
+        EXPECT_EQ(core.journal.readings().size(), kept);
+    }
+}
