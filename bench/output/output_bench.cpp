@@ -1,10 +1,12 @@
-// Appending one reading to a long-lived output file: the append policy reads the whole file, so
-// its time and memory grow with the file, not with the reading.
+// Appending one reading to a long-lived output file: the append policy writes at the end of the
+// file in place, journaling the file's length first, so its time and memory should follow the
+// reading, not the file.
 #include "benchmain.h"
 #include "common/documentview.h"
 #include "common/mainwindowcontrols.h"
 #include "common/memorysettingsstore.h"
 #include "common/settings.h"
+#include "journal/sqlitejournal.h"
 #include "output/outputfilepolicy.h"
 
 #include <QCoreApplication>
@@ -81,7 +83,9 @@ struct AppendSetup
     MemoryDocumentView view;
     NoWindow window;
     Settings settings;
-    OutputFilePolicy policy{store, view, window};
+    // As in the program: every append is recorded in a journal file and marked done.
+    SqliteJournal journal{dir.filePath(QStringLiteral("journal.sqlite"))};
+    OutputFilePolicy policy{store, view, window, &journal};
     QString reading = readingText(kReadingSize);
 
     AppendSetup()
@@ -116,16 +120,18 @@ void output_append_10k_to_50m(benchmark::State& state)
 }
 BENCHMARK(output_append_10k_to_50m)->Unit(benchmark::kMillisecond);
 
-// Peak memory of one append beyond what the process held before it, from the kernel's
-// high-water mark of resident memory. Runs before anything else has raised that mark.
-void printAppendPeakMemory()
+// Memory one append takes beyond what the process held before it, from the kernel's high-water
+// mark of resident memory. Runs before anything else has raised that mark.
+void printAppendExtraMemory()
 {
+    const char* name = "output_append_10k_to_50m_extra_memory";
     AppendSetup setup;
-    if (!setup.ready()) {
-        std::printf("output_append_10k_to_50m_peak_memory - MB -\n");
+    if (!setup.ready() || !setup.appendOnce()) {
+        std::printf("%s - MB -\n", name);
         return;
     }
-    // Reset the high-water mark to the present size where the kernel allows it.
+    // Reset the high-water mark to the present size where the kernel allows it; the first
+    // append above has loaded what any append needs.
     if (QFile clear(QStringLiteral("/proc/self/clear_refs")); clear.open(QIODevice::WriteOnly)) {
         clear.write("5");
     }
@@ -133,13 +139,10 @@ void printAppendPeakMemory()
     const bool ok = setup.appendOnce();
     const long peak = statusKb("VmHWM");
     if (!ok || before < 0 || peak < 0) {
-        std::printf("output_append_10k_to_50m_peak_memory - MB -\n");
+        std::printf("%s - MB -\n", name);
         return;
     }
-    const double peakMb = (peak - before) / 1024.0;
-    const double fileMb = double(kFileSize) / (1 << 20);
-    std::printf("output_append_10k_to_50m_peak_memory %.1f MB <%.0f\n", peakMb, 4 * fileMb);
-    std::printf("output_append_10k_to_50m_peak_memory_per_file_size %.2f x <4\n", peakMb / fileMb);
+    std::printf("%s %.2f MB <=4\n", name, (peak - before) / 1024.0);
     std::fflush(stdout);
 }
 
@@ -148,6 +151,6 @@ void printAppendPeakMemory()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    printAppendPeakMemory();
-    return runBenchmarks(argc, argv, {{"output_append_10k_to_50m", "<1000"}});
+    printAppendExtraMemory();
+    return runBenchmarks(argc, argv, {{"output_append_10k_to_50m", "<=10"}});
 }

@@ -51,6 +51,18 @@ struct JournalEvent
     friend bool operator==(const JournalEvent&, const JournalEvent&) = default;
 };
 
+/// An append to an output file that was begun and not yet marked done: the file had `length`
+/// bytes before it. A crash during the append leaves it pending, so the half-written tail can
+/// be cut off later.
+struct JournalAppend
+{
+    qint64 id = 0; ///< given by the journal
+    QString path;  ///< the file appended to, absolute
+    qint64 length = 0;
+
+    friend bool operator==(const JournalAppend&, const JournalAppend&) = default;
+};
+
 /// The record of every reading and of every change made to a terminal. Writes either last or
 /// fail with a reason; nothing is kept half-written.
 class Journal
@@ -77,6 +89,15 @@ public:
     /// Removes the readings that finished, and the events that happened, before `before`.
     /// False when that could not be done.
     [[nodiscard]] virtual bool removeOlderThan(const QDateTime& before) = 0;
+
+    /// Records, durably, that `path` of `length` bytes is about to be appended to; gives the
+    /// id to mark it done with, or nothing when it could not be made to last.
+    [[nodiscard]] virtual std::optional<qint64> beginAppend(const QString& path, qint64 length) = 0;
+    /// The append is finished (or undone): it is no longer pending. False when that could not
+    /// be made to last.
+    [[nodiscard]] virtual bool endAppend(qint64 id) = 0;
+    /// The appends begun and not ended, oldest first.
+    [[nodiscard]] virtual QList<JournalAppend> pendingAppends() = 0;
 
     /// Why the last call that failed did fail, in words for the user; empty after success.
     [[nodiscard]] virtual QString problem() const = 0;

@@ -93,3 +93,26 @@ bool MemoryJournal::removeOlderThan(const QDateTime& before)
     m_events.removeIf([&](const JournalEvent& e) { return e.at < before; });
     return true;
 }
+
+std::optional<qint64> MemoryJournal::beginAppend(const QString& path, qint64 length)
+{
+    if (refused()) {
+        return std::nullopt;
+    }
+    m_appends.append({m_nextId, path, length});
+    return m_nextId++;
+}
+
+bool MemoryJournal::endAppend(qint64 id)
+{
+    if (refused()) {
+        return false;
+    }
+    m_appends.removeIf([id](const JournalAppend& a) { return a.id == id; });
+    return true;
+}
+
+QList<JournalAppend> MemoryJournal::pendingAppends()
+{
+    return m_appends;
+}

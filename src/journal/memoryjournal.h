@@ -15,6 +15,9 @@ public:
     std::optional<JournalReading> lastDelivered(const QString& terminal) override;
     QList<JournalEvent> events(int limit = 0) override;
     bool removeOlderThan(const QDateTime& before) override;
+    std::optional<qint64> beginAppend(const QString& path, qint64 length) override;
+    bool endAppend(qint64 id) override;
+    QList<JournalAppend> pendingAppends() override;
     [[nodiscard]] QString problem() const override { return m_problem; }
 
     /// While set, every write fails with this reason.
@@ -25,6 +28,7 @@ private:
 
     QList<JournalReading> m_readings; ///< oldest first
     QList<JournalEvent> m_events;     ///< oldest first
+    QList<JournalAppend> m_appends;   ///< pending ones, oldest first
     qint64 m_nextId = 1;
     QString m_problem;
 };

@@ -1,5 +1,7 @@
 #include "sqlitejournal.h"
 
+#include "common/fileoperations.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -47,6 +49,14 @@ const std::array<QStringList, SqliteJournal::schemaVersion> kUpgrades = {
         QStringLiteral("CREATE INDEX readings_by_terminal_result ON readings (terminal, result)"),
         QStringLiteral("CREATE INDEX readings_by_finished ON readings (finished)"),
         QStringLiteral("CREATE INDEX events_by_at ON events (at)"),
+    },
+    // Version 2: appends to output files that are under way; a row lives from just before the
+    // append until it is flushed, so the table stays small.
+    QStringList{
+        QStringLiteral("CREATE TABLE appends ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT,"
+                       "path TEXT NOT NULL,"
+                       "length INTEGER NOT NULL CHECK (length >= 0))"),
     },
 };
 
@@ -479,4 +489,58 @@ bool SqliteJournal::removeOlderThan(const QDateTime& before)
     }
     m_problem.clear();
     return true;
+}
+
+std::optional<qint64> SqliteJournal::beginAppend(const QString& path, qint64 length)
+{
+    if (!usable()) {
+        return std::nullopt;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral("INSERT INTO appends (path, length) VALUES (?, ?)"));
+    query.addBindValue(textValue(path));
+    query.addBindValue(qlonglong(length));
+    if (!run(query, QStringLiteral("could not record the append to %1").arg(quotedPath(path)))) {
+        return std::nullopt;
+    }
+    m_problem.clear();
+    return query.lastInsertId().toLongLong();
+}
+
+bool SqliteJournal::endAppend(qint64 id)
+{
+    if (!usable()) {
+        return false;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(QStringLiteral("DELETE FROM appends WHERE id = ?"));
+    query.addBindValue(qlonglong(id));
+    if (!run(query, QStringLiteral("could not mark append %1 done").arg(id))) {
+        return false;
+    }
+    m_problem.clear();
+    return true;
+}
+
+QList<JournalAppend> SqliteJournal::pendingAppends()
+{
+    QList<JournalAppend> result;
+    if (!usable()) {
+        return result;
+    }
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT id, path, length FROM appends ORDER BY id"))) {
+        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return result;
+    }
+    while (query.next()) {
+        result.append(
+            {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toLongLong()});
+    }
+    if (query.lastError().isValid()) {
+        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return {};
+    }
+    return result;
 }

@@ -18,7 +18,7 @@ class SqliteJournal : public Journal
 {
 public:
     /// The schema this program writes; files of a newer one are refused, older ones upgraded.
-    static constexpr int schemaVersion = 1;
+    static constexpr int schemaVersion = 2;
 
     /// The journal of the user: kolbrin/journal.sqlite in the user's data folder.
     [[nodiscard]] static QString defaultFilePath();
@@ -41,6 +41,9 @@ public:
     std::optional<JournalReading> lastDelivered(const QString& terminal) override;
     QList<JournalEvent> events(int limit = 0) override;
     bool removeOlderThan(const QDateTime& before) override;
+    std::optional<qint64> beginAppend(const QString& path, qint64 length) override;
+    bool endAppend(qint64 id) override;
+    QList<JournalAppend> pendingAppends() override;
     [[nodiscard]] QString problem() const override { return m_problem; }
 
 private:

@@ -8,6 +8,7 @@
 #include "common/settingsconversions.h"
 #include "common/settingsstore.h"
 #include "common/textcodec.h"
+#include "journal/journal.h"
 
 #include <QByteArrayView>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QRandomGenerator>
 #include <QUtf8StringView>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstring>
@@ -22,6 +24,8 @@
 
 #ifdef Q_OS_UNIX
 #include <unistd.h>
+#elif defined(Q_OS_WIN)
+#include <io.h>
 #endif
 
 namespace {
@@ -160,6 +164,92 @@ private:
     QString m_path;
 };
 
+/// Pushes what was written to the file down to the disk. Empty reason when done.
+QString syncToDisk(QFile& file)
+{
+#ifdef Q_OS_UNIX
+    if (::fsync(file.handle()) != 0) {
+        return systemError(errno);
+    }
+#elif defined(Q_OS_WIN)
+    if (::_commit(file.handle()) != 0) {
+        return systemError(errno);
+    }
+#endif
+    return {};
+}
+
+/// Cuts the open file back to `length` bytes, on the disk. Empty reason when done.
+QString cutBack(QFile& file, qint64 length)
+{
+    if (!file.resize(length)) {
+        return file.errorString();
+    }
+    return syncToDisk(file);
+}
+
+/// The bytes a UTF-8 sequence starting with this byte has; 1 for a byte that starts none
+/// (which makes an incomplete sequence fail the check where it stands).
+int utf8SequenceLength(unsigned char lead)
+{
+    if (lead >= 0xF0 && lead <= 0xF7) {
+        return 4;
+    }
+    if (lead >= 0xE0) {
+        return lead <= 0xEF ? 3 : 1;
+    }
+    return lead >= 0xC0 ? 2 : 1;
+}
+
+/// Whether the first `length` bytes of the open file are valid UTF-8 (the same test as for the
+/// whole file at once), read a piece at a time so that a large file is never held whole. A
+/// sequence cut by the end of a piece is carried over to the next one. Empty reason when read.
+QString checkUtf8(QFile& file, qint64 length, bool& valid)
+{
+    constexpr qint64 kPiece = 64 * 1024;
+    valid = true;
+    if (!file.seek(0)) {
+        return file.errorString();
+    }
+    QByteArray buffer;
+    qint64 carried = 0;
+    for (qint64 done = 0; done < length;) {
+        const qint64 wanted = std::min(kPiece, length - done);
+        buffer.resize(carried + wanted);
+        const qint64 got = file.read(buffer.data() + carried, wanted);
+        if (got <= 0) {
+            return got < 0 ? file.errorString() : QStringLiteral("the file became shorter");
+        }
+        done += got;
+        qsizetype end = carried + got;
+        // The last sequence may go on in the next piece: find where it starts.
+        carried = 0;
+        if (done < length) {
+            for (qsizetype back = 1; back <= 4 && back <= end; ++back) {
+                const auto byte = static_cast<unsigned char>(buffer[end - back]);
+                if ((byte & 0xC0) != 0x80) {
+                    if (utf8SequenceLength(byte) > back) {
+                        carried = back;
+                    }
+                    break;
+                }
+            }
+        }
+        if (!QUtf8StringView(buffer.constData(), end - carried).isValidUtf8()) {
+            valid = false;
+            return {};
+        }
+        std::memmove(buffer.data(), buffer.constData() + end - carried, std::size_t(carried));
+    }
+    return {};
+}
+
+bool isAscii(const QByteArray& bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(),
+                       [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
 bool isFourDigits(const QString& counter)
 {
     if (counter.size() != 4) {
@@ -219,10 +309,11 @@ QString FileDeliveryResult::message() const
 }
 
 OutputFilePolicy::OutputFilePolicy(SettingsStore& store, DocumentView& view,
-                                   MainWindowControls& window)
+                                   MainWindowControls& window, Journal* journal)
     : m_store(store)
     , m_view(view)
     , m_window(window)
+    , m_journal(journal)
 {
 }
 
@@ -243,7 +334,7 @@ FileDeliveryResult OutputFilePolicy::deliver(Settings& settings)
     if (settings.AppendFile && !appendTo(settings.MyFileName, result)) {
         return result;
     }
-    if (settings.NewFile && !overwrite(settings.MyFileName, result)) {
+    if (settings.NewFile && !settings.AppendFile && !overwrite(settings.MyFileName, result)) {
         return result;
     }
     return result;
@@ -299,62 +390,116 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     return true;
 }
 
+QString OutputFilePolicy::recoverInterruptedAppends()
+{
+    return settlePendingAppends({});
+}
+
+QString OutputFilePolicy::settlePendingAppends(const QString& path)
+{
+    if (m_journal == nullptr) {
+        return {};
+    }
+    QStringList problems;
+    for (const JournalAppend& append : m_journal->pendingAppends()) {
+        if (!path.isEmpty() && append.path != path) {
+            continue;
+        }
+        // A file that is missing, or not longer than it was, holds nothing of the append.
+        const QFileInfo info(append.path);
+        if (info.isFile() && info.size() > append.length) {
+            QFile file(append.path);
+            QString reason;
+            if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly |
+                           QIODevice::Unbuffered)) {
+                reason = file.errorString();
+            } else {
+                reason = cutBack(file, append.length);
+            }
+            if (!reason.isEmpty()) {
+                problems.append(QStringLiteral("the unfinished end of %1 could not be cut off: %2")
+                                    .arg(quotedPath(append.path), reason));
+                continue;
+            }
+        }
+        if (!m_journal->endAppend(append.id)) {
+            problems.append(m_journal->problem());
+        }
+    }
+    return problems.join(QStringLiteral("; "));
+}
+
 bool OutputFilePolicy::appendTo(const QString& path, FileDeliveryResult& result)
 {
     if (const QString problem = notARegularFile(path); !problem.isEmpty()) {
         return fail(result, path, problem);
     }
-    const QString newText = m_view.text();
-
-    QByteArray oldBytes;
-    QFile oldFile(path);
-    if (oldFile.open(QIODevice::ReadOnly)) {
-        if (oldFile.size() > m_appendSizeLimit) {
-            return fail(result, path,
-                        QStringLiteral("the file is too large to load (%1 MB; at most %2 MB)")
-                            .arg(oldFile.size() >> 20)
-                            .arg(m_appendSizeLimit >> 20));
-        }
-        oldBytes = oldFile.readAll();
-        if (oldFile.error() != QFileDevice::NoError) {
-            return fail(result, path, oldFile.errorString());
-        }
-        oldFile.close();
-    } else if (QFileInfo::exists(path)) {
-        // Taking an unreadable file as empty would replace it with the reading alone.
-        return fail(result, path, oldFile.errorString());
+    // An append still pending here would be cut off later, taking this one with it: settle it
+    // first, and append only when that worked.
+    const QString journalPath = QFileInfo(path).absoluteFilePath();
+    if (const QString problem = settlePendingAppends(journalPath); !problem.isEmpty()) {
+        return fail(result, path, problem);
     }
+
+    // Opening for writing makes a missing file; one that cannot be read and written fails here
+    // and is left alone.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
+        return fail(result, path, writeFailure(path, file.errorString()));
+    }
+    const qint64 oldLength = file.size();
 
     // The reading follows in the old file's encoding where it can, so the file stays one text.
-    const bool oldIsUtf8 = QUtf8StringView(oldBytes).isValidUtf8();
-    const QString newLines = withPlatformLineEndings(newText);
-    QByteArray newBytes;
-    if (!oldIsUtf8) {
-        bool lossy = false;
-        newBytes = TextCodec::toWindows1252(newLines, &lossy);
-        if (lossy) {
-            newBytes = newLines.toUtf8();
+    // An ASCII reading is the same bytes in either encoding: the old file need not be read.
+    const QString newLines = withPlatformLineEndings(m_view.text());
+    QByteArray newBytes = newLines.toUtf8();
+    if (!isAscii(newBytes)) {
+        bool oldIsUtf8 = true;
+        if (const QString reason = checkUtf8(file, oldLength, oldIsUtf8); !reason.isEmpty()) {
+            return fail(result, path, reason);
         }
-    } else {
-        newBytes = newLines.toUtf8();
+        if (!oldIsUtf8) {
+            bool lossy = false;
+            QByteArray windows1252 = TextCodec::toWindows1252(newLines, &lossy);
+            if (!lossy) {
+                newBytes = std::move(windows1252);
+            }
+        }
     }
 
-    // The old bytes go to disk untouched; only the view gets their decoded, normalised text.
-    if (const QString reason =
-            replaceFile(path, {QByteArrayView(oldBytes), QByteArrayView(newBytes)});
-        !reason.isEmpty()) {
+    std::optional<qint64> appendId;
+    if (m_journal != nullptr) {
+        appendId = m_journal->beginAppend(journalPath, oldLength);
+        if (!appendId) {
+            return fail(result, path,
+                        QStringLiteral("the append could not be recorded in the journal first: %1")
+                            .arg(m_journal->problem()));
+        }
+    }
+    QString reason;
+    if (!file.seek(oldLength) || file.write(newBytes) != newBytes.size()) {
+        reason = file.errorString();
+    } else {
+        reason = syncToDisk(file);
+    }
+    if (reason.isEmpty() && appendId && !m_journal->endAppend(*appendId)) {
+        // Left pending, the reading would be cut off later even though the terminal may have
+        // been cleared: it is taken back now and the delivery fails, so it stays on the terminal.
+        reason = QStringLiteral("the journal could not record that the append was done: %1")
+                     .arg(m_journal->problem());
+        // Still pending, but no longer than recorded: the next settling just marks it done.
+        static_cast<void>(cutBack(file, oldLength));
         return fail(result, path, reason);
     }
-    newBytes.clear();
-
-    // The file is several times smaller than its text in the view: free each copy as soon as
-    // the next one exists.
-    QString combined = TextCodec::decodeFileText(oldBytes);
-    oldBytes = QByteArray();
-    combined.append(newText);
-    m_view.setText(combined);
-    combined = QString();
-
+    if (!reason.isEmpty()) {
+        // A part of the reading may be in the file: cut it off. When even that fails, the
+        // journal still has the append pending and it is cut off before the next append.
+        if (cutBack(file, oldLength).isEmpty() && appendId) {
+            static_cast<void>(m_journal->endAppend(*appendId));
+        }
+        return fail(result, path, reason);
+    }
+    file.close();
     noteWritten(path, result);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 class DocumentView;
+class Journal;
 class MainWindowControls;
 class SettingsStore;
 struct Settings;
@@ -37,40 +38,52 @@ struct FileDeliveryResult
 
 /// Writes the reading in the document view to the output files of the set policies.
 ///
-/// Nothing already on disk is lost: every file is written to a temporary file in its own folder
-/// and then renamed onto its name, so a failed or interrupted write leaves the earlier file as it
-/// was; a numbered file never takes the place of an existing file.
+/// Nothing already on disk is lost. The numbered and overwrite policies write a temporary file
+/// in the target's folder and rename it onto its name, so a failed or interrupted write leaves
+/// the earlier file as it was; a numbered file never takes the place of an existing file. The
+/// append policy writes at the end of the file itself (time and memory follow the reading, not
+/// the file): with a journal, the file's length is recorded durably first and the record is
+/// removed once the reading is on the disk, so a tail left by a crash is cut off again by
+/// recoverInterruptedAppends() or by the next append to that file. Without a journal an append
+/// that fails is cut back at once, but a crash during it can leave part of the reading behind.
 class OutputFilePolicy
 {
 public:
-    /// The append policy loads the existing file into the view; beyond this size it refuses
-    /// rather than exhaust memory (the view holds the text as UTF-16, twice the bytes or more).
-    static constexpr qint64 kDefaultAppendSizeLimit = qint64(1) << 30;
-
-    OutputFilePolicy(SettingsStore& store, DocumentView& view, MainWindowControls& window);
+    /// `journal` records appends under way; none leaves appends without crash protection.
+    OutputFilePolicy(SettingsStore& store, DocumentView& view, MainWindowControls& window,
+                     Journal* journal = nullptr);
 
     /// Runs the numbered, append and overwrite policies that are set in `settings`, in that
     /// order, from the view's text. After a numbered file is written, settings.IncrNumberText
     /// and the store's IncrNumberText and IncrNumberTextFile follow the number used. Shows each
     /// path written in status panel 1. Stops at the first file that cannot be written and
-    /// reports it; the view then still holds the reading.
+    /// reports it. The view is left as it is: it holds the reading.
     ///
     /// Numbered: when the name for the counter exists, the next free four-digit value is used
     /// (wrapping once); when all 10,000 names exist, that is a failure.
     ///
-    /// Append: the view afterwards shows the old file's text (UTF-8, or Windows-1252 when it is
-    /// not valid UTF-8) followed by the reading. On disk the old bytes stay exactly as they were
-    /// (line endings, encoding, byte-order mark) and the reading follows with the platform's line
-    /// ending, in the old file's encoding: UTF-8, or Windows-1252 when the old file was read as
-    /// Windows-1252 and the reading fits in it, so the file stays readable as one encoding (a
-    /// reading with characters Windows-1252 cannot hold is appended as UTF-8: mixed, but nothing
-    /// is lost). Only a missing file counts as empty; one that cannot be read is a failure and is
-    /// left alone.
+    /// Append: the old bytes stay exactly as they were (line endings, encoding, byte-order mark)
+    /// and the reading follows with the platform's line ending, in the old file's encoding:
+    /// UTF-8, or Windows-1252 when the old bytes are not valid UTF-8 and the reading fits in it,
+    /// so the file stays readable as one encoding (a reading with characters Windows-1252 cannot
+    /// hold is appended as UTF-8: mixed, but nothing is lost). A missing file is created; one
+    /// that cannot be read and written is a failure and is left alone. A write that fails is cut
+    /// back to the old length.
+    ///
+    /// Overwrite after an append to the same file is not run: the file already ends with the
+    /// reading, and replacing it with the reading alone would throw away the earlier ones.
     [[nodiscard]] FileDeliveryResult deliver(Settings& settings);
 
-    void setAppendSizeLimit(qint64 bytes) { m_appendSizeLimit = bytes; }
+    /// Cuts every append the journal still has pending back to the length its file had before
+    /// (a longer file holds a part written before a crash; the reading itself is still on the
+    /// terminal, which is cleared only after a complete delivery) and marks it done. Empty when
+    /// all were settled, otherwise the problems in words for the user. Does nothing without a
+    /// journal.
+    [[nodiscard]] QString recoverInterruptedAppends();
 
 private:
+    /// As recoverInterruptedAppends(), for the pending appends to `path` only when it is given.
+    QString settlePendingAppends(const QString& path);
     bool writeNumbered(Settings& settings, FileDeliveryResult& result);
     bool appendTo(const QString& path, FileDeliveryResult& result);
     bool overwrite(const QString& path, FileDeliveryResult& result);
@@ -79,5 +92,5 @@ private:
     SettingsStore& m_store;
     DocumentView& m_view;
     MainWindowControls& m_window;
-    qint64 m_appendSizeLimit = kDefaultAppendSizeLimit;
+    Journal* m_journal;
 };

@@ -29,7 +29,7 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , session(p.library, state, w.controls, p.pump, p.dialogs, language)
     , modem(p.library, state, w.controls, p.pump, p.dialogs, language, session)
     , retrieval(p.library, state, config, w.view, p.dialogs, language)
-    , files(p.store, w.view, w.controls)
+    , files(p.store, w.view, w.controls, &journal)
     , clearing(p.library, state, p.dialogs, language, &journal)
     , deliveryClearing(clearing, state)
     , runner(p.pump, p.dialogs)
@@ -66,6 +66,13 @@ void ProgramCore::readData()
 ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&)>& runInstallation)
 {
     config.loadSettings(state.settings);
+    // A crash during an append may have left part of a reading at the end of an output file.
+    if (const QString problem = files.recoverInterruptedAppends(); !problem.isEmpty()) {
+        dialogs().showMessage(
+            QStringLiteral("An output file could not be put back as it was before an "
+                           "interrupted append: %1")
+                .arg(problem));
+    }
     removeOldReadings();
     // A fresh copy of the communication library beside the program is installed before the
     // first call into it.

@@ -213,6 +213,27 @@ TEST_P(EveryJournal, RemovesWhatIsOlderThanTheLimitAndNeverReusesIds)
     EXPECT_GT(next.id, newest.id);
 }
 
+TEST_P(EveryJournal, KeepsAppendsPendingUntilTheyAreEnded)
+{
+    EXPECT_TRUE(journal->pendingAppends().isEmpty());
+    const QString file = QStringLiteral("/home/u/out \u00e9.txt");
+    const std::optional<qint64> first = journal->beginAppend(file, 5'000'000'000);
+    const std::optional<qint64> second = journal->beginAppend(file, 0);
+    const std::optional<qint64> third = journal->beginAppend(QStringLiteral("/tmp/b"), 7);
+    ASSERT_TRUE(first && second && third) << journal->problem().toStdString();
+    EXPECT_LT(*first, *second);
+    EXPECT_LT(*second, *third);
+
+    ASSERT_TRUE(journal->endAppend(*second));
+    EXPECT_TRUE(journal->endAppend(*second)) << "ending twice is harmless";
+    EXPECT_EQ(journal->pendingAppends(),
+              (QList<JournalAppend>{{*first, file, 5'000'000'000},
+                                    {*third, QStringLiteral("/tmp/b"), 7}}));
+    ASSERT_TRUE(journal->endAppend(*first));
+    ASSERT_TRUE(journal->endAppend(*third));
+    EXPECT_TRUE(journal->pendingAppends().isEmpty());
+}
+
 INSTANTIATE_TEST_SUITE_P(Journals, EveryJournal, ::testing::ValuesIn(kKinds),
                          [](const auto& kind) { return std::string(kind.param.name); });
 
@@ -258,7 +279,8 @@ TEST_F(SqliteJournalFile, OutlivesTheProgramAndIsSharedWhileOpen)
     EXPECT_EQ(history.events(), QList<JournalEvent>{event});
 
     RawFile raw(file());
-    EXPECT_EQ(raw.value(QStringLiteral("PRAGMA user_version")).toInt(), 1);
+    EXPECT_EQ(raw.value(QStringLiteral("PRAGMA user_version")).toInt(),
+              SqliteJournal::schemaVersion);
     EXPECT_EQ(raw.value(QStringLiteral("PRAGMA journal_mode")).toString(), u"wal");
     EXPECT_EQ(
         raw.value(QStringLiteral("SELECT started || ' ' || finished FROM readings")).toString(),
@@ -302,6 +324,30 @@ void expectUnusable(SqliteJournal& journal, const QString& file, const QString& 
     EXPECT_TRUE(journal.problem().contains(reason)) << journal.problem().toStdString();
 }
 
+TEST_F(SqliteJournalFile, UpgradesAVersionOneFileKeepingItsReadings)
+{
+    JournalReading kept =
+        makeReading(QStringLiteral("T-01"), "2024-05-01T08:00:00.000Z", JournalResult::Delivered);
+    {
+        SqliteJournal made(file());
+        ASSERT_TRUE(made.addReading(kept));
+    }
+    {
+        // Version 1 is version 2 without the table of appends.
+        RawFile raw(file());
+        ASSERT_TRUE(raw.exec(QStringLiteral("DROP TABLE appends")));
+        ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA user_version = 1")));
+    }
+    SqliteJournal journal(file());
+    ASSERT_TRUE(journal.isOpen()) << journal.problem().toStdString();
+    EXPECT_EQ(journal.readings(), QList<JournalReading>{kept});
+    const std::optional<qint64> id = journal.beginAppend(QStringLiteral("/tmp/out.txt"), 12);
+    ASSERT_TRUE(id) << journal.problem().toStdString();
+    const QList<JournalAppend> pending{{*id, QStringLiteral("/tmp/out.txt"), 12}};
+    EXPECT_EQ(journal.pendingAppends(), pending);
+    EXPECT_EQ(RawFile(file()).value(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+}
+
 TEST_F(SqliteJournalFile, RefusesWhatItCannotUseAndLeavesItUntouched)
 {
     const struct
@@ -315,9 +361,10 @@ TEST_F(SqliteJournalFile, RefusesWhatItCannotUseAndLeavesItUntouched)
              {
                  const SqliteJournal made(file);
              }
-             RawFile(file).exec(QStringLiteral("PRAGMA user_version = 2"));
+             RawFile(file).exec(
+                 QStringLiteral("PRAGMA user_version = %1").arg(SqliteJournal::schemaVersion + 1));
          },
-         "newer version of Kolbrin (journal format 2"},
+         "newer version of Kolbrin (journal format 3"},
         {"not a database",
          [](const QString& file) {
              QFile f(file);

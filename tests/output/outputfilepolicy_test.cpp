@@ -2,6 +2,8 @@
 #include "common/mainwindowcontrols.h"
 #include "common/memorysettingsstore.h"
 #include "common/settings.h"
+#include "journal/memoryjournal.h"
+#include "journal/sqlitejournal.h"
 #include "output/outputfilepolicy.h"
 #include "tempdir.h"
 
@@ -11,6 +13,8 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -96,7 +100,26 @@ protected:
     MemoryDocumentView view;
     StatusPanels window;
     Settings settings;
-    OutputFilePolicy policy{store, view, window};
+    MemoryJournal journal;
+    OutputFilePolicy policy{store, view, window, &journal};
+};
+
+// Sees the output file at the moments the append is recorded and marked done.
+class WatchingJournal : public MemoryJournal
+{
+public:
+    std::optional<qint64> beginAppend(const QString& path, qint64 length) override
+    {
+        atBegin = QFileInfo(path).size();
+        return MemoryJournal::beginAppend(path, length);
+    }
+    bool endAppend(qint64 id) override
+    {
+        atEnd = QFileInfo(pendingAppends().value(0).path).size();
+        return MemoryJournal::endAppend(id);
+    }
+    qint64 atBegin = -1;
+    qint64 atEnd = -1;
 };
 
 TEST(IncrementedFileName, CounterGoesBeforeTheFirstDotOfTheFileName)
@@ -202,63 +225,57 @@ TEST_F(OutputFilePolicyTest, AppendToAMissingFileThenAgainGivesBothReadingsInOrd
 
     ASSERT_TRUE(deliver(QStringLiteral("B1\n")).ok);
     EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("A1\nA2\nB1\n"));
-    EXPECT_EQ(view.text(), QStringLiteral("A1\nA2\nB1\n")) << "the view shows the whole file";
+    EXPECT_EQ(view.text(), QStringLiteral("B1\n")) << "the view keeps the reading";
     EXPECT_EQ(window.shown[1], QStringList(2, settings.MyFileName));
     EXPECT_EQ(files(), QStringList{QStringLiteral("Demo.txt")});
 }
 
 TEST_F(OutputFilePolicyTest, AppendKeepsTheOldBytesAndAddsTheReadingInTheOldEncoding)
 {
+    // The old file is checked for UTF-8 in pieces of 64 KiB: these put the deciding bytes beyond
+    // the first piece and a character across the boundary between two.
+    const QByteArray firstPiece(64 * 1024 - 1, 'a');
     struct Case
     {
         const char* name;
         QByteArray old;
         QString reading;
-        QByteArray file;
-        QString view;
+        QByteArray added;
     };
     const Case cases[] = {
         {"utf-8 with BOM and CR LF",
          "\xEF\xBB\xBF"
          "caf\xC3\xA9\r\nx\r\n",
-         QStringLiteral("n\u00e9w\n"),
-         "\xEF\xBB\xBF"
-         "caf\xC3\xA9\r\nx\r\nn\xC3\xA9w\n",
-         QStringLiteral("caf\u00e9\nx\nn\u00e9w\n")},
-        {"windows-1252", "caf\xE9\r\n", QStringLiteral("n\u00e9w \u20ac\n"),
-         "caf\xE9\r\nn\xE9w \x80\n", QStringLiteral("caf\u00e9\nn\u00e9w \u20ac\n")},
+         QStringLiteral("n\u00e9w\n"), "n\xC3\xA9w\n"},
+        {"windows-1252", "caf\xE9\r\n", QStringLiteral("n\u00e9w \u20ac\n"), "n\xE9w \x80\n"},
         {"windows-1252, reading beyond it", "caf\xE9\r\n", QStringLiteral("\u03a9\n"),
-         "caf\xE9\r\n\xCE\xA9\n", QStringLiteral("caf\u00e9\n\u03a9\n")},
-        {"lone CR, no final break", "a\rb", QStringLiteral("c\n"), "a\rbc\n",
-         QStringLiteral("a\nbc\n")},
+         "\xCE\xA9\n"},
+        {"lone CR, no final break", "a\rb", QStringLiteral("c\n"), "c\n"},
+        {"ascii reading to windows-1252", "caf\xE9", QStringLiteral("abc\n"), "abc\n"},
+        {"empty file", "", QStringLiteral("\u00e9\n"), "\xC3\xA9\n"},
+        {"utf-8 character across two pieces", firstPiece + "\xE2\x82\xAC" + "z",
+         QStringLiteral("\u00e9\n"), "\xC3\xA9\n"},
+        {"windows-1252 byte in the second piece", firstPiece + "bb\xE9", QStringLiteral("\u00e9\n"),
+         "\xE9\n"},
+        {"utf-8 cut off at the end", firstPiece + "b\xE2\x82", QStringLiteral("\u00e9\n"),
+         "\xE9\n"},
     };
     settings.AppendFile = true;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         put(settings.MyFileName, c.old);
         ASSERT_TRUE(deliver(c.reading).ok);
-        EXPECT_EQ(bytesOf(settings.MyFileName), c.file);
-        EXPECT_EQ(view.text(), c.view);
+        EXPECT_EQ(bytesOf(settings.MyFileName), c.old + c.added);
+        EXPECT_EQ(view.text(), c.reading);
     }
 }
 
-TEST_F(OutputFilePolicyTest, AppendRefusesAnOldFileItCannotLoadAndLeavesItAlone)
+TEST_F(OutputFilePolicyTest, AppendRefusesAFolderAndLeavesItAlone)
 {
     settings.AppendFile = true;
-    put(settings.MyFileName, "earlier reading\n");
-    policy.setAppendSizeLimit(8);
-
-    FileDeliveryResult result = deliver(QStringLiteral("new\n"));
-
-    EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.failedPath, settings.MyFileName);
-    EXPECT_TRUE(result.reason.contains(QLatin1String("too large"))) << result.reason.toStdString();
-    EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("earlier reading\n"));
-    EXPECT_EQ(view.text(), QStringLiteral("new\n")) << "the reading stays in the view";
-
     settings.MyFileName = path(QStringLiteral("folder.txt"));
     ASSERT_TRUE(QDir().mkdir(settings.MyFileName));
-    result = deliver(QStringLiteral("new\n"));
+    const FileDeliveryResult result = deliver(QStringLiteral("new\n"));
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.reason.contains(QLatin1String("folder"))) << result.reason.toStdString();
     EXPECT_TRUE(QFileInfo(settings.MyFileName).isDir());
@@ -273,11 +290,12 @@ TEST_F(OutputFilePolicyTest, EverySetPolicyRunsNumberedThenAppendThenOverwrite)
     const FileDeliveryResult result = deliver(QStringLiteral("new\n"));
 
     ASSERT_TRUE(result.ok);
-    EXPECT_EQ(result.written, (QStringList{numbered, settings.MyFileName, settings.MyFileName}));
+    // Overwrite would replace the file the append has just added the reading to, losing the
+    // earlier readings: it is not run.
+    EXPECT_EQ(result.written, (QStringList{numbered, settings.MyFileName}));
     EXPECT_EQ(window.shown[1], result.written);
     EXPECT_EQ(bytesOf(numbered), QByteArray("new\n"));
-    // Overwrite saves the view, which after the append holds the old text and the reading.
-    EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("old\nnew\n"));
+    EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("old\r\nnew\n"));
 }
 
 TEST_F(OutputFilePolicyTest, UnwritablePathsFailWithAReasonNamingTheFolder)
@@ -322,6 +340,116 @@ TEST_F(OutputFilePolicyTest, AFailedWriteLeavesTheEarlierFileWholeAndNoTemporary
         EXPECT_EQ(bytesOf(settings.MyFileName), earlier);
         EXPECT_EQ(files(), QStringList{QStringLiteral("Demo.txt")});
         EXPECT_FALSE(store.value(kCounterKey).has_value());
+        EXPECT_TRUE(journal.pendingAppends().isEmpty()) << "the cut-back append is done";
+    }
+}
+
+TEST_F(OutputFilePolicyTest, AppendIsJournaledBeforeItIsWrittenAndDoneOnlyOnceOnDisk)
+{
+    WatchingJournal watching;
+    OutputFilePolicy watched{store, view, window, &watching};
+    settings.AppendFile = true;
+    put(settings.MyFileName, "old\n");
+    view.setText(QStringLiteral("new\n"));
+    ASSERT_TRUE(watched.deliver(settings).ok);
+    EXPECT_EQ(watching.atBegin, 4);
+    EXPECT_EQ(watching.atEnd, 8);
+    EXPECT_TRUE(watching.pendingAppends().isEmpty());
+
+    watching.refusal = QStringLiteral("disk full");
+    const FileDeliveryResult refused = watched.deliver(settings);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.reason.contains(QLatin1String("disk full")))
+        << refused.reason.toStdString();
+    EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray("old\nnew\n"));
+}
+
+TEST_F(OutputFilePolicyTest, PendingAppendsAreCutBackToTheirLengthAtStartAndBeforeTheNextAppend)
+{
+    struct Case
+    {
+        const char* name;
+        const char* onDisk; // nullptr: no file
+        qint64 recorded;
+        const char* settled; // nullptr: still no file
+    };
+    const Case cases[] = {
+        {"longer: a tail from a crash", "old\npart of a rea", 4, "old\n"},
+        {"as long", "old\n", 4, "old\n"},
+        {"shorter", "ol", 4, "ol"},
+        {"missing", nullptr, 4, nullptr},
+    };
+    settings.AppendFile = true;
+    const QString other = path(QStringLiteral("other.txt"));
+    for (const bool atStart : {true, false}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (atStart ? " at start" : " before an append"));
+            QFile::remove(settings.MyFileName);
+            if (c.onDisk != nullptr) {
+                put(settings.MyFileName, c.onDisk);
+            }
+            put(other, "x\ntail");
+            ASSERT_TRUE(
+                journal.beginAppend(QFileInfo(settings.MyFileName).absoluteFilePath(), c.recorded));
+            ASSERT_TRUE(journal.beginAppend(other, 2));
+
+            if (atStart) {
+                EXPECT_EQ(policy.recoverInterruptedAppends(), QString());
+                EXPECT_EQ(bytesOf(settings.MyFileName),
+                          c.settled ? QByteArray(c.settled) : QByteArray("<missing>"));
+                EXPECT_EQ(bytesOf(other), QByteArray("x\n"));
+            } else {
+                ASSERT_TRUE(deliver(QStringLiteral("new\n")).ok);
+                EXPECT_EQ(bytesOf(settings.MyFileName), QByteArray(c.settled) + "new\n");
+                EXPECT_EQ(bytesOf(other), QByteArray("x\ntail")) << "only the same file";
+                ASSERT_EQ(journal.pendingAppends().size(), 1);
+                EXPECT_EQ(journal.pendingAppends().first().path, other);
+                EXPECT_EQ(policy.recoverInterruptedAppends(), QString());
+            }
+            EXPECT_TRUE(journal.pendingAppends().isEmpty());
+        }
+    }
+}
+
+TEST_F(OutputFilePolicyTest, AnAppendKilledMidwayIsUndoneOrWholeAfterRecovery)
+{
+    const QString journalFile = path(QStringLiteral("journal.sqlite"));
+    const QByteArray old = QByteArray("earlier\r\n").repeated(1000);
+    put(settings.MyFileName, old);
+    settings.AppendFile = true;
+    const QString reading(24 << 20, QLatin1Char('r'));
+    view.setText(reading);
+
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        SqliteJournal own(journalFile);
+        OutputFilePolicy appending{store, view, window, &own};
+        _exit(appending.deliver(settings).ok ? 0 : 1);
+    }
+    // Killed as soon as the reading starts to reach the file.
+    int status = 0;
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (QFileInfo(settings.MyFileName).size() > old.size()) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            break;
+        }
+    }
+
+    SqliteJournal recorded(journalFile);
+    OutputFilePolicy recovering{store, view, window, &recorded};
+    EXPECT_EQ(recovering.recoverInterruptedAppends(), QString());
+    EXPECT_TRUE(recorded.pendingAppends().isEmpty());
+    const QByteArray after = bytesOf(settings.MyFileName);
+    RecordProperty("outcome", std::string(WIFSIGNALED(status) ? "killed, " : "finished, ") +
+                                  (after.size() == old.size() ? "old bytes" : "whole reading"));
+    if (after.size() == old.size()) {
+        EXPECT_EQ(after, old);
+    } else {
+        EXPECT_EQ(after.size(), old.size() + reading.size());
+        EXPECT_TRUE(after.startsWith(old));
+        EXPECT_EQ(after.count('r'), reading.size());
     }
 }
 
