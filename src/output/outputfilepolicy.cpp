@@ -334,7 +334,7 @@ FileDeliveryResult OutputFilePolicy::deliver(Settings& settings)
     if (settings.AppendFile && !appendTo(settings.MyFileName, result)) {
         return result;
     }
-    if (settings.NewFile && !settings.AppendFile && !overwrite(settings.MyFileName, result)) {
+    if (settings.NewFile && !overwrite(settings.MyFileName, result)) {
         return result;
     }
     return result;
@@ -498,6 +498,14 @@ bool OutputFilePolicy::appendTo(const QString& path, FileDeliveryResult& result)
             static_cast<void>(m_journal->endAppend(*appendId));
         }
         return fail(result, path, reason);
+    }
+    // The window shows the whole file afterwards, as it always has: the old bytes decoded (the
+    // disk keeps them untouched) and the reading. A file too large to hold as text keeps only
+    // the reading in the window; the file itself is appended all the same.
+    if (oldLength <= kMaxViewBytes && file.seek(0)) {
+        QString combined = TextCodec::decodeFileText(file.read(oldLength));
+        combined.append(m_view.text());
+        m_view.setText(combined);
     }
     file.close();
     noteWritten(path, result);

@@ -49,6 +49,10 @@ struct FileDeliveryResult
 class OutputFilePolicy
 {
 public:
+    /// After an append the window shows the whole file, up to this size; a larger file leaves
+    /// only the reading in the window (the view holds text as UTF-16, twice the bytes or more).
+    static constexpr qint64 kMaxViewBytes = qint64(1) << 30;
+
     /// `journal` records appends under way; none leaves appends without crash protection.
     OutputFilePolicy(SettingsStore& store, DocumentView& view, MainWindowControls& window,
                      Journal* journal = nullptr);
@@ -68,10 +72,9 @@ public:
     /// so the file stays readable as one encoding (a reading with characters Windows-1252 cannot
     /// hold is appended as UTF-8: mixed, but nothing is lost). A missing file is created; one
     /// that cannot be read and written is a failure and is left alone. A write that fails is cut
-    /// back to the old length.
-    ///
-    /// Overwrite after an append to the same file is not run: the file already ends with the
-    /// reading, and replacing it with the reading alone would throw away the earlier ones.
+    /// back to the old length. The file is appended in place, never rewritten; afterwards the
+    /// view shows the old file's text (UTF-8, or Windows-1252 when it is not valid UTF-8)
+    /// followed by the reading.
     [[nodiscard]] FileDeliveryResult deliver(Settings& settings);
 
     /// Cuts every append the journal still has pending back to the length its file had before
