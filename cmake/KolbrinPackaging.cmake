@@ -65,6 +65,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # journal.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
+# Qt's PostgreSQL driver serves only a site's shared journal (the setting JournalDatabase); a
+# single PC does without it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
 
 # A source package of the checkout, not of the build folders beside it.
 set(CPACK_SOURCE_GENERATOR "TGZ")

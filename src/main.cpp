@@ -1,4 +1,5 @@
 #include "common/qteventpump.h"
+#include "common/settings.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
 #include "journal/journal.h"
@@ -82,10 +83,13 @@ int main(int argc, char** argv)
     const std::unique_ptr<KeystrokeSink> keys = platformKeystrokeSink();
 
     // A journal that cannot be opened fails every write: the first reading says so, and no
-    // terminal is cleared while it lasts.
-    SqliteJournal journal(SqliteJournal::defaultFilePath());
+    // terminal is cleared while it lasts. With JournalDatabase set, it is copied to the site's
+    // shared journal as well.
+    const std::unique_ptr<Journal> journal = openJournal(
+        SqliteJournal::defaultFilePath(),
+        store.readSetting(SettingsKey::JournalDatabase, SettingsDefault::JournalDatabase));
     ProgramPlatform platform{store, dialogs, library, pump, *keys, locale};
-    platform.journal = &journal;
+    platform.journal = journal.get();
     Form1 window(platform);
     dialogs.setParentWindow(&window);
     window.show();

@@ -99,6 +99,10 @@ public:
     /// The appends begun and not ended, oldest first.
     [[nodiscard]] virtual QList<JournalAppend> pendingAppends() = 0;
 
+    /// Copies the rows written here to a shared journal, where there is one; false (with
+    /// problem() set) when some are still to be copied because that failed. Never waits long.
+    virtual bool forward() { return true; }
+
     /// Why the last call that failed did fail, in words for the user; empty after success.
     [[nodiscard]] virtual QString problem() const = 0;
 };

@@ -58,6 +58,36 @@ const std::array<QStringList, SqliteJournal::schemaVersion> kUpgrades = {
                        "path TEXT NOT NULL,"
                        "length INTEGER NOT NULL CHECK (length >= 0))"),
     },
+    // Version 3: what is still to be copied to a site's shared journal. The triggers fill the
+    // outbox in the same transaction as the write itself, so no row can be missed; a row is in
+    // it at most once, at the place of its first unsent change, and its version counts the
+    // changes, so a change made while the row is being sent keeps it pending. The PC's random
+    // id keeps the rows of several PCs apart on the server. Rows from before are queued too.
+    QStringList{
+        QStringLiteral("CREATE TABLE meta (key TEXT PRIMARY KEY, value TEXT NOT NULL)"),
+        QStringLiteral("INSERT INTO meta (key, value) VALUES ('pc-id', "
+                       "lower(hex(randomblob(4))) || '-' || lower(hex(randomblob(2))) || '-' || "
+                       "lower(hex(randomblob(2))) || '-' || lower(hex(randomblob(2))) || '-' || "
+                       "lower(hex(randomblob(6))))"),
+        QStringLiteral("CREATE TABLE outbox ("
+                       "seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+                       "kind TEXT NOT NULL CHECK (kind IN ('reading', 'event')),"
+                       "row_id INTEGER NOT NULL,"
+                       "version INTEGER NOT NULL DEFAULT 1,"
+                       "UNIQUE (kind, row_id))"),
+        QStringLiteral("INSERT INTO outbox (kind, row_id) SELECT kind, id FROM ("
+                       "SELECT 'reading' AS kind, id, finished AS at FROM readings UNION ALL "
+                       "SELECT 'event', id, at FROM events) ORDER BY at, kind, id"),
+        QStringLiteral("CREATE TRIGGER outbox_reading_added AFTER INSERT ON readings BEGIN "
+                       "INSERT INTO outbox (kind, row_id) VALUES ('reading', NEW.id) "
+                       "ON CONFLICT (kind, row_id) DO UPDATE SET version = version + 1; END"),
+        QStringLiteral("CREATE TRIGGER outbox_reading_updated AFTER UPDATE ON readings BEGIN "
+                       "INSERT INTO outbox (kind, row_id) VALUES ('reading', NEW.id) "
+                       "ON CONFLICT (kind, row_id) DO UPDATE SET version = version + 1; END"),
+        QStringLiteral("CREATE TRIGGER outbox_event_added AFTER INSERT ON events BEGIN "
+                       "INSERT INTO outbox (kind, row_id) VALUES ('event', NEW.id) "
+                       "ON CONFLICT (kind, row_id) DO UPDATE SET version = version + 1; END"),
+    },
 };
 
 const QString kReadingColumns =
@@ -108,6 +138,18 @@ JournalReading readingFrom(const QSqlQuery& query)
     r.cleared = query.value(13).toInt() != 0;
     r.message = query.value(14).toString();
     return r;
+}
+
+JournalEvent eventFrom(const QSqlQuery& query)
+{
+    JournalEvent e;
+    e.id = query.value(0).toLongLong();
+    e.at = timeFrom(query.value(1));
+    e.kind = query.value(2).toString();
+    e.terminal = query.value(3).toString();
+    e.detail = query.value(4).toString();
+    e.result = query.value(5).toString();
+    return e;
 }
 
 /// Binds the stored fields of the reading, in the order of kReadingColumns after the id.
@@ -450,14 +492,7 @@ QList<JournalEvent> SqliteJournal::events(int limit)
         return result;
     }
     while (query.next()) {
-        JournalEvent e;
-        e.id = query.value(0).toLongLong();
-        e.at = timeFrom(query.value(1));
-        e.kind = query.value(2).toString();
-        e.terminal = query.value(3).toString();
-        e.detail = query.value(4).toString();
-        e.result = query.value(5).toString();
-        result.append(e);
+        result.append(eventFrom(query));
     }
     if (query.lastError().isValid()) {
         fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
@@ -482,7 +517,12 @@ bool SqliteJournal::removeOlderThan(const QDateTime& before)
     QSqlQuery events(m_database);
     events.prepare(QStringLiteral("DELETE FROM events WHERE at < ?"));
     events.addBindValue(limit);
+    // Rows removed before they were sent are not sent any more.
     if (!run(readings, what) || !run(events, what) ||
+        !runStatement(QStringLiteral("DELETE FROM outbox WHERE (kind = 'reading' AND row_id NOT IN "
+                                     "(SELECT id FROM readings)) OR (kind = 'event' AND row_id "
+                                     "NOT IN (SELECT id FROM events))"),
+                      what) ||
         !runStatement(QStringLiteral("COMMIT"), what)) {
         QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
         return false;
@@ -543,4 +583,86 @@ QList<JournalAppend> SqliteJournal::pendingAppends()
         return {};
     }
     return result;
+}
+
+std::optional<JournalEvent> SqliteJournal::event(qint64 id)
+{
+    if (!usable()) {
+        return std::nullopt;
+    }
+    QSqlQuery query(m_database);
+    query.prepare(
+        QStringLiteral("SELECT id, at, kind, terminal, detail, result FROM events WHERE id = ?"));
+    query.addBindValue(qlonglong(id));
+    if (!run(query, QStringLiteral("could not be read"))) {
+        return std::nullopt;
+    }
+    if (!query.next()) {
+        return std::nullopt;
+    }
+    return eventFrom(query);
+}
+
+QString SqliteJournal::pcId()
+{
+    if (!usable()) {
+        return {};
+    }
+    QSqlQuery query(m_database);
+    if (!query.exec(QStringLiteral("SELECT value FROM meta WHERE key = 'pc-id'")) ||
+        !query.next()) {
+        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        return {};
+    }
+    return query.value(0).toString();
+}
+
+QList<SqliteJournal::OutboxEntry> SqliteJournal::outbox(int limit)
+{
+    QList<OutboxEntry> result;
+    if (!usable()) {
+        return result;
+    }
+    QSqlQuery query(m_database);
+    query.setForwardOnly(true);
+    query.prepare(
+        QStringLiteral("SELECT seq, kind, row_id, version FROM outbox ORDER BY seq LIMIT ?"));
+    query.addBindValue(sqlLimit(limit));
+    if (!run(query, QStringLiteral("could not be read"))) {
+        return result;
+    }
+    while (query.next()) {
+        result.append(
+            {query.value(0).toLongLong(),
+             query.value(1).toString() == u"event" ? OutboxEntry::Event : OutboxEntry::Reading,
+             query.value(2).toLongLong(), query.value(3).toLongLong()});
+    }
+    return result;
+}
+
+bool SqliteJournal::removeFromOutbox(const QList<OutboxEntry>& sent)
+{
+    if (!usable()) {
+        return false;
+    }
+    const QString what = QStringLiteral("could not note what was sent");
+    if (!runStatement(QStringLiteral("BEGIN IMMEDIATE"), what)) {
+        return false;
+    }
+    for (const OutboxEntry& entry : sent) {
+        QSqlQuery query(m_database);
+        query.prepare(QStringLiteral("DELETE FROM outbox WHERE seq = ? AND version = ?"));
+        query.addBindValue(qlonglong(entry.seq));
+        query.addBindValue(qlonglong(entry.version));
+        if (!run(query, what)) {
+            QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
+            return false;
+        }
+    }
+    if (!runStatement(QStringLiteral("COMMIT"), what)) {
+        QSqlQuery(m_database).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    m_problem.clear();
+    return true;
 }

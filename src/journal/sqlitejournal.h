@@ -18,7 +18,7 @@ class SqliteJournal : public Journal
 {
 public:
     /// The schema this program writes; files of a newer one are refused, older ones upgraded.
-    static constexpr int schemaVersion = 2;
+    static constexpr int schemaVersion = 3;
 
     /// The journal of the user: kolbrin/journal.sqlite in the user's data folder.
     [[nodiscard]] static QString defaultFilePath();
@@ -45,6 +45,29 @@ public:
     bool endAppend(qint64 id) override;
     QList<JournalAppend> pendingAppends() override;
     [[nodiscard]] QString problem() const override { return m_problem; }
+
+    /// The event with this id, if there is one.
+    [[nodiscard]] std::optional<JournalEvent> event(qint64 id);
+
+    /// This PC's id in a site's shared journal: random, made with the file and kept in it.
+    /// Empty when it cannot be read.
+    [[nodiscard]] QString pcId();
+
+    /// A row added or changed and not yet copied to the shared journal. `version` grows with
+    /// every change, so an entry sent before a later change stays pending.
+    struct OutboxEntry
+    {
+        qint64 seq = 0; ///< the order rows are to be sent in
+        enum Kind { Reading, Event } kind = Reading;
+        qint64 rowId = 0;
+        qint64 version = 0;
+
+        friend bool operator==(const OutboxEntry&, const OutboxEntry&) = default;
+    };
+    /// The oldest `limit` entries still to be sent (all when 0), oldest first.
+    [[nodiscard]] QList<OutboxEntry> outbox(int limit = 0);
+    /// The entries were copied: removes those not changed since they were read.
+    [[nodiscard]] bool removeFromOutbox(const QList<OutboxEntry>& sent);
 
 private:
     bool open();

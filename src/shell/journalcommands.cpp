@@ -85,12 +85,9 @@ QString plainLine(const QString& id, const QString& finished, const QString& ter
            gap + column(cleared, 7) + gap + target + QLatin1Char('\n');
 }
 
-CommandLineAnswer history(const JournalRequest& request, Journal& journal)
+/// The readings as --history prints them.
+CommandLineAnswer listing(const JournalRequest& request, const QList<JournalReading>& readings)
 {
-    const QList<JournalReading> readings = journal.readings(request.limit);
-    if (!journal.problem().isEmpty()) {
-        return journalNotReadable(journal);
-    }
     if (request.json) {
         QJsonArray array;
         for (const JournalReading& reading : readings) {
@@ -110,6 +107,23 @@ CommandLineAnswer history(const JournalRequest& request, Journal& journal)
                           orDash(reading.target));
     }
     return done(text.toStdString());
+}
+
+CommandLineAnswer history(const JournalRequest& request, Journal& journal)
+{
+    const QList<JournalReading> readings = journal.readings(request.limit);
+    // Readings with a problem come from a fallback (this PC's file while the shared journal
+    // cannot be reached): they are listed, and the problem is told as a warning.
+    const QString warning = journal.problem();
+    if (!warning.isEmpty() && readings.isEmpty()) {
+        return journalNotReadable(journal);
+    }
+    CommandLineAnswer answer = listing(request, readings);
+    if (!warning.isEmpty()) {
+        answer.errorOutput =
+            (QStringLiteral("kolbrin: ") + warning + QLatin1Char('\n')).toStdString();
+    }
+    return answer;
 }
 
 CommandLineAnswer exportReading(const JournalRequest& request, Journal& journal)

@@ -38,7 +38,13 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , readingDelivery(journal, state, w.view, p.dialogs, w.controls, fileDelivery, keyboardDelivery,
                       deliveryClearing)
     , cycle(p.library, state, w.controls, w.view, p.dialogs, language, p.store, modem,
-            {[this] { retrieval.readTerminalData(); }, [this] { readingDelivery.deliver(); }})
+            {[this] { retrieval.readTerminalData(); },
+             [this] {
+                 readingDelivery.deliver();
+                 // The reading is settled (journaled, delivered, cleared or not): its rows go to
+                 // a shared journal now; if that cannot be reached they wait for the next time.
+                 (void)journal.forward();
+             }})
     , detection(p.library, state, session, p.pump, p.dialogs)
     , templateImport(p.library, state, p.dialogs)
     , configuration(p.store, p.dialogs, state, language, config, detection, templateImport,
@@ -74,6 +80,8 @@ ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&
                 .arg(problem));
     }
     removeOldReadings();
+    // Rows left from an earlier run while a shared journal could not be reached.
+    (void)journal.forward();
     // A fresh copy of the communication library beside the program is installed before the
     // first call into it.
     LibraryInstaller installer(m_dialogs, m_pump,

@@ -333,9 +333,15 @@ TEST_F(SqliteJournalFile, UpgradesAVersionOneFileKeepingItsReadings)
         ASSERT_TRUE(made.addReading(kept));
     }
     {
-        // Version 1 is version 2 without the table of appends.
+        // Version 1 is the current one without the appends (2), the outbox and its triggers and
+        // the PC id (3).
         RawFile raw(file());
-        ASSERT_TRUE(raw.exec(QStringLiteral("DROP TABLE appends")));
+        for (const char* statement :
+             {"DROP TABLE appends", "DROP TRIGGER outbox_reading_added",
+              "DROP TRIGGER outbox_reading_updated", "DROP TRIGGER outbox_event_added",
+              "DROP TABLE outbox", "DROP TABLE meta"}) {
+            ASSERT_TRUE(raw.exec(QString::fromLatin1(statement))) << statement;
+        }
         ASSERT_TRUE(raw.exec(QStringLiteral("PRAGMA user_version = 1")));
     }
     SqliteJournal journal(file());
@@ -345,7 +351,64 @@ TEST_F(SqliteJournalFile, UpgradesAVersionOneFileKeepingItsReadings)
     ASSERT_TRUE(id) << journal.problem().toStdString();
     const QList<JournalAppend> pending{{*id, QStringLiteral("/tmp/out.txt"), 12}};
     EXPECT_EQ(journal.pendingAppends(), pending);
-    EXPECT_EQ(RawFile(file()).value(QStringLiteral("PRAGMA user_version")).toInt(), 2);
+    EXPECT_EQ(RawFile(file()).value(QStringLiteral("PRAGMA user_version")).toInt(),
+              SqliteJournal::schemaVersion);
+    // Readings from before are queued for the shared journal like new ones.
+    const QList<SqliteJournal::OutboxEntry> queued = journal.outbox();
+    ASSERT_EQ(queued.size(), 1);
+    EXPECT_EQ(queued[0].kind, SqliteJournal::OutboxEntry::Reading);
+    EXPECT_EQ(queued[0].rowId, kept.id);
+}
+
+TEST_F(SqliteJournalFile, QueuesEachRowOnceForTheSharedJournalUntilSent)
+{
+    SqliteJournal journal(file());
+    const QString pc = journal.pcId();
+    EXPECT_EQ(pc.size(), 36) << pc.toStdString();
+    EXPECT_NE(SqliteJournal(path(QStringLiteral("other.sqlite"))).pcId(), pc);
+
+    JournalReading first =
+        makeReading(QStringLiteral("T-01"), "2024-05-01T08:00:00.000Z", JournalResult::Pending);
+    ASSERT_TRUE(journal.addReading(first));
+    JournalEvent event{0,
+                       utc("2024-05-01T08:00:01.000Z"),
+                       QStringLiteral("clear-all"),
+                       QStringLiteral("T-01"),
+                       {},
+                       QStringLiteral("ok")};
+    ASSERT_TRUE(journal.addEvent(event));
+    EXPECT_EQ(journal.event(event.id), event);
+    first.result = QString::fromUtf16(JournalResult::Delivered);
+    ASSERT_TRUE(journal.updateReading(first));
+
+    // The update keeps the reading at its first place and counts the change.
+    using Entry = SqliteJournal::OutboxEntry;
+    const QList<Entry> queued = journal.outbox();
+    ASSERT_EQ(queued.size(), 2);
+    EXPECT_EQ(queued[0].kind, Entry::Reading);
+    EXPECT_EQ(queued[0].rowId, first.id);
+    EXPECT_EQ(queued[0].version, 2);
+    EXPECT_EQ(queued[1].kind, Entry::Event);
+    EXPECT_EQ(journal.outbox(1).size(), 1);
+
+    // A change made while the rows were being sent keeps that row pending.
+    first.cleared = true;
+    ASSERT_TRUE(journal.updateReading(first));
+    ASSERT_TRUE(journal.removeFromOutbox(queued));
+    const QList<Entry> left = journal.outbox();
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_EQ(left[0].rowId, first.id);
+    EXPECT_EQ(left[0].version, 3);
+    ASSERT_TRUE(journal.removeFromOutbox(left));
+    EXPECT_TRUE(journal.outbox().isEmpty());
+
+    // Rows removed before they were sent are not sent.
+    JournalReading old =
+        makeReading(QStringLiteral("T-02"), "2020-01-01T00:00:00.000Z", JournalResult::Pending);
+    ASSERT_TRUE(journal.addReading(old));
+    ASSERT_TRUE(journal.removeOlderThan(utc("2021-01-01T00:00:00.000Z")));
+    EXPECT_TRUE(journal.outbox().isEmpty());
+    EXPECT_EQ(SqliteJournal(file()).pcId(), pc); // kept in the file
 }
 
 TEST_F(SqliteJournalFile, RefusesWhatItCannotUseAndLeavesItUntouched)
@@ -364,7 +427,7 @@ TEST_F(SqliteJournalFile, RefusesWhatItCannotUseAndLeavesItUntouched)
              RawFile(file).exec(
                  QStringLiteral("PRAGMA user_version = %1").arg(SqliteJournal::schemaVersion + 1));
          },
-         "newer version of Kolbrin (journal format 3"},
+         "newer version of Kolbrin (journal format 4"},
         {"not a database",
          [](const QString& file) {
              QFile f(file);

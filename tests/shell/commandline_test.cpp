@@ -138,6 +138,13 @@ public:
     QString problem() const override { return u"disk I/O error"_s; }
 };
 
+/// A shared journal that cannot be reached: it lists this PC's readings and says so.
+class FallenBackJournal : public MemoryJournal
+{
+public:
+    QString problem() const override { return u"the server could not be reached."_s; }
+};
+
 class JournalCommandTest : public TempDirTest
 {
 protected:
@@ -239,6 +246,20 @@ TEST_F(JournalCommandTest, ExportWritesTheDeliveredTextOrSaysWhyNot)
         EXPECT_EQ(answer.standardOutput + answer.errorOutput, "kolbrin: " + problem + '\n');
     }
     EXPECT_EQ(QDir(path()).entryList(QDir::Files), QStringList{u"reading 1.txt"_s});
+}
+
+TEST_F(JournalCommandTest, HistoryListsWhatItFellBackToWithAWarning)
+{
+    FallenBackJournal fallenBack;
+    JournalReading reading;
+    reading.terminal = u"T9"_s;
+    ASSERT_TRUE(fallenBack.addReading(reading));
+    const CommandLineAnswer answer = run({"--history", "--json"}, &fallenBack);
+    EXPECT_EQ(answer.exitStatus, 0);
+    EXPECT_EQ(
+        QJsonDocument::fromJson(QByteArray::fromStdString(answer.standardOutput)).array().size(),
+        1);
+    EXPECT_EQ(answer.errorOutput, "kolbrin: the server could not be reached.\n");
 }
 
 // The built program as a scheduler starts it: no display, no platform plugin, its own folders.
