@@ -10,7 +10,8 @@ bool isSeparator(QChar ch)
 
 bool isUnsafe(QChar ch)
 {
-    if (ch.unicode() < 0x20 || ch.unicode() == 0x7F || isSeparator(ch)) {
+    // C0 and C1 control characters, DEL and the separators.
+    if (ch.unicode() < 0x20 || (ch.unicode() >= 0x7F && ch.unicode() <= 0x9F) || isSeparator(ch)) {
         return true;
     }
 #ifdef Q_OS_WIN
@@ -36,8 +37,9 @@ QString safeFileNamePart(const QString& text)
         safe[i] = QLatin1Char('_');
         safe[i + 1] = QLatin1Char('_');
     }
-    if (safe == QLatin1String(".")) {
-        safe = QStringLiteral("_");
+    // A leading dot would make a hidden file, or with "." alone name the folder itself.
+    if (safe.startsWith(QLatin1Char('.'))) {
+        safe[0] = QLatin1Char('_');
     }
     return safe;
 }

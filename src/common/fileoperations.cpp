@@ -1,9 +1,11 @@
-// The file operations that work alike on every platform; the rename that never replaces a file
-// is in fileoperations_posix.cpp and fileoperations_win32.cpp.
+// The file operations that work alike on every platform; the renames are in
+// fileoperations_posix.cpp and fileoperations_win32.cpp.
 #include "fileoperations.h"
 
+#include "stagedfile.h"
+
 #include <QDir>
-#include <QSaveFile>
+#include <QFileInfo>
 
 FileWriteResult writeFileAtomically(const QString& path, QByteArrayView content)
 {
@@ -13,31 +15,37 @@ FileWriteResult writeFileAtomically(const QString& path, QByteArrayView content)
 FileWriteResult writeFileAtomically(const QString& path,
                                     std::initializer_list<QByteArrayView> chunks)
 {
-    // QSaveFile writes a temporary file beside the target, gives it the permissions of an
-    // existing target, and renames it over the target on commit.
-    QSaveFile file(path);
-    // Never fall back to writing the target in place: that is what leaves half-written files.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return {false, file.errorString(), true};
+    // A link is followed to the file it names (a loop of links is written as the name given).
+    QFileInfo existing(path);
+    QString target = path;
+    for (int depth = 0; depth < 128 && existing.isSymLink(); ++depth) {
+        existing.setFile(existing.symLinkTarget());
+        if (!existing.isSymLink()) {
+            target = existing.filePath();
+        }
+    }
+    if (existing.isDir()) {
+        return {false, QStringLiteral("it is a folder"), true};
+    }
+    if (existing.exists() && !existing.isWritable()) {
+        return {false, QStringLiteral("the existing file may not be written"), true};
+    }
+    StagedFile staged;
+    const QString created = staged.create(
+        target, existing.exists() ? std::optional(existing.permissions()) : std::nullopt);
+    if (!created.isEmpty()) {
+        return {false, created, true};
     }
     for (const QByteArrayView chunk : chunks) {
-        if (file.write(chunk.data(), chunk.size()) != chunk.size()) {
-            const QString reason = file.errorString();
-            file.cancelWriting();
+        if (QString reason = staged.write(chunk); !reason.isEmpty()) {
             return {false, reason};
         }
     }
-    // The last part of the data may still be buffered: a disk that fills up then fails only at
-    // the flush, which commit() does not report, and a commit without it could rename a
-    // truncated file over the old one.
-    if (!file.flush()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
+    if (QString reason = staged.finish(); !reason.isEmpty()) {
         return {false, reason};
     }
-    if (!file.commit()) {
-        return {false, file.errorString()};
+    if (QString reason = staged.replace(target); !reason.isEmpty()) {
+        return {false, reason};
     }
     return {true, {}};
 }

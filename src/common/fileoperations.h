@@ -20,9 +20,11 @@ struct FileWriteResult
     explicit operator bool() const { return ok; }
 };
 
-/// Writes the whole content to a temporary file in the target's folder and renames it over the
-/// target, so the target holds either its old content or the new one, never a part. An existing
-/// target keeps its permissions.
+/// Writes the whole content to a temporary file in the target's folder (a StagedFile, named as
+/// every temporary file of the program), pushes it to the disk and renames it over the target, so
+/// the target holds either its old content or the new one, never a part. An existing target keeps
+/// its permissions; a link is followed, so the file it points to gets the content and the link
+/// stays. A folder, or an existing file that may not be written, is refused.
 [[nodiscard]] FileWriteResult writeFileAtomically(const QString& path, QByteArrayView content);
 
 /// The same with the content in pieces, written one after another, so a large file need not be
@@ -46,6 +48,10 @@ struct RenameResult
 /// that name at the same moment is never replaced. The old name is gone once this succeeds; when
 /// it fails, `from` is left as it was and nothing new stands under `to`.
 [[nodiscard]] RenameResult renameWithoutReplacing(const QString& from, const QString& to);
+
+/// Gives the file `from` the name `to` in one step, replacing a file of that name. Empty reason
+/// when done.
+[[nodiscard]] QString renameReplacing(const QString& from, const QString& to);
 
 /// The path in double quotes, with the platform's separators, for messages.
 [[nodiscard]] QString quotedPath(const QString& path);

@@ -1,4 +1,4 @@
-// The rename that never replaces a file, on Linux and other POSIX systems.
+// The renames, on Linux and other POSIX systems.
 #ifndef _WIN32
 
 #include "fileoperations.h"
@@ -51,6 +51,14 @@ RenameResult renameWithoutReplacing(const QString& from, const QString& to)
         return notRenamed(RenameOutcome::Failed, error);
     }
     return {RenameOutcome::Renamed, {}};
+}
+
+QString renameReplacing(const QString& from, const QString& to)
+{
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) != 0) {
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+    return {};
 }
 
 #endif

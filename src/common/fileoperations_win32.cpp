@@ -1,5 +1,5 @@
-// The rename that never replaces a file, on Windows: MoveFileExW without
-// MOVEFILE_REPLACE_EXISTING refuses a name that is taken, in one step.
+// The renames, on Windows: MoveFileExW without MOVEFILE_REPLACE_EXISTING refuses a name that is
+// taken, in one step; with it, it replaces the file of that name.
 #ifdef _WIN32
 
 #include "fileoperations.h"
@@ -50,6 +50,17 @@ RenameResult renameWithoutReplacing(const QString& from, const QString& to)
     const DWORD error = GetLastError();
     const bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
     return {taken ? RenameOutcome::NameTaken : RenameOutcome::Failed, systemMessage(error)};
+}
+
+QString renameReplacing(const QString& from, const QString& to)
+{
+    const QString source = QDir::toNativeSeparators(from);
+    const QString target = QDir::toNativeSeparators(to);
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(source.utf16()),
+                    reinterpret_cast<LPCWSTR>(target.utf16()), MOVEFILE_REPLACE_EXISTING)) {
+        return {};
+    }
+    return systemMessage(GetLastError());
 }
 
 #endif

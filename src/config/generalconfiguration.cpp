@@ -4,6 +4,7 @@
 #include "common/settings.h"
 #include "common/settingsconversions.h"
 #include "common/settingsstore.h"
+#include "common/templatelength.h"
 #include "common/userdialogs.h"
 #include "configloader.h"
 #include "i18n/uilanguage.h"
@@ -112,6 +113,16 @@ void GeneralConfiguration::applyLanguage(const QString& languageName)
 
 bool GeneralConfiguration::save(const ConfigurationValues& values)
 {
+    // A template too long to use is not stored; the dialog stays open with it.
+    for (const auto& [name, text] : {std::pair(K::AsciiDataFormat, &values.BoxAsciiDataFormat),
+                                     std::pair(K::AsciiDataFormat2, &values.BoxAsciiDataFormat2)}) {
+        if (const QString problem = templateLengthProblem(name, *text); !problem.isEmpty()) {
+            m_dialogs.showMessage(problem +
+                                  QStringLiteral(", so the configuration was not saved. Shorten "
+                                                 "the template."));
+            return false;
+        }
+    }
     const std::pair<const char16_t*, QString> writes[] = {
         {K::MyFileName, values.MyFileName},
         {K::MyExternalProgram, values.MyExternalProgram},

@@ -71,7 +71,9 @@ public:
     /// OK: writes every setting, switches between the reading session and the modem wait when
     /// auto answer changed (on the port in force before OK), stores auto answer, reloads the
     /// settings and applies the language. False when the store could not keep the values (it has
-    /// told the user why); the dialog then stays open so that nothing typed is lost.
+    /// told the user why), or when a template is longer than kMaxTemplateLength (nothing is
+    /// written then, and a message says which); the dialog then stays open so that nothing typed
+    /// is lost.
     [[nodiscard]] bool save(const ConfigurationValues& values);
 
     /// Browse for the output file: offers "TerminalId.txt"; the box receives the file dialog's

@@ -7,7 +7,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QStandardPaths>
+#include <algorithm>
 
 IniSettingsStore::IniSettingsStore(QString filePath, UserDialogs* dialogs)
     : m_filePath(std::move(filePath))
@@ -47,13 +49,20 @@ void IniSettingsStore::reloadIfChanged()
     QFile file(m_filePath);
     if (!QFileInfo(m_filePath).isFile() || !file.open(QIODevice::ReadOnly)) {
         m_fileUnreadable = true;
+        m_unreadableReason = QStringLiteral("the existing file could not be read");
         m_loadProblem = QStringLiteral("The settings file %1 could not be read: %2")
                             .arg(QDir::toNativeSeparators(m_filePath),
                                  QFileInfo(m_filePath).isDir() ? QStringLiteral("it is a folder")
                                                                : file.errorString());
         return;
     }
-    const std::vector<int> badLines = m_document.parse(TextCodec::decodeFileText(file.readAll()));
+    // Never more than the limit is read, also when the file grows meanwhile.
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (std::max(file.size(), qint64(bytes.size())) > kMaxFileBytes) {
+        refuseLargeFile(std::max(file.size(), qint64(bytes.size())));
+        return;
+    }
+    const std::vector<int> badLines = m_document.parse(TextCodec::decodeFileText(bytes));
     if (!badLines.empty()) {
         m_loadProblem = QStringLiteral("Line %1 of the settings file %2 is not a setting")
                             .arg(badLines.front())
@@ -73,7 +82,7 @@ bool IniSettingsStore::write(const QString& key, const QString& value)
     m_document.setValue(key, value);
     if (m_fileUnreadable) {
         // Writing now would replace content we could not read.
-        reportWriteFailure(QStringLiteral("the existing file could not be read"));
+        reportWriteFailure(m_unreadableReason);
         return false;
     }
     const QString folder = QFileInfo(m_filePath).absolutePath();
@@ -102,4 +111,26 @@ void IniSettingsStore::reportWriteFailure(const QString& reason)
     m_writeFailureShown = true;
     m_dialogs->showMessage(QStringLiteral("The settings could not be saved to %1: %2")
                                .arg(QDir::toNativeSeparators(m_filePath), reason));
+}
+
+void IniSettingsStore::refuseLargeFile(qint64 size)
+{
+    // What was read so far is dropped: the defaults are in force, and what is written in this run
+    // stays in effect without replacing the file, which the user may still mend.
+    m_document.parse(QString());
+    m_fileUnreadable = true;
+    m_unreadableReason = QStringLiteral("the existing file is too large to be read");
+    const QLocale numbers(QLocale::English);
+    m_loadProblem =
+        QStringLiteral("The settings file %1 is %2 bytes, more than the %3 bytes a settings file "
+                       "may have, so it was not read. Kolbrin runs with the default settings and "
+                       "leaves the file as it is: settings changed now are not saved. Make the "
+                       "file smaller or remove it, then start Kolbrin again.")
+            .arg(QDir::toNativeSeparators(m_filePath), numbers.toString(size),
+                 numbers.toString(kMaxFileBytes));
+    // This message says why nothing is saved: no second one for each write.
+    m_writeFailureShown = true;
+    if (m_dialogs != nullptr) {
+        m_dialogs->showMessage(m_loadProblem);
+    }
 }

@@ -10,9 +10,18 @@ class UserDialogs;
 /// The settings store as an INI file (section [Setup], UTF-8). The file is read again when it
 /// changed on disk, and every write replaces it atomically. Values written stay in effect for
 /// this run even when the file cannot be written; the user is told once, naming the file.
+///
+/// A file larger than kMaxFileBytes is not read: the user is told (file, size, limit), the
+/// defaults are in force, and the file is never written over while it stays that large, so that
+/// it can be mended.
 class IniSettingsStore : public SettingsStore
 {
 public:
+    /// A settings file holds some twenty short values and two templates of at most
+    /// kMaxTemplateLength characters: a few kilobytes. 1 MiB is far above any real one, and
+    /// bounds the memory a file costs to load (a 50 MB file took 373 MB).
+    static constexpr qint64 kMaxFileBytes = qint64(1) << 20;
+
     /// dialogs may be null (no messages, e.g. in tools).
     IniSettingsStore(QString filePath, UserDialogs* dialogs);
 
@@ -37,6 +46,7 @@ private:
     [[nodiscard]] FileStamp currentStamp() const;
     void reloadIfChanged();
     void reportWriteFailure(const QString& reason);
+    void refuseLargeFile(qint64 size);
 
     QString m_filePath;
     UserDialogs* m_dialogs;
@@ -44,6 +54,8 @@ private:
     FileStamp m_loadedStamp;
     bool m_loadedOnce = false;
     bool m_fileUnreadable = false;
+    /// Why a write is refused while m_fileUnreadable holds.
+    QString m_unreadableReason;
     QString m_loadProblem;
     bool m_writeFailureShown = false;
 };

@@ -7,13 +7,14 @@
 #include "common/settings.h"
 #include "common/settingsconversions.h"
 #include "common/settingsstore.h"
+#include "common/stagedfile.h"
 #include "common/textcodec.h"
 #include "journal/journal.h"
 
 #include <QByteArrayView>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QUtf8StringView>
 #include <algorithm>
 #include <array>
@@ -98,71 +99,18 @@ QString replaceFile(const QString& path, std::initializer_list<QByteArrayView> c
     return written.notCreated ? writeFailure(path, written.error) : written.error;
 }
 
-/// A complete file under a temporary name, removed again unless it was given its final name.
-class StagedFile
+/// Writes the complete content to a new temporary file beside `nearPath`, with the permissions
+/// of any new file, flushed to the disk. Empty reason when done.
+QString stage(StagedFile& staged, const QString& nearPath, const QByteArray& content)
 {
-public:
-    StagedFile() = default;
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
-    ~StagedFile()
-    {
-        if (!m_path.isEmpty()) {
-            QFile::remove(m_path);
-        }
+    if (const QString reason = staged.create(nearPath); !reason.isEmpty()) {
+        return writeFailure(nearPath, reason);
     }
-
-    /// Writes the content to a new temporary file beside `nearPath`, flushed to the disk.
-    /// Empty reason when done.
-    QString write(const QString& nearPath, const QByteArray& content)
-    {
-        QFile file;
-        // Created exclusively, with the permissions of any new file (a temporary-file class
-        // would make it readable to its owner only, and it keeps those under its final name).
-        for (int attempt = 0; attempt < 16; ++attempt) {
-            const QString candidate =
-                QStringLiteral("%1.%2.tmp")
-                    .arg(nearPath)
-                    .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-            file.setFileName(candidate);
-            if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-                m_path = candidate;
-                break;
-            }
-            if (!QFileInfo::exists(candidate)) {
-                return writeFailure(nearPath, file.errorString());
-            }
-        }
-        if (m_path.isEmpty()) {
-            return file.errorString();
-        }
-        if (file.write(content) != content.size() || !file.flush()) {
-            return file.errorString();
-        }
-#ifdef Q_OS_UNIX
-        if (::fsync(file.handle()) != 0) {
-            return systemError(errno);
-        }
-#endif
-        file.close();
-        if (file.error() != QFileDevice::NoError) {
-            return file.errorString();
-        }
-        return {};
+    if (QString reason = staged.write(content); !reason.isEmpty()) {
+        return reason;
     }
-
-    [[nodiscard]] const QString& path() const
-    {
-        return m_path;
-    }
-    void release()
-    {
-        m_path.clear();
-    }
-
-private:
-    QString m_path;
-};
+    return staged.finish();
+}
 
 /// Pushes what was written to the file down to the disk. Empty reason when done.
 QString syncToDisk(QFile& file)
@@ -263,6 +211,37 @@ bool isFourDigits(const QString& counter)
     return true;
 }
 
+bool isDigits(const QString& counter)
+{
+    return !counter.isEmpty() && std::all_of(counter.cbegin(), counter.cend(), [](QChar ch) {
+        return ch >= QLatin1Char('0') && ch <= QLatin1Char('9');
+    });
+}
+
+/// A setting's value for a message: in quotes, control characters shown as '?', a long value cut.
+QString shownValue(const QString& value)
+{
+    constexpr qsizetype kShown = 40;
+    QString shown = value.left(kShown);
+    for (QChar& ch : shown) {
+        if (ch.category() == QChar::Other_Control) {
+            ch = QLatin1Char('?');
+        }
+    }
+    if (value.size() > kShown) {
+        shown += QStringLiteral("...");
+    }
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}
+
+/// Whether `name` is in the folder of `myFileName`: a numbered name never leads anywhere else,
+/// whatever the counter holds.
+bool inFolderOf(const QString& name, const QString& myFileName)
+{
+    return QDir::cleanPath(QFileInfo(name).absolutePath()) ==
+           QDir::cleanPath(QFileInfo(myFileName).absolutePath());
+}
+
 bool fail(FileDeliveryResult& result, const QString& path, const QString& reason)
 {
     result.ok = false;
@@ -328,6 +307,14 @@ FileDeliveryResult OutputFilePolicy::deliver(Settings& settings)
         fail(result, {}, QStringLiteral("no output file name is set"));
         return result;
     }
+    // The system would take the name only up to the NUL and write to a file of that shorter name.
+    if (settings.MyFileName.contains(QChar(u'\0'))) {
+        fail(result, {},
+             QStringLiteral("the output file name in the setting MyFileName holds a NUL "
+                            "character, which no file name can hold; correct it in the "
+                            "configuration"));
+        return result;
+    }
     if (settings.IncrNumber && !writeNumbered(settings, result)) {
         return result;
     }
@@ -346,13 +333,27 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     QString counter = settings.IncrNumberText;
     const QString counterFile =
         m_store.readSetting(SettingsKey::IncrNumberTextFile, SettingsDefault::IncrNumberTextFile);
-    if (counterFile.trimmed() != settings.MyFileName.trimmed()) {
+    // An empty counter is 0, as advanceCounter and the default take it.
+    if (counterFile.trimmed() != settings.MyFileName.trimmed() || counter.isEmpty()) {
         counter = QStringLiteral("0000");
+    }
+    // The counter becomes part of the file name: anything but digits would give a stray name, or
+    // one in another folder.
+    if (!isDigits(counter)) {
+        return fail(result, settings.MyFileName,
+                    QStringLiteral("the counter in the setting IncrNumberText is %1, not a number "
+                                   "of digits 0 to 9, so no numbered file was written; correct it "
+                                   "in the settings file (for example to 0000)")
+                        .arg(shownValue(counter)));
     }
 
     const QString firstName = IncrementedFileName(settings.MyFileName, counter);
+    if (!inFolderOf(firstName, settings.MyFileName)) {
+        return fail(result, firstName,
+                    QStringLiteral("the numbered name is not in the folder of the output file"));
+    }
     StagedFile staged;
-    const QString writeError = staged.write(firstName, fileBytes(m_view.text()));
+    const QString writeError = stage(staged, firstName, fileBytes(m_view.text()));
     if (!writeError.isEmpty()) {
         return fail(result, firstName, writeError);
     }
@@ -362,9 +363,13 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     QString firstTried;
     for (;;) {
         const QString name = IncrementedFileName(settings.MyFileName, counter);
-        const RenameResult placed = renameWithoutReplacing(staged.path(), name);
+        if (!inFolderOf(name, settings.MyFileName)) {
+            return fail(
+                result, name,
+                QStringLiteral("the numbered name is not in the folder of the output file"));
+        }
+        const RenameResult placed = staged.placeWithoutReplacing(name);
         if (placed) {
-            staged.release();
             break;
         }
         if (placed.outcome == RenameOutcome::Failed) {
@@ -393,6 +398,14 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
 QString OutputFilePolicy::recoverInterruptedAppends()
 {
     return settlePendingAppends({});
+}
+
+QString OutputFilePolicy::removeLeftoverFiles(const QString& myFileName)
+{
+    if (myFileName.trimmed().isEmpty() || myFileName.contains(QChar(u'\0'))) {
+        return {};
+    }
+    return removeStaleStagedFiles(QFileInfo(myFileName).absolutePath()).join(QStringLiteral("; "));
 }
 
 QString OutputFilePolicy::settlePendingAppends(const QString& path)

@@ -25,7 +25,7 @@ struct Settings;
 struct FileDeliveryResult
 {
     bool ok = false;
-    /// The file that could not be written; empty when no output file name is set.
+    /// The file that could not be written; empty when no usable output file name is set.
     QString failedPath;
     /// Why, in words for the user; names the folder when a folder is the problem.
     QString reason;
@@ -64,7 +64,11 @@ public:
     /// reports it. The view is left as it is: it holds the reading.
     ///
     /// Numbered: when the name for the counter exists, the next free four-digit value is used
-    /// (wrapping once); when all 10,000 names exist, that is a failure.
+    /// (wrapping once); when all 10,000 names exist, that is a failure. A counter of anything but
+    /// the digits 0 to 9 is a failure before anything is written (an empty one counts as 0000),
+    /// and so is a numbered name outside the folder of MyFileName.
+    ///
+    /// A MyFileName holding a NUL character is a failure for every policy.
     ///
     /// Append: the old bytes stay exactly as they were (line endings, encoding, byte-order mark)
     /// and the reading follows with the platform's line ending, in the old file's encoding:
@@ -83,6 +87,11 @@ public:
     /// all were settled, otherwise the problems in words for the user. Does nothing without a
     /// journal.
     [[nodiscard]] QString recoverInterruptedAppends();
+
+    /// Removes the temporary files a killed run left in the folder of `myFileName` (see
+    /// removeStaleStagedFiles: those another running instance holds stay). Empty when none was
+    /// left or all went, otherwise the problems in words for the user.
+    [[nodiscard]] static QString removeLeftoverFiles(const QString& myFileName);
 
 private:
     /// As recoverInterruptedAppends(), for the pending appends to `path` only when it is given.

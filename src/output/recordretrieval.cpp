@@ -2,6 +2,8 @@
 
 #include "common/appstate.h"
 #include "common/documentview.h"
+#include "common/settings.h"
+#include "common/templatelength.h"
 #include "common/textcodec.h"
 #include "common/textutil.h"
 #include "common/userdialogs.h"
@@ -27,6 +29,11 @@ void RecordRetrieval::readTerminalData()
 {
     // Templates edited since the last reading take effect now.
     m_config.loadSettings(m_state.settings);
+    if (const QString problem = templateProblem(); !problem.isEmpty()) {
+        m_state.DataReceived = false;
+        m_dialogs.showMessage(problem);
+        return;
+    }
 
     std::optional<BusyPointer> busy(std::in_place, m_dialogs);
     m_view.setText(QString());
@@ -74,6 +81,25 @@ void RecordRetrieval::readTerminalData()
         m_dialogs.showMessage(QStringLiteral(
             "The data format holds characters the terminal cannot take; they were sent as \"?\"."));
     }
+}
+
+QString RecordRetrieval::templateProblem() const
+{
+    // The body template is held with the CR LF the reading adds to the stored one.
+    QString body = m_state.settings.BodyTemplate;
+    if (body.endsWith(QLatin1String("\r\n"))) {
+        body.chop(2);
+    }
+    QString problem = templateLengthProblem(SettingsKey::AsciiDataFormat, body);
+    if (problem.isEmpty()) {
+        problem =
+            templateLengthProblem(SettingsKey::AsciiDataFormat2, m_state.settings.HeaderTemplate);
+    }
+    if (problem.isEmpty()) {
+        return {};
+    }
+    return problem + QStringLiteral(", so the terminal was not read: it keeps all its data. "
+                                    "Shorten the template in the configuration.");
 }
 
 RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool isHeader)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 class CommLibrary;
@@ -18,7 +19,9 @@ public:
                     UserDialogs& dialogs, const UiLanguage& language);
 
     /// Reloads the settings, empties the view and reads document after document (index -1, -2,
-    /// ...) while a header template is present, or every entry in one call without one. Text
+    /// ...) while a header template is present, or every entry in one call without one. A
+    /// template longer than kMaxTemplateLength is refused with a message before anything is read
+    /// (DataReceived is then cleared). Text
     /// read before a failure stays in the view and DataReceived stays set; LastReading then says
     /// the reading was interrupted, and DocumentsRead how far it got.
     void readTerminalData();
@@ -28,6 +31,8 @@ public:
 
 private:
     enum class Step { Go, Stop };
+    /// Why a template of the settings is not used; empty when both are.
+    [[nodiscard]] QString templateProblem() const;
     Step handleResult(int result, int token, bool isHeader);
 
     CommLibrary& m_library;

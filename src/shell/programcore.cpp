@@ -79,6 +79,14 @@ ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&
                            "interrupted append: %1")
                 .arg(problem));
     }
+    // A run killed while it wrote an output file left the temporary file of that write beside it.
+    if (const QString problem = OutputFilePolicy::removeLeftoverFiles(state.settings.MyFileName);
+        !problem.isEmpty()) {
+        dialogs().showMessage(
+            QStringLiteral("What an earlier run left beside the output file could not all be "
+                           "removed: %1.")
+                .arg(problem));
+    }
     removeOldReadings();
     // Rows left from an earlier run while a shared journal could not be reached.
     (void)journal.forward();

@@ -94,10 +94,11 @@ public:
     ProgramCore(const ProgramCore&) = delete;
     ProgramCore& operator=(const ProgramCore&) = delete;
 
-    /// The start-up sequence: loads the settings, installs a fresh copy of the communication
-    /// library before its first use (through `runInstallation`, which shows the wait window),
-    /// then opens the reading session or waits for a modem call, unless no terminal program is
-    /// installed yet.
+    /// The start-up sequence: loads the settings, cuts back appends a crash interrupted and
+    /// removes the temporary files a killed run left beside the output file, installs a fresh copy
+    /// of the communication library before its first use (through `runInstallation`, which shows
+    /// the wait window), then opens the reading session or waits for a modem call, unless no
+    /// terminal program is installed yet.
     Start start(const std::function<void(LibraryInstaller&)>& runInstallation);
     /// The shutdown: ends the reading session, or restores the modem. Runs once.
     void shutdown();
