@@ -1,11 +1,15 @@
 #include "common/fileoperations.h"
+#include "common/stagedfile.h"
 #include "ordinaryuser.h"
 #include "tempdir.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -81,6 +85,71 @@ TEST_F(FileOperations, AtomicWriteReplacesTheWholeContentAndLeavesNoTemporaryFil
     ASSERT_TRUE(writeFileAtomically(kept, QByteArrayView("again")));
     const auto asThisUser = QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser;
     EXPECT_EQ(QFile::permissions(kept) & ~asThisUser, chosen);
+}
+
+TEST_F(FileOperations, AtomicWriteThroughALinkWritesTheFileItNamesAndKeepsTheLink)
+{
+    ASSERT_TRUE(QDir().mkpath(path(u"real"_s)));
+    writeRaw(path(u"real/out.txt"_s), "old");
+    ASSERT_TRUE(QFile::link(path(u"real/out.txt"_s), path(u"link.txt"_s)));
+
+    ASSERT_TRUE(writeFileAtomically(path(u"link.txt"_s), QByteArrayView("new")));
+
+    EXPECT_TRUE(QFileInfo(path(u"link.txt"_s)).isSymLink());
+    EXPECT_EQ(contentOf(path(u"real/out.txt"_s)), QByteArray("new"));
+    EXPECT_EQ(entries(path(u"real"_s)), QStringList{u"out.txt"_s});
+}
+
+TEST_F(FileOperations, LeftoversOfAKilledWriteGoAtCleanUpButFilesInUseAndOthersStay)
+{
+    const QString folder = path();
+    // Another run, killed in the middle of its write.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        StagedFile staged;
+        if (staged.create(folder + u"/big.txt"_s).isEmpty() &&
+            staged.write(QByteArray(100000, 'r')).isEmpty()) {
+            ::kill(::getpid(), SIGKILL);
+        }
+        _exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    const QStringList left = QDir(folder).entryList({u"big.txt.*.kolbrin-tmp"_s}, QDir::Files);
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(isStagedFileName(left.front()));
+
+    // A write under way in this run holds its file.
+    StagedFile inUse;
+    ASSERT_EQ(inUse.create(folder + u"/shop0001.txt"_s), QString());
+    const QString inUseName = QFileInfo(inUse.path()).fileName();
+    const QStringList others = {
+        u"big.txt"_s,
+        u"big.txt.b45a9aff.tmp"_s,
+        u"big.txt.sRpMRa"_s,
+        u"big.txt.b45a9afG.kolbrin-tmp"_s,
+        u"big.txt.b45a9af.kolbrin-tmp"_s,
+        u".b45a9aff.kolbrin-tmp"_s,
+        u"big.txt.b45a9aff.kolbrin-tmp.bak"_s,
+    };
+    for (const QString& name : others) {
+        EXPECT_FALSE(isStagedFileName(name)) << name.toStdString();
+        writeRaw(folder + u'/' + name, "keep");
+    }
+    ASSERT_TRUE(QDir().mkpath(folder + u"/sub.b45a9aff.kolbrin-tmp"_s));
+    ASSERT_TRUE(QFile::link(folder + u"/big.txt"_s, folder + u"/link.b45a9aff.kolbrin-tmp"_s));
+
+    EXPECT_EQ(removeStaleStagedFiles(folder), QStringList());
+
+    QStringList kept = others;
+    kept << inUseName << u"sub.b45a9aff.kolbrin-tmp"_s << u"link.b45a9aff.kolbrin-tmp"_s;
+    kept.sort();
+    QStringList found = entries(folder);
+    found.sort();
+    EXPECT_EQ(found, kept);
+    EXPECT_EQ(contentOf(folder + u"/big.txt"_s), QByteArray("keep"));
 }
 
 TEST_F(FileOperations, AtomicWriteIntoAMissingFolderGivesTheReasonAndCreatesNothing)

@@ -1,5 +1,6 @@
 // Opening the configuration dialog from the store, and OK: the write order, the auto-answer
 // switch against the writes, the reload.
+#include "common/templatelength.h"
 #include "config/generalconfiguration.h"
 #include "configurationtestsupport.h"
 
@@ -93,4 +94,23 @@ TEST_F(ConfigurationTest, OkThatTheStoreRefusesNeitherSwitchesNorReloads)
     EXPECT_EQ(library.calls.size(), 16);
     EXPECT_EQ(library.calls.last(), QStringLiteral("write UseTerminalId=0"));
     EXPECT_EQ(core.state.settings.MyFileName, QString()) << "not reloaded";
+}
+
+TEST_F(ConfigurationTest, OkWithATemplateAboveTheLimitWritesNothingAndSaysWhich)
+{
+    ConfigurationValues values = GeneralConfiguration::load(store);
+    values.BoxAsciiDataFormat2 = QString(kMaxTemplateLength + 1, QLatin1Char('['));
+    library.calls.clear();
+
+    EXPECT_FALSE(core.configuration.save(values));
+
+    EXPECT_TRUE(library.calls.isEmpty()) << calls().toStdString();
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages().front().contains(
+        QLatin1String("header template (setting AsciiDataFormat2) is 8,193 characters long, more "
+                      "than the 8,192")));
+
+    values.BoxAsciiDataFormat2 = QString(kMaxTemplateLength, QLatin1Char('['));
+    EXPECT_TRUE(core.configuration.save(values));
+    EXPECT_EQ(store.value(QStringLiteral("AsciiDataFormat2")), values.BoxAsciiDataFormat2);
 }

@@ -159,6 +159,43 @@ TEST_F(IniSettingsStoreTest, GarbageAndUnreadableFilesLoadWithOneMessage)
     EXPECT_TRUE(QFileInfo(folderPath).isDir());
 }
 
+TEST_F(IniSettingsStoreTest, AFileAboveTheSizeLimitIsNeitherReadNorWrittenOver)
+{
+    const qint64 limit = IniSettingsStore::kMaxFileBytes;
+    for (const qint64 size : {limit, limit + 1}) {
+        SCOPED_TRACE(size);
+        QByteArray bytes = "[Setup]\nComPort=Com3\n;";
+        bytes.append(QByteArray(size - bytes.size() - 1, 'x')).append('\n');
+        writeRaw(iniPath(), bytes);
+        RecordingDialogs shown;
+        IniSettingsStore store(iniPath(), &shown);
+        UiLanguage language;
+        SystemLocaleSource locale(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        Settings settings;
+        ConfigLoader(store, locale, language, shown).loadSettings(settings);
+
+        if (size == limit) {
+            EXPECT_EQ(settings.ComPortNumber, 3);
+            EXPECT_TRUE(shown.messages().isEmpty());
+            continue;
+        }
+        // The defaults, one message saying why, and the file as it was for the user to mend.
+        EXPECT_EQ(settings.ComPortNumber, 1);
+        EXPECT_EQ(settings.MyFileName, QStringLiteral("Demo.txt"));
+        ASSERT_EQ(shown.messages().size(), 2);
+        const QString message = shown.messages().at(0);
+        for (const QString& part : {QDir::toNativeSeparators(iniPath()),
+                                    QStringLiteral("1,048,577"), QStringLiteral("1,048,576")}) {
+            EXPECT_TRUE(message.contains(part)) << message.toStdString();
+        }
+        EXPECT_EQ(shown.messages().at(1), QStringLiteral("Invalid Configurations !!!"));
+        EXPECT_FALSE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com2")));
+        EXPECT_EQ(store.value(QStringLiteral("ComPort")), QStringLiteral("Com2"));
+        EXPECT_EQ(shown.messages().size(), 2);
+        EXPECT_EQ(readAll(iniPath()), bytes);
+    }
+}
+
 TEST_F(IniSettingsStoreTest, AFailedWriteNamesTheFileOnceAndIsNotReportedAsSaved)
 {
     // A regular file where the folder should be stops the write, also for root.

@@ -4,6 +4,7 @@
 #include "common/memorysettingsstore.h"
 #include "common/settings.h"
 #include "common/textcodec.h"
+#include "config/inidocument.h"
 #include "journal/memoryjournal.h"
 #include "journal/sqlitejournal.h"
 #include "output/outputfilepolicy.h"
@@ -159,11 +160,11 @@ TEST_F(OutputFilePolicyTest, NumberedFileTakesTheNextFreeNameOfItsCounterAndStor
         {"c/Demo.txt", "0042", "", "", "Demo0000.txt", "0001"},
         {"d/Demo.txt", "0042", "%1.old", "", "Demo0000.txt", "0001"},
         {"e/Demo.txt", "9999", "%1", "", "Demo9999.txt", "0000"},
-        {"f/Demo.txt", "12ab", "%1", "", "Demo12ab.txt", "0013"},
+        {"f/Demo.txt", "", "%1", "", "Demo0000.txt", "0001"},
         {"g/out.d/data.txt", "0003", "%1", "", "data0003.txt", "0004"},
         {"h/Demo.txt", "0007", "%1", "Demo0007.txt Demo0008.txt", "Demo0009.txt", "0010"},
         {"i/Demo.txt", "9999", "%1", "Demo9999.txt", "Demo0000.txt", "0001"},
-        {"j/Demo.txt", "12ab", "%1", "Demo12ab.txt Demo0013.txt", "Demo0014.txt", "0015"},
+        {"j/Demo.txt", "7", "%1", "Demo7.txt Demo0008.txt", "Demo0009.txt", "0010"},
     };
     const QString plain = path(QStringLiteral("plain.txt"));
     put(plain, "x");
@@ -196,6 +197,51 @@ TEST_F(OutputFilePolicyTest, NumberedFileTakesTheNextFreeNameOfItsCounterAndStor
         EXPECT_EQ(settings.IncrNumberText, u8(c.next));
         EXPECT_EQ(store.read(kCounterKey, {}), u8(c.next));
         EXPECT_EQ(store.read(kCounterFileKey, {}), settings.MyFileName);
+    }
+}
+
+TEST_F(OutputFilePolicyTest, ACounterOfAnythingButDigitsIsRefusedAndNothingIsWritten)
+{
+    const char* const counters[] = {"abcd", "12ab", "-5", "1e9", " 7", "/../../escaped", "0\n1"};
+    settings.MyFileName = path(QStringLiteral("a/b/shop.txt"));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("a/b"))));
+    ASSERT_TRUE(store.write(kCounterFileKey, settings.MyFileName));
+    settings.IncrNumber = true;
+    for (const char* counter : counters) {
+        SCOPED_TRACE(counter);
+        settings.IncrNumberText = u8(counter);
+
+        const FileDeliveryResult result = deliver(QStringLiteral("new\n"));
+
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.reason.contains(QLatin1String("IncrNumberText")));
+        EXPECT_TRUE(result.reason.contains(u8(counter).replace(QLatin1Char('\n'), u'?')))
+            << result.reason.toStdString();
+        EXPECT_TRUE(result.written.isEmpty());
+        EXPECT_EQ(files(QStringLiteral("a/b")), QStringList());
+        EXPECT_EQ(files(QStringLiteral("a")), QStringList());
+        EXPECT_EQ(files(), QStringList());
+        EXPECT_EQ(settings.IncrNumberText, u8(counter));
+        EXPECT_FALSE(store.value(kCounterKey).has_value());
+    }
+}
+
+TEST_F(OutputFilePolicyTest, AFileNameHoldingNulIsRefusedByEveryPolicy)
+{
+    // As the settings file gives it back from a percent-encoded value.
+    settings.MyFileName =
+        IniDocument::decodeValue(u8("@Percent(") + path() + u8("/cut%00off.txt)"));
+    ASSERT_EQ(settings.MyFileName, path() + QStringLiteral("/cut") + QChar(0) + u8("off.txt"));
+    for (int policyIndex = 0; policyIndex < 3; ++policyIndex) {
+        SCOPED_TRACE(policyIndex);
+        usePolicy(policyIndex);
+
+        const FileDeliveryResult result = deliver(QStringLiteral("new\n"));
+
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.reason.contains(QLatin1String("MyFileName")));
+        EXPECT_TRUE(result.reason.contains(QLatin1String("NUL")));
+        EXPECT_EQ(files(), QStringList());
     }
 }
 

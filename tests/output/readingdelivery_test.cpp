@@ -1,9 +1,11 @@
+#include "common/stagedfile.h"
 #include "journal/memoryjournal.h"
 #include "output/readingdelivery.h"
 #include "programcoreparts.h"
 #include "tempdir.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 
 namespace {
@@ -225,4 +227,51 @@ TEST_F(ReadingDeliveryTest, StartUpRemovesReadingsOlderThanJournalDaysUnlessItIs
         core.start({});
         EXPECT_EQ(core.journal.readings().size(), kept);
     }
+}
+
+TEST_F(ReadingDeliveryTest, StartUpRemovesLeftoverTemporaryFilesBesideTheOutputFileOnly)
+{
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("out"))));
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("elsewhere"))));
+    ASSERT_TRUE(store.write(QStringLiteral("MyFileName"), path(QStringLiteral("out/shop.txt"))));
+    const QString leftover = QStringLiteral("out/shop0003.txt.0123abcd.kolbrin-tmp");
+    const QString kept[] = {QStringLiteral("out/shop.txt"), QStringLiteral("out/notes.kolbrin-tmp"),
+                            QStringLiteral("elsewhere/a.txt.0123abcd.kolbrin-tmp")};
+    const QStringList made = QStringList(std::begin(kept), std::end(kept)) << leftover;
+    for (const QString& name : made) {
+        QFile file(path(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+    }
+    // One another running instance is writing.
+    StagedFile inUse;
+    ASSERT_EQ(inUse.create(path(QStringLiteral("out/shop.txt"))), QString());
+
+    core.start({});
+
+    EXPECT_FALSE(QFile::exists(path(leftover)));
+    for (const QString& name : kept) {
+        EXPECT_TRUE(QFile::exists(path(name))) << name.toStdString();
+    }
+    EXPECT_TRUE(QFile::exists(inUse.path()));
+    EXPECT_TRUE(dialogs.messages().isEmpty()) << dialogs.messages().join(u'|').toStdString();
+}
+
+TEST_F(ReadingDeliveryTest, ACounterThatIsNoNumberLeavesTheReadingUndeliveredOnTheTerminal)
+{
+    Settings& s = core.state.settings;
+    s.NewFile = false;
+    s.IncrNumber = true;
+    s.IncrNumberText = QStringLiteral("/../../escaped");
+    ASSERT_TRUE(store.write(QStringLiteral("IncrNumberTextFile"), s.MyFileName));
+    read(ReadingEnd::Complete);
+
+    core.readingDelivery.deliver();
+
+    EXPECT_EQ(core.journal.readings().front().result, QStringLiteral("delivery-failed"));
+    EXPECT_EQ(clearings(), 0);
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(
+        dialogs.messages().front().contains(QLatin1String("IncrNumberText is \"/../../escaped\"")));
+    EXPECT_EQ(QDir(path()).entryList(QDir::Files), QStringList());
 }

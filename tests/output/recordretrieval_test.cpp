@@ -1,6 +1,7 @@
 #include "common/appstate.h"
 #include "common/documentview.h"
 #include "common/memorysettingsstore.h"
+#include "common/templatelength.h"
 #include "config/configloader.h"
 #include "config/localesource.h"
 #include "fakecommlibrary.h"
@@ -187,4 +188,43 @@ TEST_F(RecordRetrievalTest, OnlyAReadingThatEndsNormallyWithEveryTemplateIsCompl
     EXPECT_EQ(readingCalls(),
               (QStringList{QStringLiteral("I_ReadHeader -1"), QStringLiteral("I_ReadHeader -2")}));
     EXPECT_EQ(state.LastReading, ReadingEnd::TemplateMissing);
+}
+
+TEST_F(RecordRetrievalTest, ATemplateAboveTheLimitIsRefusedBeforeTheTerminalIsAsked)
+{
+    const QString longest(kMaxTemplateLength, QLatin1Char('x'));
+    const QString tooLong = longest + QLatin1Char('x');
+    struct Case
+    {
+        QString header, body;
+        const char* setting; // the one refused; none when both are used
+    };
+    const Case cases[] = {
+        {longest, longest, nullptr},
+        {QStringLiteral("[Doc]"), tooLong, "body template (setting AsciiDataFormat)"},
+        {tooLong, QStringLiteral("[Code]"), "header template (setting AsciiDataFormat2)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setting ? c.setting : "within the limit");
+        setTemplates(c.header, c.body);
+        library.calls.clear();
+        dialogs.shown.clear();
+        state.DataReceived = true;
+        library.script(QStringLiteral("I_ReadHeader"), {-3});
+
+        retrieval.readTerminalData();
+
+        if (c.setting == nullptr) {
+            EXPECT_FALSE(readingCalls().isEmpty());
+            EXPECT_TRUE(dialogs.shown.isEmpty());
+            continue;
+        }
+        EXPECT_TRUE(readingCalls().isEmpty());
+        EXPECT_FALSE(state.DataReceived);
+        ASSERT_EQ(dialogs.messages().size(), 1);
+        const QString message = dialogs.messages().front();
+        for (const char* part : {c.setting, "8,193 characters", "8,192", "not read"}) {
+            EXPECT_TRUE(message.contains(QLatin1String(part))) << message.toStdString();
+        }
+    }
 }

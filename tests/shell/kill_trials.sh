@@ -141,7 +141,7 @@ sim_down() {
 check_outputs() {
     local mode="$1" cleared="$2"
     local stray
-    stray=$(cd "$work/out" && find . -name '*.tmp' -o -name '.*' -type f | head -n 5)
+    stray=$(cd "$work/out" && find . -name '*.tmp' -o -name '*.kolbrin-tmp' -o -name '.*' -type f | head -n 5)
     [ -z "$stray" ] || fail "temporary files left: $stray"
     if [ "$mode" = append ]; then
         local old=0 new
