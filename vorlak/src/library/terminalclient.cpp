@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 #include <random>
 
 namespace vorlak {
@@ -27,10 +26,11 @@ milliseconds roundUp(Duration duration)
     return std::chrono::ceil<milliseconds>(duration);
 }
 
-// Whether `bytes` hold a start byte: the idle fill that trails the answer before is no answer.
-bool startsFrame(const char* bytes, std::size_t count)
+// Whether `bytes` hold more than idle fill: the two idle bytes that trail the answer before
+// may still be arriving after a request has gone out, and are no answer to it.
+bool beyondIdleFill(const char* bytes, std::size_t count)
 {
-    return std::memchr(bytes, kStartByte, count) != nullptr;
+    return std::any_of(bytes, bytes + count, [](char byte) { return byte != '\xFF'; });
 }
 
 // Largest payload of a reply frame other than a chunk or a page: status, identity and a length.
@@ -109,7 +109,7 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
             return false;
         };
         bool heard = false;
-        bool answering = false; // a frame has begun since the request (not just idle fill)
+        bool answering = false; // more than idle fill has come since the request
         auto lastByte = sentAt;
         for (;;) {
             // A damaged reply does not end the attempt: its tail may still be on the line, and
@@ -130,7 +130,7 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
             }
             heard = true;
             lastByte = Clock::now();
-            answering = answering || startsFrame(buffer.data(), got.count);
+            answering = answering || beyondIdleFill(buffer.data(), got.count);
             m_decoder.push(std::string_view(buffer.data(), got.count));
             if (takeReply()) {
                 return LinkResult::Ok;
@@ -233,7 +233,7 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
     while (!assembly.complete()) {
         const std::size_t chunkSize = m_lineErrors.chunkSize();
         request.chunkSize = static_cast<std::uint16_t>(chunkSize);
-        request.ranges = assembly.plan(m_window, kMaxChunkRanges);
+        request.ranges = assembly.plan(m_window, kRangesPerRequest);
         m_window = std::min(m_window * 2, kStreamWindow);
         const std::vector<ByteRange> chunks = chunksOf(request.ranges, chunkSize);
         std::vector<bool> arrived(chunks.size(), false);
@@ -268,7 +268,7 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
                 }));
         };
         bool heard = false;
-        bool answering = false; // a frame has begun since the request (not just idle fill)
+        bool answering = false; // more than idle fill has come since the request
         auto lastByte = sentAt;
         bool broken = false; // the terminal's frames do not fit together
         bool answered = false;
@@ -337,7 +337,7 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
             }
             heard = true;
             lastByte = Clock::now();
-            answering = answering || startsFrame(buffer.data(), got.count);
+            answering = answering || beyondIdleFill(buffer.data(), got.count);
             m_decoder.push(std::string_view(buffer.data(), got.count));
             takeFrames();
         }

@@ -54,6 +54,9 @@ public:
     /// the one before, so that little is lost while the client learns the line.
     static constexpr std::size_t kStreamWindow = 16U * 1024U;
     static constexpr std::size_t kFirstWindow = 2U * 1024U;
+    /// Most byte ranges one streamed read request names. The request crosses the same line: kept
+    /// near 100 bytes, most requests get through even where the PC's side is noisy too.
+    static constexpr std::size_t kRangesPerRequest = 32;
     /// Size limits of the data block per page (read replies, list chunks). The block starts at
     /// kInitialBlock, doubles after each page that needed no retry and drops to a quarter on
     /// each retry, so that a clean line moves large pages and a noisy one soon gets small pages
