@@ -78,7 +78,11 @@ void ProtocolServer::onBytes(std::string_view in, std::string& out)
         }
         const auto request = decodeRequest(*frame);
         if (request) {
-            out += encodeFrame(replyFrame(frame->sequence, serve(*request)));
+            const Reply reply = serve(*request);
+            out += encodeFrame(replyFrame(frame->sequence, reply));
+            if (request->type == MessageType::ReadChunks && reply.status == Status::Ok) {
+                sendChunks(frame->sequence, *request, out);
+            }
         } else {
             // A request this terminal does not know: say so rather than stay silent, which the
             // PC would take for an empty cradle.
@@ -112,6 +116,12 @@ Reply ProtocolServer::serve(const Request& request)
         break;
     case MessageType::Read:
         reply = read(request);
+        break;
+    case MessageType::ReadChunks:
+        takeSnapshot(request);
+        logCall(request.call, readLogLine(request.scope, request.document));
+        reply.status = m_snapshot->status;
+        reply.total = static_cast<std::uint32_t>(m_snapshot->bytes.size());
         break;
     case MessageType::ClearAll:
         if (m_loggedCall != request.call) {
@@ -149,7 +159,7 @@ Reply ProtocolServer::serve(const Request& request)
     return reply;
 }
 
-Reply ProtocolServer::read(const Request& request)
+void ProtocolServer::takeSnapshot(const Request& request)
 {
     if (!m_snapshot || m_snapshot->call != request.call || m_snapshot->scope != request.scope ||
         m_snapshot->document != request.document) {
@@ -189,6 +199,27 @@ Reply ProtocolServer::read(const Request& request)
         }
         m_snapshot = std::move(snapshot);
     }
+}
+
+void ProtocolServer::sendChunks(std::uint8_t sequence, const Request& request,
+                                std::string& out) const
+{
+    // Chunks go back to back; what lies past the end of the stream is not sent.
+    const std::string& bytes = m_snapshot->bytes;
+    const auto chunks = chunksOf(request.ranges, request.chunkSize);
+    for (std::size_t index = 0; index < chunks.size(); ++index) {
+        const ByteRange& chunk = chunks[index];
+        if (chunk.offset >= bytes.size()) {
+            continue;
+        }
+        out += encodeFrame(chunkFrame(sequence, Chunk{static_cast<std::uint32_t>(index),
+                                                      bytes.substr(chunk.offset, chunk.length)}));
+    }
+}
+
+Reply ProtocolServer::read(const Request& request)
+{
+    takeSnapshot(request);
     logCall(request.call, readLogLine(request.scope, request.document));
 
     Reply reply;

@@ -37,6 +37,11 @@ public:
 private:
     [[nodiscard]] vorlak::protocol::Reply serve(const vorlak::protocol::Request& request);
     [[nodiscard]] vorlak::protocol::Reply read(const vorlak::protocol::Request& request);
+    /// Takes the stream a Read or ReadChunks request names (once per library call).
+    void takeSnapshot(const vorlak::protocol::Request& request);
+    /// Appends the chunk frames a ReadChunks request asks for (after its reply) to `out`.
+    void sendChunks(std::uint8_t sequence, const vorlak::protocol::Request& request,
+                    std::string& out) const;
     [[nodiscard]] vorlak::protocol::Reply listBegin(const vorlak::protocol::Request& request);
     [[nodiscard]] vorlak::protocol::Reply listData(const vorlak::protocol::Request& request);
     [[nodiscard]] vorlak::protocol::Reply listEnd(const vorlak::protocol::Request& request);

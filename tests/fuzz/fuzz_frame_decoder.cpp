@@ -31,6 +31,9 @@ void checkFrame(const vorlak::protocol::Frame& frame)
     if (const auto request = decodeRequest(frame)) {
         check(decodeRequest(requestFrame(frame.sequence, *request)) == request);
     }
+    if (const auto chunk = decodeChunk(frame)) {
+        check(decodeChunk(chunkFrame(frame.sequence, *chunk)) == chunk);
+    }
     if (const auto reply = decodeReply(frame)) {
         check(decodeReply(replyFrame(frame.sequence, *reply)) == reply);
         if (const auto records = decodeRecords(reply->data)) {

@@ -1,11 +1,15 @@
 // The wire protocol's codec: CRC, frames (with a decoder that must survive a damaged line) and
 // the record stream. Message payloads are exercised end to end (tests/e2e) and by the fuzzer.
+#include "protocol/bytes.h"
 #include "protocol/crc16.h"
 #include "protocol/frame.h"
+#include "protocol/messages.h"
 #include "protocol/recordstream.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace vorlak::protocol;
@@ -135,6 +139,67 @@ TEST(FrameDecoder, RejectsEveryDamagedFrameAndRecoversForTheNext)
     decoder.push(good.substr(0, good.size() - 1) + "\x00"s);
     EXPECT_FALSE(decoder.next());
     EXPECT_EQ(decoder.rejectedFrames(), 1U);
+}
+
+TEST(FrameDecoder, AFalseStartGivesUpTheFramesItHeldBackWhenTheLineIsQuietOrItIsTooLong)
+{
+    const std::string good = encodeFrame(Frame{9, 0x8A, "chunk"});
+    // A 0x02 in noise announcing 0x0300 bytes, followed by a whole frame and then nothing.
+    const std::string falseStart = "\x02\x00\x03"s;
+    FrameDecoder quiet;
+    quiet.push(falseStart + good);
+    EXPECT_FALSE(quiet.next());
+    std::vector<Frame> found;
+    while (quiet.pending() > 0) {
+        quiet.dropIncomplete();
+        for (auto& frame : decodeAll(quiet)) {
+            found.push_back(std::move(frame));
+        }
+    }
+    EXPECT_EQ(found, (std::vector<Frame>{Frame{9, 0x8A, "chunk"}}));
+
+    FrameDecoder bounded;
+    bounded.setMaxPayload(16);
+    bounded.push(falseStart + good);
+    EXPECT_EQ(decodeAll(bounded), (std::vector<Frame>{Frame{9, 0x8A, "chunk"}}));
+}
+
+TEST(ReadChunks, RequestsAndChunksRoundTripAndMalformedRangesAreRefused)
+{
+    Request request{.type = MessageType::ReadChunks,
+                    .call = 7,
+                    .scope = Scope::AllEntries,
+                    .document = 0,
+                    .chunkSize = 40,
+                    .ranges = {{0, 100}, {130, 5}, {70000, 16}}};
+    const Frame frame = requestFrame(3, request);
+    EXPECT_EQ(decodeRequest(frame), request);
+    EXPECT_EQ(chunksOf(request.ranges, 40),
+              (std::vector<ByteRange>{{0, 40}, {40, 40}, {80, 20}, {130, 5}, {70000, 16}}));
+    EXPECT_EQ(decodeChunk(chunkFrame(3, Chunk{300, "bytes"})), (Chunk{300, "bytes"}));
+
+    // The ranges travel as count, then gap and length varints.
+    const auto withRanges = [](std::string ranges, std::uint16_t chunk = 40) {
+        ByteWriter out;
+        out.u16(7);
+        out.u8(3);
+        out.u32(0);
+        out.u16(chunk);
+        out.bytes(ranges);
+        return decodeRequest(Frame{3, 0x09, std::move(out).result()});
+    };
+    EXPECT_TRUE(withRanges("\x01\x00\x10"s));
+    const std::vector<std::pair<const char*, std::optional<Request>>> refused = {
+        {"no ranges", withRanges("\x00"s)},
+        {"an empty range", withRanges("\x01\x00\x00"s)},
+        {"more than a request carries", withRanges("\x01\x00\x81\x80\x08"s)},
+        {"a chunk below the smallest", withRanges("\x01\x00\x10"s, 8)},
+        {"a range past 4 GiB", withRanges("\x02\x00\x10\xff\xff\xff\xff\x0f\x10"s)},
+        {"a count it does not hold", withRanges("\x03\x00\x10"s)},
+    };
+    for (const auto& [what, decoded] : refused) {
+        EXPECT_FALSE(decoded) << what;
+    }
 }
 
 TEST(RecordStream, RoundTripsRecordsOfEveryShape)

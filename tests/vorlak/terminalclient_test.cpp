@@ -1,6 +1,7 @@
 // The PC's side of the protocol against a terminal scripted by the test, for what qel-sim does
 // not do on purpose: stale replies, damage on demand, silence after some requests.
 #include "library/terminalclient.h"
+#include "protocol/bytes.h"
 #include "protocol/frame.h"
 #include "protocol/messages.h"
 #include "pty.h"
@@ -109,6 +110,43 @@ std::string page(const Frame& frame, const Request& request, const std::string& 
                               .data = stream.substr(request.offset, request.maxBytes)});
 }
 
+// A terminal that reads only page by page: it answers a streamed read "unsupported".
+ScriptedTerminal::Script pagingOnly(ScriptedTerminal::Script script)
+{
+    return [script = std::move(script)](const Frame& frame, const Request& request) {
+        if (request.type == MessageType::ReadChunks) {
+            ByteWriter payload;
+            payload.u8(static_cast<std::uint8_t>(Status::Unsupported));
+            payload.text("T1");
+            return encodeFrame(Frame{frame.sequence, replyType(MessageType::ReadChunks),
+                                     std::move(payload).result()});
+        }
+        return script(frame, request);
+    };
+}
+
+// What a terminal streams for a ReadChunks request on `stream`: its reply, then the chunks;
+// `change` may drop (return false) or alter each chunk frame on its way.
+std::string streamed(const Frame& frame, const Request& request, const std::string& stream,
+                     const std::function<bool(std::size_t, std::string&)>& change,
+                     std::uint32_t total)
+{
+    std::string out = reply(frame, Reply{.terminalId = "T1", .total = total});
+    const auto chunks = chunksOf(request.ranges, request.chunkSize);
+    for (std::size_t i = 0; i < chunks.size(); ++i) {
+        if (chunks[i].offset >= stream.size()) {
+            continue;
+        }
+        std::string bytes = encodeFrame(
+            chunkFrame(frame.sequence, Chunk{static_cast<std::uint32_t>(i),
+                                             stream.substr(chunks[i].offset, chunks[i].length)}));
+        if (change(i, bytes)) {
+            out += bytes;
+        }
+    }
+    return out;
+}
+
 class TerminalClientTest : public ::testing::Test
 {
 protected:
@@ -193,7 +231,7 @@ TEST_F(TerminalClientTest, PagesFitTogetherWhenPagesAreLostAndShrinkOnRetry)
         stream[i] = static_cast<char>(i * 7 + i / 251);
     }
     std::atomic<int> served{0};
-    ScriptedTerminal terminal([&](const Frame& frame, const Request& request) {
+    ScriptedTerminal terminal(pagingOnly([&](const Frame& frame, const Request& request) {
         // Two replies are lost, one arrives damaged.
         const int n = served++;
         if (n == 2 || n == 5) {
@@ -204,7 +242,7 @@ TEST_F(TerminalClientTest, PagesFitTogetherWhenPagesAreLostAndShrinkOnRetry)
             bytes[10] ^= 1;
         }
         return bytes;
-    });
+    }));
     connect(terminal);
     std::string received;
     const auto result = m_client->read(Scope::AllEntries, 0, received);
@@ -212,9 +250,13 @@ TEST_F(TerminalClientTest, PagesFitTogetherWhenPagesAreLostAndShrinkOnRetry)
                              << terminal.requests().size() << " requests";
     EXPECT_EQ(received, stream);
 
-    // Every retry asks for the same offset with a quarter of the page; success doubles it.
+    // After the streamed read was refused, every retry asks for the same offset with a quarter
+    // of the page; success doubles it.
     const auto requests = terminal.requests();
-    for (std::size_t i = 1; i < requests.size(); ++i) {
+    ASSERT_GE(requests.size(), 2U);
+    EXPECT_EQ(requests[0].type, MessageType::ReadChunks);
+    for (std::size_t i = 2; i < requests.size(); ++i) {
+        EXPECT_EQ(requests[i].type, MessageType::Read);
         const Request& before = requests[i - 1];
         const Request& now = requests[i];
         if (now.offset == before.offset) {
@@ -228,11 +270,105 @@ TEST_F(TerminalClientTest, PagesFitTogetherWhenPagesAreLostAndShrinkOnRetry)
 TEST_F(TerminalClientTest, APageAtAnotherOffsetIsACommunicationError)
 {
     const std::string stream(5000, 'x');
-    ScriptedTerminal terminal([&](const Frame& frame, Request request) {
+    ScriptedTerminal terminal(pagingOnly([&](const Frame& frame, Request request) {
         request.offset += request.offset > 0 ? 1 : 0;
         return page(frame, request, stream);
-    });
+    }));
     connect(terminal);
     std::string received;
     EXPECT_EQ(m_client->read(Scope::AllEntries, 0, received).link, LinkResult::CommError);
+}
+
+TEST_F(TerminalClientTest, AStreamedReadAsksAgainOnlyForWhatWasLostAndIgnoresStaleFrames)
+{
+    std::string stream(9000, '\0');
+    for (std::size_t i = 0; i < stream.size(); ++i) {
+        stream[i] = static_cast<char>(i * 11 + i / 253);
+    }
+    std::atomic<int> served{0};
+    ScriptedTerminal terminal([&](const Frame& frame, const Request& request) {
+        const bool first = served++ == 0;
+        // Before the answer: a frame of an older request with the wrong bytes at chunk 0.
+        Frame stale = frame;
+        --stale.sequence;
+        std::string out = encodeFrame(chunkFrame(stale.sequence, Chunk{0, "stale"}));
+        // The first answer loses every third chunk and damages chunk 1; later ones are whole.
+        out += streamed(
+            frame, request, stream,
+            [first](std::size_t index, std::string& bytes) {
+                if (first && index == 1) {
+                    bytes[bytes.size() / 2] ^= 0x10;
+                }
+                return !first || index % 3 != 2;
+            },
+            static_cast<std::uint32_t>(stream.size()));
+        return out;
+    });
+    connect(terminal);
+    std::string received;
+    const auto result = m_client->read(Scope::AllEntries, 0, received);
+    ASSERT_TRUE(result.ok()) << static_cast<int>(result.link);
+    EXPECT_EQ(received, stream);
+
+    const auto requests = terminal.requests();
+    ASSERT_GE(requests.size(), 2U);
+    // The second request asks for exactly what the first lost, in smaller chunks.
+    const auto first = chunksOf(requests[0].ranges, requests[0].chunkSize);
+    std::vector<ByteRange> lost;
+    for (std::size_t i = 0; i < first.size() && first[i].offset < stream.size(); ++i) {
+        if (i == 1 || i % 3 == 2) {
+            lost.push_back(first[i]);
+        }
+    }
+    std::vector<ByteRange> askedAgain;
+    for (const ByteRange& range : requests[1].ranges) {
+        if (range.offset < first.back().offset + first.back().length) {
+            askedAgain.push_back(range);
+        }
+    }
+    const auto bytesOf = [](const std::vector<ByteRange>& ranges) {
+        std::size_t bytes = 0;
+        for (const ByteRange& range : ranges) {
+            bytes += range.length;
+        }
+        return bytes;
+    };
+    ASSERT_FALSE(askedAgain.empty());
+    EXPECT_EQ(askedAgain.front().offset, lost.front().offset);
+    EXPECT_EQ(bytesOf(askedAgain), bytesOf(lost));
+    EXPECT_LT(requests[1].chunkSize, requests[0].chunkSize);
+    EXPECT_GT(m_client->lineErrors().byteErrorRate(), 1e-4);
+}
+
+TEST_F(TerminalClientTest, AStreamThatDoesNotFitTogetherIsACommunicationError)
+{
+    const std::string stream(3000, 's');
+    struct Case
+    {
+        const char* what;
+        std::function<bool(std::size_t, std::string&)> change;
+        std::uint32_t total;
+    };
+    const auto keep = [](std::size_t, std::string&) { return true; };
+    const std::vector<Case> cases = {
+        {"a length that is not the stream's", keep, 2000},
+        {"a short chunk before the end",
+         [](std::size_t index, std::string& bytes) {
+             if (index == 0) {
+                 bytes = encodeFrame(Frame{static_cast<std::uint8_t>(bytes[3]), kChunkFrameType,
+                                           std::string("\x00short", 6)});
+             }
+             return true;
+         },
+         3000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScriptedTerminal terminal([&](const Frame& frame, const Request& request) {
+            return streamed(frame, request, stream, c.change, c.total);
+        });
+        connect(terminal);
+        std::string received;
+        EXPECT_EQ(m_client->read(Scope::AllEntries, 0, received).link, LinkResult::CommError);
+    }
 }

@@ -1,5 +1,6 @@
 #include "terminalclient.h"
 
+#include "streamassembly.h"
 #include "transport/serialport.h"
 
 #include <algorithm>
@@ -24,6 +25,16 @@ milliseconds roundUp(Duration duration)
 {
     return std::chrono::ceil<milliseconds>(duration);
 }
+
+// Whether `bytes` hold more than idle fill: the two idle bytes that trail the answer before
+// may still be arriving after a request has gone out, and are no answer to it.
+bool beyondIdleFill(const char* bytes, std::size_t count)
+{
+    return std::any_of(bytes, bytes + count, [](char byte) { return byte != '\xFF'; });
+}
+
+// Largest payload of a reply frame other than a chunk or a page: status, identity and a length.
+constexpr std::size_t kReplyPayloadLimit = 64;
 
 } // namespace
 
@@ -50,6 +61,7 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
     const std::uint8_t expectedType = replyType(request.type);
     // Whatever is still arriving for an earlier request is of no use now.
     m_port.discardInput();
+    m_decoder.setMaxPayload(kMaxPayload);
 
     const auto start = Clock::now();
     const auto budgetEnd =
@@ -64,29 +76,47 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
             onRetry(request);
         }
         m_retries = attempt;
-        // A candidate frame still waiting for bytes is a false start (the line is quiet or a
-        // damaged frame just ended): it must not swallow the reply to this attempt.
+        // A candidate frame still waiting for bytes is a false start (the line has been quiet):
+        // it must not swallow the reply to this attempt.
         m_decoder.reset();
         const std::string bytes = encodeFrame(requestFrame(sequence, request));
-        const auto sendTime = characterTime * static_cast<long>(bytes.size());
-        if (!m_port.write(bytes, roundUp(sendTime * 2) + milliseconds(500))) {
+        const auto leftAt = send(bytes);
+        if (!leftAt) {
             return LinkResult::CommError;
         }
         // The request may still be leaving a slow line: the answer time counts from its end.
-        const auto sentAt = Clock::now();
-        const auto firstByteDeadline = std::min(sentAt + sendTime + policy.answerTime, budgetEnd);
+        const auto sentAt = *leftAt;
+        const auto firstByteDeadline = std::min(sentAt + policy.answerTime, budgetEnd);
         // Bytes that keep coming without ever forming our reply cannot hold the attempt longer
         // than two of the largest frames take on the line.
         const auto attemptEnd =
             std::min(firstByteDeadline + characterTime * static_cast<long>(2 * kMaxFrameSize) +
                          milliseconds(1000),
                      budgetEnd);
-        const auto rejectedBefore = m_decoder.rejectedFrames();
+        const auto quiet = quietTime();
+        // The reply, if it is among the frames found so far.
+        const auto takeReply = [&]() {
+            while (auto frame = m_decoder.next()) {
+                // Replies to earlier requests (same call resent, or a call given up) are stale.
+                if (frame->sequence != sequence || frame->type != expectedType) {
+                    continue;
+                }
+                if (auto decoded = decodeReply(*frame)) {
+                    reply = std::move(*decoded);
+                    return true;
+                }
+            }
+            return false;
+        };
         bool heard = false;
+        bool answering = false; // more than idle fill has come since the request
         auto lastByte = sentAt;
         for (;;) {
-            const auto deadline =
-                heard ? std::min(lastByte + kGapTime, attemptEnd) : firstByteDeadline;
+            // A damaged reply does not end the attempt: its tail may still be on the line, and
+            // a resend now would meet it. The attempt ends when the line has gone quiet.
+            const auto deadline = answering
+                                      ? std::min(std::max(lastByte, sentAt) + quiet, attemptEnd)
+                                      : firstByteDeadline;
             const auto now = Clock::now();
             if (now >= deadline) {
                 break;
@@ -100,21 +130,18 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
             }
             heard = true;
             lastByte = Clock::now();
+            answering = answering || beyondIdleFill(buffer.data(), got.count);
             m_decoder.push(std::string_view(buffer.data(), got.count));
-            while (auto frame = m_decoder.next()) {
-                // Replies to earlier requests (same call resent, or a call given up) are stale.
-                if (frame->sequence != sequence || frame->type != expectedType) {
-                    continue;
-                }
-                if (auto decoded = decodeReply(*frame)) {
-                    reply = std::move(*decoded);
-                    return LinkResult::Ok;
-                }
+            if (takeReply()) {
+                return LinkResult::Ok;
             }
-            // A damaged frame: the terminal has finished answering; ask again at once rather
-            // than wait for the line to go quiet.
-            if (m_decoder.rejectedFrames() != rejectedBefore) {
-                break;
+        }
+        // The line is quiet: a frame still waiting for bytes was a false start, and the reply
+        // may be among the bytes it held back.
+        while (m_decoder.pending() > 0) {
+            m_decoder.dropIncomplete();
+            if (takeReply()) {
+                return LinkResult::Ok;
             }
         }
         if (heard) {
@@ -129,6 +156,24 @@ LinkResult TerminalClient::exchange(Request& request, const RetryPolicy& policy,
         }
     }
     return heardAnything ? LinkResult::CommError : LinkResult::NoTerminal;
+}
+
+std::optional<Clock::time_point> TerminalClient::send(const std::string& bytes)
+{
+    const auto sendTime = m_port.characterTime() * static_cast<long>(bytes.size());
+    if (!m_port.write(bytes, roundUp(sendTime * 2) + milliseconds(500))) {
+        return std::nullopt;
+    }
+    // A serial port sends in order: these bytes leave the line after what was sent before
+    // (a long list chunk may still be on its way) and their own time at the port's speed.
+    m_lineFreeAt = std::max(Clock::now(), m_lineFreeAt) + sendTime;
+    return m_lineFreeAt;
+}
+
+std::chrono::microseconds TerminalClient::quietTime() const
+{
+    return std::max<std::chrono::microseconds>(m_port.characterTime() * kQuietCharacters,
+                                               kQuietFloor);
 }
 
 void TerminalClient::shrinkBlock()
@@ -156,6 +201,181 @@ TerminalClient::CallResult TerminalClient::check()
 
 TerminalClient::CallResult TerminalClient::read(Scope scope, std::uint32_t document,
                                                 std::string& stream)
+{
+    if (!m_streamingUnsupported) {
+        CallResult result = readStreamed(scope, document, stream);
+        if (result.link != LinkResult::Ok || result.status != Status::Unsupported) {
+            return result;
+        }
+        // A terminal that only pages: ask it page by page from now on.
+        m_streamingUnsupported = true;
+    }
+    return readPaged(scope, document, stream);
+}
+
+TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32_t document,
+                                                        std::string& stream)
+{
+    stream.clear();
+    Request request;
+    request.type = MessageType::ReadChunks;
+    request.call = ++m_call;
+    request.scope = scope;
+    request.document = document;
+    CallResult result;
+    StreamAssembly assembly;
+    const auto characterTime = m_port.characterTime();
+    const auto quiet = quietTime();
+    int silentInARow = 0;
+    int fruitless = 0;
+    std::array<char, 4096> buffer{};
+
+    while (!assembly.complete()) {
+        const std::size_t chunkSize = m_lineErrors.chunkSize();
+        request.chunkSize = static_cast<std::uint16_t>(chunkSize);
+        request.ranges = assembly.plan(m_window, kRangesPerRequest);
+        m_window = std::min(m_window * 2, kStreamWindow);
+        const std::vector<ByteRange> chunks = chunksOf(request.ranges, chunkSize);
+        std::vector<bool> arrived(chunks.size(), false);
+        std::size_t arrivedCount = 0;
+        const std::uint8_t sequence = ++m_sequence;
+
+        m_port.discardInput();
+        m_decoder.reset();
+        m_decoder.setMaxPayload(std::max(chunkSize + kChunkOverhead, kReplyPayloadLimit));
+        const std::string bytes = encodeFrame(requestFrame(sequence, request));
+        const auto leftAt = send(bytes);
+        if (!leftAt) {
+            result.link = LinkResult::CommError;
+            return result;
+        }
+        // The answer's time follows its size at the line's speed, with room for a slow PC.
+        const auto sentAt = *leftAt;
+        const auto firstByteDeadline = sentAt + kDataPolicy.answerTime;
+        std::size_t answerBytes = kReplyPayloadLimit;
+        for (const ByteRange& chunk : chunks) {
+            answerBytes += chunk.length + kChunkOverhead;
+        }
+        const auto attemptEnd = firstByteDeadline +
+                                characterTime * static_cast<long>(answerBytes * 3 / 2) +
+                                milliseconds(1000);
+
+        // How many of the chunks asked for lie inside the stream, once its length is known.
+        const auto chunksInStream = [&]() {
+            return static_cast<std::size_t>(
+                std::count_if(chunks.begin(), chunks.end(), [&](const ByteRange& chunk) {
+                    return chunk.offset < *assembly.total();
+                }));
+        };
+        bool heard = false;
+        bool answering = false; // more than idle fill has come since the request
+        auto lastByte = sentAt;
+        bool broken = false; // the terminal's frames do not fit together
+        bool answered = false;
+        const auto takeFrames = [&]() {
+            while (auto frame = m_decoder.next()) {
+                if (frame->sequence != sequence) {
+                    continue; // the tail of an answer given up on
+                }
+                if (frame->type == replyType(MessageType::ReadChunks)) {
+                    const auto reply = decodeReply(*frame);
+                    if (!reply) {
+                        continue;
+                    }
+                    answered = true;
+                    result.status = reply->status;
+                    result.terminalId = reply->terminalId;
+                    if (reply->status == Status::Ok && !assembly.setTotal(reply->total)) {
+                        broken = true;
+                    }
+                    continue;
+                }
+                const auto chunk = decodeChunk(*frame);
+                if (!chunk || chunk->index >= chunks.size() || arrived[chunk->index]) {
+                    continue;
+                }
+                const ByteRange& wanted = chunks[chunk->index];
+                // Only the chunk at the end of the stream may come short.
+                const bool fits = !chunk->data.empty() && chunk->data.size() <= wanted.length &&
+                                  (chunk->data.size() == wanted.length || !assembly.total() ||
+                                   wanted.offset + chunk->data.size() == *assembly.total());
+                if (!fits || !assembly.place(wanted.offset, chunk->data)) {
+                    broken = true;
+                    continue;
+                }
+                arrived[chunk->index] = true;
+                ++arrivedCount;
+            }
+        };
+        const auto done = [&]() {
+            return broken || (answered && result.status != Status::Ok) ||
+                   (assembly.total() && arrivedCount == chunksInStream());
+        };
+
+        const std::uint64_t heldBefore = assembly.held();
+        const bool totalBefore = assembly.total().has_value();
+        while (!done()) {
+            const auto deadline = answering
+                                      ? std::min(std::max(lastByte, sentAt) + quiet, attemptEnd)
+                                      : firstByteDeadline;
+            const auto now = Clock::now();
+            if (now >= deadline) {
+                // Quiet: a frame still waiting for bytes was a false start holding others back.
+                while (m_decoder.pending() > 0 && !done()) {
+                    m_decoder.dropIncomplete();
+                    takeFrames();
+                }
+                break;
+            }
+            const auto got = m_port.read(buffer.data(), buffer.size(), roundUp(deadline - now));
+            if (got.failed) {
+                result.link = LinkResult::CommError;
+                return result;
+            }
+            if (got.count == 0) {
+                continue;
+            }
+            heard = true;
+            lastByte = Clock::now();
+            answering = answering || beyondIdleFill(buffer.data(), got.count);
+            m_decoder.push(std::string_view(buffer.data(), got.count));
+            takeFrames();
+        }
+
+        if (broken) {
+            result.link = LinkResult::CommError;
+            return result;
+        }
+        if (answered && result.status != Status::Ok) {
+            result.link = LinkResult::Ok;
+            return result;
+        }
+        if (!heard) {
+            // Two requests in a row met silence: nobody is there (any more).
+            if (++silentInARow >= 2) {
+                result.link = LinkResult::NoTerminal;
+                return result;
+            }
+            continue;
+        }
+        silentInARow = 0;
+        m_lineErrors.record(assembly.total() ? chunksInStream() : chunks.size(), arrivedCount,
+                            chunkSize + kChunkOverhead);
+        const bool progress = assembly.held() > heldBefore || (assembly.total() && !totalBefore);
+        if (progress) {
+            fruitless = 0;
+        } else if (++fruitless >= kDataPolicy.attempts) {
+            result.link = LinkResult::CommError;
+            return result;
+        }
+    }
+    result.link = LinkResult::Ok;
+    stream = assembly.take();
+    return result;
+}
+
+TerminalClient::CallResult TerminalClient::readPaged(Scope scope, std::uint32_t document,
+                                                     std::string& stream)
 {
     stream.clear();
     Request request;
@@ -248,26 +468,35 @@ TerminalClient::CallResult TerminalClient::sendList(std::int32_t position,
 
     request.type = MessageType::ListData;
     std::size_t offset = 0;
+    int lostInARow = 0;
     while (offset < data.size()) {
         request.offset = static_cast<std::uint32_t>(offset);
         request.data = std::string(data.substr(offset, m_blockSize));
-        const LinkResult link = exchange(request, kDataPolicy, reply, [&](Request& retried) {
-            shrinkBlock();
-            retried.data = std::string(data.substr(offset, m_blockSize));
-        });
+        // When no answer came, the chunk may have arrived all the same and only the answer was
+        // lost: ask with an empty chunk how much the terminal holds rather than send it again.
+        const LinkResult link =
+            exchange(request, kDataPolicy, reply, [](Request& retried) { retried.data.clear(); });
         if (!finish(link)) {
             return result;
         }
-        // The terminal says how much it holds; a reply to an earlier, longer try of this chunk
-        // counts for all it acknowledges.
-        if (reply.total <= offset || reply.total > data.size()) {
+        // The terminal says how much it holds: never less than before, never more than the list.
+        if (reply.total < offset || reply.total > data.size()) {
             result.link = LinkResult::CommError;
             return result;
         }
-        offset = reply.total;
-        if (m_retries == 0) {
-            growBlock();
+        if (reply.total == offset) {
+            // The chunk itself was lost (a terminal that takes a chunk always counts it): send
+            // it again, smaller.
+            if (m_retries == 0 || ++lostInARow >= kDataPolicy.attempts) {
+                result.link = LinkResult::CommError;
+                return result;
+            }
+            shrinkBlock();
+            continue;
         }
+        lostInARow = 0;
+        offset = reply.total;
+        growBlock();
     }
 
     request.type = MessageType::ListEnd;

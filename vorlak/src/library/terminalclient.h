@@ -1,11 +1,13 @@
 #pragma once
 
+#include "lineerrors.h"
 #include "protocol/frame.h"
 #include "protocol/messages.h"
 
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,8 +43,20 @@ public:
     static const RetryPolicy kCheckPolicy;
     /// Every other request.
     static const RetryPolicy kDataPolicy;
-    /// Quiet time after the last byte received that ends an attempt whose reply is incomplete.
-    static constexpr std::chrono::milliseconds kGapTime{50};
+    /// An attempt whose reply is incomplete or damaged ends when the line has been quiet for
+    /// kQuietCharacters character times at the port's speed, and never sooner than kQuietFloor
+    /// (a busy PC or a USB adapter may hold bytes back that long): only then can a resend not
+    /// meet the tail of the answer before.
+    static constexpr int kQuietCharacters = 16;
+    static constexpr std::chrono::milliseconds kQuietFloor{50};
+    /// Most stream bytes one streamed read request asks for (about 17 s at 9600 baud). The
+    /// first request on a port asks for kFirstWindow, and each one after for twice as much as
+    /// the one before, so that little is lost while the client learns the line.
+    static constexpr std::size_t kStreamWindow = 16U * 1024U;
+    static constexpr std::size_t kFirstWindow = 2U * 1024U;
+    /// Most byte ranges one streamed read request names. The request crosses the same line: kept
+    /// near 100 bytes, most requests get through even where the PC's side is noisy too.
+    static constexpr std::size_t kRangesPerRequest = 32;
     /// Size limits of the data block per page (read replies, list chunks). The block starts at
     /// kInitialBlock, doubles after each page that needed no retry and drops to a quarter on
     /// each retry, so that a clean line moves large pages and a noisy one soon gets small pages
@@ -80,6 +94,8 @@ public:
 
     /// Current page size (for tests and the benchmark).
     [[nodiscard]] std::size_t blockSize() const { return m_blockSize; }
+    /// What the client has learnt of the line's errors (for tests and the benchmark).
+    [[nodiscard]] const LineErrorEstimate& lineErrors() const { return m_lineErrors; }
 
 private:
     /// One request until a valid reply or the end of the attempts. `onRetry`, when given, may
@@ -91,6 +107,18 @@ private:
                         protocol::Reply& reply);
     void shrinkBlock();
     void growBlock();
+    [[nodiscard]] std::chrono::microseconds quietTime() const;
+    /// Writes `bytes` to the port; returns when they will have left the line, or nothing when
+    /// the port failed.
+    [[nodiscard]] std::optional<std::chrono::steady_clock::time_point>
+    send(const std::string& bytes);
+    /// Reads a stream with ReadChunks requests: the terminal streams the missing bytes in chunks
+    /// sized to the line's error rate, and each request asks again for what did not arrive.
+    [[nodiscard]] CallResult readStreamed(protocol::Scope scope, std::uint32_t document,
+                                          std::string& stream);
+    /// The same page by page with Read requests, for a terminal without ReadChunks.
+    [[nodiscard]] CallResult readPaged(protocol::Scope scope, std::uint32_t document,
+                                       std::string& stream);
 
     SerialPort& m_port;
     protocol::FrameDecoder m_decoder;
@@ -98,6 +126,10 @@ private:
     std::uint16_t m_call;
     std::size_t m_blockSize = kInitialBlock;
     int m_retries = 0; // attempts beyond the first in the last exchange
+    LineErrorEstimate m_lineErrors;
+    std::size_t m_window = kFirstWindow;
+    std::chrono::steady_clock::time_point m_lineFreeAt{}; // when the bytes sent so far have left
+    bool m_streamingUnsupported = false; // the terminal answered ReadChunks "unsupported"
 };
 
 } // namespace vorlak

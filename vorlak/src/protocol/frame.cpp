@@ -2,6 +2,7 @@
 
 #include "crc16.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace vorlak::protocol {
@@ -64,7 +65,7 @@ std::optional<Frame> FrameDecoder::next()
             return std::nullopt;
         }
         const std::size_t length = readU16(candidate, 1);
-        if (length > kMaxPayload) {
+        if (length > m_maxPayload) {
             ++m_rejected;
             consume(1);
             continue;
@@ -92,6 +93,19 @@ void FrameDecoder::reset()
 {
     m_buffer.clear();
     m_begin = 0;
+}
+
+void FrameDecoder::dropIncomplete()
+{
+    if (pending() > 0) {
+        ++m_rejected;
+        consume(1);
+    }
+}
+
+void FrameDecoder::setMaxPayload(std::size_t limit)
+{
+    m_maxPayload = std::min(limit, kMaxPayload);
 }
 
 void FrameDecoder::consume(std::size_t count)

@@ -47,6 +47,14 @@ public:
     [[nodiscard]] std::optional<Frame> next();
     /// Forgets everything buffered (the counters stay).
     void reset();
+    /// The line has gone quiet: a candidate still waiting for bytes is a false start (a 0x02 in
+    /// noise announcing a length that never comes). It is given up, so that the frames held
+    /// behind it come out of next().
+    void dropIncomplete();
+    /// Candidates announcing a payload above `limit` (at most kMaxPayload) are given up at once:
+    /// a receiver that knows how long the frames it waits for can be stops a false start from
+    /// holding back the true frames behind it.
+    void setMaxPayload(std::size_t limit);
 
     /// Bytes skipped while looking for a start byte, since construction.
     [[nodiscard]] std::uint64_t skippedBytes() const { return m_skipped; }
@@ -60,6 +68,7 @@ private:
 
     std::string m_buffer;
     std::size_t m_begin = 0;
+    std::size_t m_maxPayload = kMaxPayload;
     std::uint64_t m_skipped = 0;
     std::uint64_t m_rejected = 0;
 };

@@ -2,13 +2,16 @@
 
 #include "bytes.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace vorlak::protocol {
 namespace {
 
 bool isRequestType(std::uint8_t type)
 {
     return type >= static_cast<std::uint8_t>(MessageType::Check) &&
-           type <= static_cast<std::uint8_t>(MessageType::ListEnd);
+           type <= static_cast<std::uint8_t>(MessageType::ReadChunks);
 }
 
 bool isScope(std::uint8_t scope)
@@ -17,7 +20,78 @@ bool isScope(std::uint8_t scope)
            scope <= static_cast<std::uint8_t>(Scope::HeaderTemplate);
 }
 
+// The ranges of a ReadChunks request: their count, then for each the distance from the end of
+// the one before (from 0 for the first) and its length, so that near ranges cost a byte or two.
+void writeRanges(ByteWriter& out, const std::vector<ByteRange>& ranges)
+{
+    out.varint(static_cast<std::uint32_t>(ranges.size()));
+    std::uint32_t end = 0;
+    for (const ByteRange& range : ranges) {
+        out.varint(range.offset - end);
+        out.varint(range.length);
+        end = range.offset + range.length;
+    }
+}
+
+// Ranges that overlap, go backwards, are empty, lie past 4 GiB or ask for more than one request
+// may carry make the request malformed.
+bool readRanges(ByteReader& in, std::vector<ByteRange>& ranges)
+{
+    const std::uint32_t count = in.varint();
+    if (count == 0 || count > kMaxChunkRanges) {
+        return false;
+    }
+    std::uint64_t end = 0;
+    std::uint64_t bytes = 0;
+    for (std::uint32_t i = 0; i < count && in.ok(); ++i) {
+        const std::uint64_t offset = end + in.varint();
+        const std::uint32_t length = in.varint();
+        end = offset + length;
+        bytes += length;
+        if (length == 0 || end > UINT32_MAX || bytes > kMaxChunkRequestBytes) {
+            return false;
+        }
+        ranges.push_back({static_cast<std::uint32_t>(offset), length});
+    }
+    return in.ok();
+}
+
 } // namespace
+
+std::vector<ByteRange> chunksOf(const std::vector<ByteRange>& ranges, std::size_t chunkSize)
+{
+    std::vector<ByteRange> chunks;
+    const auto size = static_cast<std::uint32_t>(std::max<std::size_t>(chunkSize, 1));
+    for (const ByteRange& range : ranges) {
+        for (std::uint32_t done = 0; done < range.length; done += size) {
+            chunks.push_back({range.offset + done, std::min(size, range.length - done)});
+        }
+    }
+    return chunks;
+}
+
+Frame chunkFrame(std::uint8_t sequence, const Chunk& chunk)
+{
+    ByteWriter out;
+    out.varint(chunk.index);
+    out.bytes(chunk.data);
+    return Frame{sequence, kChunkFrameType, std::move(out).result()};
+}
+
+std::optional<Chunk> decodeChunk(const Frame& frame)
+{
+    if (frame.type != kChunkFrameType) {
+        return std::nullopt;
+    }
+    ByteReader in(frame.payload);
+    Chunk chunk;
+    chunk.index = in.varint();
+    chunk.data = in.rest();
+    if (!in.ok() || chunk.index >= kMaxChunksPerRequest || chunk.data.size() > kMaxChunk) {
+        return std::nullopt;
+    }
+    return chunk;
+}
 
 Frame requestFrame(std::uint8_t sequence, const Request& request)
 {
@@ -49,6 +123,12 @@ Frame requestFrame(std::uint8_t sequence, const Request& request)
     case MessageType::ListEnd:
         out.u32(request.total);
         break;
+    case MessageType::ReadChunks:
+        out.u8(static_cast<std::uint8_t>(request.scope));
+        out.u32(request.document);
+        out.u16(request.chunkSize);
+        writeRanges(out, request.ranges);
+        break;
     }
     return Frame{sequence, static_cast<std::uint8_t>(request.type), std::move(out).result()};
 }
@@ -68,6 +148,7 @@ Frame replyFrame(std::uint8_t sequence, const Reply& reply)
         out.bytes(reply.data);
         break;
     case MessageType::ListData:
+    case MessageType::ReadChunks:
         out.u32(reply.total);
         break;
     case MessageType::ClearAll:
@@ -120,6 +201,21 @@ std::optional<Request> decodeRequest(const Frame& frame)
     case MessageType::ListEnd:
         request.total = in.u32();
         break;
+    case MessageType::ReadChunks: {
+        const std::uint8_t scope = in.u8();
+        if (!isScope(scope)) {
+            return std::nullopt;
+        }
+        request.scope = static_cast<Scope>(scope);
+        request.document = in.u32();
+        request.chunkSize = in.u16();
+        if (request.chunkSize < kMinChunk || request.chunkSize > kMaxChunk ||
+            !readRanges(in, request.ranges) ||
+            chunksOf(request.ranges, request.chunkSize).size() > kMaxChunksPerRequest) {
+            return std::nullopt;
+        }
+        break;
+    }
     }
     if (!in.ok() || !in.atEnd()) {
         return std::nullopt;
@@ -142,6 +238,10 @@ std::optional<Reply> decodeReply(const Frame& frame)
     }
     reply.status = static_cast<Status>(status);
     reply.terminalId = in.text();
+    // A terminal that does not know a request says only that.
+    if (reply.status == Status::Unsupported && in.ok() && in.atEnd()) {
+        return reply.terminalId.size() <= kMaxIdentity ? std::optional(reply) : std::nullopt;
+    }
     switch (reply.type) {
     case MessageType::Check:
         reply.version = in.u8();
@@ -152,6 +252,7 @@ std::optional<Reply> decodeReply(const Frame& frame)
         reply.data = in.rest();
         break;
     case MessageType::ListData:
+    case MessageType::ReadChunks:
         reply.total = in.u32();
         break;
     case MessageType::ClearAll:
