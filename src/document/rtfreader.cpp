@@ -454,6 +454,10 @@ private:
                      QStringLiteral("it holds more than %1 characters of text (at byte %2)"))) {
             return;
         }
+        if (!counted(m_paragraphLength, m_limits.paragraphLength,
+                     QStringLiteral("it has a paragraph of more than %1 characters at byte %2"))) {
+            return;
+        }
         // East Asian scripts break lines between any two characters, as at a space.
         if (ch.isSpace() || ch == QLatin1Char('-') || ch.unicode() >= 0x2E80) {
             m_wordLength = 0;
@@ -500,6 +504,7 @@ private:
     void endParagraph(bool evenIfEmpty)
     {
         m_wordLength = 0;
+        m_paragraphLength = 0;
         if (!m_paragraphOpen) {
             if (!evenIfEmpty) {
                 return;
@@ -605,6 +610,7 @@ private:
     int m_characters = 0;
     int m_formatRuns = 0;
     int m_wordLength = 0;
+    int m_paragraphLength = 0;
     std::vector<GroupState> m_groups;
     int m_pendingSkip = 0;
 

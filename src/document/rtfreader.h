@@ -21,6 +21,9 @@ struct Limits
     int paragraphs = 50'000; ///< paragraphs and table rows
     int cells = 50'000;      ///< table cells
     int characters = 2'000'000;
+    /// Characters in one paragraph, line breaks inside it included: the window redraws the
+    /// whole paragraph with every blink of the cursor in it.
+    int paragraphLength = 100'000;
     int formatRuns = 50'000; ///< stretches of text in one character format
     int wordLength = 1'000;  ///< characters in a row without a space or other break
 };
