@@ -12,9 +12,8 @@
 
 namespace {
 
-// Bounds that keep odd input cheap: deeper groups share their parent's state, numbers saturate,
-// and a Unicode escape can hide only a few fallback characters.
-constexpr std::size_t kMaxDepth = 256;
+// Bounds that keep odd input cheap: numbers saturate, and a Unicode escape can hide only a few
+// fallback characters.
 constexpr std::int64_t kMaxParameter = 1'000'000'000;
 constexpr std::size_t kMaxWordLength = 32;
 constexpr int kMaxUnicodeSkip = 16;
@@ -120,19 +119,21 @@ bool isDigit(char c)
 class Converter
 {
 public:
-    explicit Converter(const QByteArray& rtf)
+    Converter(const QByteArray& rtf, const RtfReader::Limits& limits)
         : m_in(rtf.constData())
         , m_size(rtf.size())
+        , m_limits(limits)
     {
     }
 
-    QString run()
+    RtfReader::Conversion run()
     {
         m_html = QStringLiteral("<html><body>");
         m_groups.push_back(GroupState{});
         int depth = 0;
         bool opened = false;
-        while (m_pos < m_size) {
+        while (m_pos < m_size && m_refusal.isEmpty()) {
+            m_tokenStart = m_pos;
             const char c = m_in[m_pos];
             if (c == '{') {
                 ++m_pos;
@@ -157,27 +158,48 @@ public:
             }
         }
         endParagraph(false);
+        if (!m_refusal.isEmpty()) {
+            return {QString(), m_refusal};
+        }
         m_html += QStringLiteral("</body></html>");
-        return m_html;
+        return {m_html, QString()};
     }
 
 private:
     GroupState& state() { return m_groups.back(); }
 
+    /// Stops the conversion: the document crossed a limit at the byte being read.
+    void refuse(const QString& what, int limit)
+    {
+        if (m_refusal.isEmpty()) {
+            m_refusal = what.arg(limit).arg(m_tokenStart + 1);
+        }
+    }
+
+    /// Counts one more of something limited; false (and the document refused) past the limit.
+    bool counted(int& count, int limit, const QString& what)
+    {
+        if (++count > limit) {
+            refuse(what, limit);
+            return false;
+        }
+        return true;
+    }
+
     void openGroup()
     {
-        if (m_groups.size() < kMaxDepth) {
-            m_groups.push_back(m_groups.back());
-        } else {
-            ++m_overflowDepth;
+        // Below the document's own group: the state outside it and one for each open group.
+        if (qsizetype(m_groups.size()) > qsizetype(m_limits.depth) + 1) {
+            refuse(QStringLiteral("its groups are nested more than %1 deep at byte %2"),
+                   m_limits.depth);
+            return;
         }
+        m_groups.push_back(m_groups.back());
     }
 
     void closeGroup()
     {
-        if (m_overflowDepth > 0) {
-            --m_overflowDepth;
-        } else if (m_groups.size() > 1) {
+        if (m_groups.size() > 1) {
             m_groups.pop_back();
         }
     }
@@ -309,8 +331,14 @@ private:
             paragraphBreak();
         } else if (word == "line") {
             character(QChar(QChar::LineSeparator));
-        } else if (word == "tab" || word == "cell") {
+        } else if (word == "tab") {
             character(QLatin1Char('\t'));
+        } else if (word == "cell") {
+            if (group.destination == Destination::Text &&
+                counted(m_cells, m_limits.cells,
+                        QStringLiteral("its tables have more than %1 cells (at byte %2)"))) {
+                character(QLatin1Char('\t'));
+            }
         } else if (word == "u") {
             // Negative values stand for code units above 32767.
             const int unit = parameter < 0 ? parameter + 65536 : parameter;
@@ -422,6 +450,22 @@ private:
         if (group.destination != Destination::Text) {
             return;
         }
+        if (!counted(m_characters, m_limits.characters,
+                     QStringLiteral("it holds more than %1 characters of text (at byte %2)"))) {
+            return;
+        }
+        if (!counted(m_paragraphLength, m_limits.paragraphLength,
+                     QStringLiteral("it has a paragraph of more than %1 characters at byte %2"))) {
+            return;
+        }
+        // East Asian scripts break lines between any two characters, as at a space.
+        if (ch.isSpace() || ch == QLatin1Char('-') || ch.unicode() >= 0x2E80) {
+            m_wordLength = 0;
+        } else if (!counted(m_wordLength, m_limits.wordLength,
+                            QStringLiteral("it has a word of more than %1 characters without a "
+                                           "space or line break at byte %2"))) {
+            return;
+        }
         if (!m_paragraphOpen) {
             openParagraph(group.alignment);
         }
@@ -441,6 +485,11 @@ private:
 
     void openParagraph(Alignment alignment)
     {
+        if (!counted(
+                m_paragraphs, m_limits.paragraphs,
+                QStringLiteral("it has more than %1 paragraphs and table rows (at byte %2)"))) {
+            return;
+        }
         static const char* const kAlign[] = {"", " align=\"center\"", " align=\"right\"",
                                              " align=\"justify\""};
         m_html += QStringLiteral("<p") + QLatin1String(kAlign[int(alignment)]) +
@@ -454,11 +503,16 @@ private:
     /// still makes an empty line.
     void endParagraph(bool evenIfEmpty)
     {
+        m_wordLength = 0;
+        m_paragraphLength = 0;
         if (!m_paragraphOpen) {
             if (!evenIfEmpty) {
                 return;
             }
             openParagraph(state().alignment);
+            if (!m_paragraphOpen) {
+                return;
+            }
         }
         flushRun();
         if (m_html.size() == m_paragraphStart) {
@@ -472,7 +526,10 @@ private:
 
     void flushRun()
     {
-        if (m_run.isEmpty()) {
+        if (m_run.isEmpty() ||
+            !counted(m_formatRuns, m_limits.formatRuns,
+                     QStringLiteral("its character formatting changes more than %1 times (at "
+                                    "byte %2)"))) {
             return;
         }
         const QString style = spanStyle(m_runFormat);
@@ -545,8 +602,16 @@ private:
     const char* m_in;
     qsizetype m_size;
     qsizetype m_pos = 0;
+    const RtfReader::Limits m_limits;
+    qsizetype m_tokenStart = 0;
+    QString m_refusal;
+    int m_paragraphs = 0;
+    int m_cells = 0;
+    int m_characters = 0;
+    int m_formatRuns = 0;
+    int m_wordLength = 0;
+    int m_paragraphLength = 0;
     std::vector<GroupState> m_groups;
-    std::size_t m_overflowDepth = 0;
     int m_pendingSkip = 0;
 
     QList<Colour> m_colours;
@@ -574,7 +639,7 @@ bool RtfReader::isRichText(const QByteArray& bytes)
     return view.startsWith("{\\rtf");
 }
 
-QString RtfReader::toHtml(const QByteArray& rtf)
+RtfReader::Conversion RtfReader::toHtml(const QByteArray& rtf, const Limits& limits)
 {
-    return Converter(rtf).run();
+    return Converter(rtf, limits).run();
 }

@@ -42,13 +42,21 @@ std::optional<QByteArray> ViewFile::read(const QString& path, QString* reason)
     return bytes;
 }
 
-void ViewFile::show(RichDocumentView& view, const QByteArray& bytes)
+bool ViewFile::show(RichDocumentView& view, const QByteArray& bytes, QString* reason)
 {
-    if (RtfReader::isRichText(bytes)) {
-        view.setRichText(RtfReader::toHtml(bytes));
-    } else {
+    if (!RtfReader::isRichText(bytes)) {
         view.setText(TextCodec::decodeFileText(bytes));
+        return true;
     }
+    RtfReader::Conversion document = RtfReader::toHtml(bytes);
+    if (document.refused()) {
+        if (reason != nullptr) {
+            *reason = document.refusal;
+        }
+        return false;
+    }
+    view.setRichText(document.html);
+    return true;
 }
 
 QString ViewFile::megabytes(qint64 bytes)

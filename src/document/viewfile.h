@@ -17,8 +17,9 @@ inline constexpr qint64 kMaxBytes = qint64(64) << 20;
 [[nodiscard]] std::optional<QByteArray> read(const QString& path, QString* reason);
 
 /// Shows the bytes: a rich-text file with its formatting, any other file as plain text (UTF-8,
-/// or Windows-1252 when it is not valid UTF-8).
-void show(RichDocumentView& view, const QByteArray& bytes);
+/// or Windows-1252 when it is not valid UTF-8). False, with the reason in *reason and the view
+/// left as it was, for a rich-text file beyond what the view can take (RtfReader::Limits).
+[[nodiscard]] bool show(RichDocumentView& view, const QByteArray& bytes, QString* reason);
 
 /// Whole megabytes, rounded up, for messages about sizes.
 [[nodiscard]] QString megabytes(qint64 bytes);

@@ -112,7 +112,11 @@ std::optional<QString> ListSender::loadIntoView(const QString& path)
     BusyPointer busy(m_dialogs);
     if (RtfReader::isRichText(bytes)) {
         // A rich-text file is shown with its formatting; its list is what the view reads as text.
-        m_view.setRichText(RtfReader::toHtml(bytes));
+        const RtfReader::Conversion document = RtfReader::toHtml(bytes);
+        if (document.refused()) {
+            return fail(document.refusal);
+        }
+        m_view.setRichText(document.html);
         return m_view.text();
     }
     // The view holds exactly this text; scanning it here rather than reading it back keeps

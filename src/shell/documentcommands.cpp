@@ -51,8 +51,16 @@ void DocumentCommands::load()
         fail(reason);
         return;
     }
-    BusyPointer busy(m_dialogs);
-    ViewFile::show(m_view, *bytes);
+    bool shown = false;
+    {
+        BusyPointer busy(m_dialogs);
+        shown = ViewFile::show(m_view, *bytes, &reason);
+    }
+    if (!shown) {
+        // The view keeps what it showed before.
+        fail(reason);
+        return;
+    }
     m_window.setStatusText(1, QDir::toNativeSeparators(path));
 }
 

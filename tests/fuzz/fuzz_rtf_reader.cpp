@@ -11,7 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArray input =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
     static_cast<void>(RtfReader::isRichText(input));
-    const QString html = RtfReader::toHtml(input);
+    const RtfReader::Conversion document = RtfReader::toHtml(input);
+    if (document.refused() != document.html.isEmpty()) {
+        std::abort();
+    }
+    const QString& html = document.html;
 
     if (html.count(QStringLiteral("<p ")) + html.count(QStringLiteral("<p>")) !=
             html.count(QStringLiteral("</p>")) ||

@@ -96,11 +96,13 @@ TEST_F(ListSenderTest, FilesThatAreNoListAreRefusedBeforeAnyPrompt)
     QFile big(path(u"big.csv"_s));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize((qint64(64) << 20) + 1));
     write(u"picture.csv"_s, "\x89PNG\r\n\x1a\n\0\0\0\r\"IHDR\""_ba);
+    write(u"cells.rtf"_s, "{\\rtf1 " + QByteArray("\\cell ").repeated(50'001) + "}");
     const std::pair<QString, QString> cases[] = {
         {u"folder.csv"_s, u"it is a folder"_s},
         {u"missing.csv"_s, u"No such file"_s},
         {u"big.csv"_s, u"it holds 65 MB, more than the 64 MB"_s},
         {u"picture.csv"_s, u"it is not a text file (a zero byte at byte 9)"_s},
+        {u"cells.rtf"_s, u"its tables have more than 50000 cells (at byte 300008)"_s},
     };
     for (const auto& [name, reason] : cases) {
         dialogs.fileAnswers.push_back(path(name));

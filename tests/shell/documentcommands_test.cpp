@@ -131,10 +131,19 @@ TEST_F(DocumentCommandsTest, FailedLoadSaysWhyAndLeavesViewAndStatusBar)
         const char* reason;
     };
     ASSERT_EQ(::mkfifo(QFile::encodeName(path(u"pipe"_s)).constData(), 0600), 0);
+    // Rich-text files that would freeze the window or exhaust memory, at a smaller scale.
+    write(u"deep.rtf"_s, "{\\rtf1 " + QByteArray(300'000, '{') + "x}");
+    QByteArray lines = "{\\rtf1 ";
+    for (int i = 0; i < 60'000; ++i) {
+        lines += "line \\par\n";
+    }
+    write(u"lines.rtf"_s, lines + "}");
     const Case cases[] = {
         {"missing.txt", "No such file"},
         {"folder", "folder"},
         {"pipe", "not an ordinary file"},
+        {"deep.rtf", "its groups are nested more than 256 deep at byte 264"},
+        {"lines.rtf", "it has more than 50000 paragraphs and table rows (at byte 500008)"},
     };
     for (const Case& c : cases) {
         dialogs.shown.clear();

@@ -13,7 +13,12 @@ namespace {
 /// The HTML shown the way the view shows it.
 struct Shown
 {
-    explicit Shown(const QByteArray& rtf) { document.setHtml(RtfReader::toHtml(rtf)); }
+    explicit Shown(const QByteArray& rtf)
+    {
+        const RtfReader::Conversion conversion = RtfReader::toHtml(rtf);
+        EXPECT_FALSE(conversion.refused()) << conversion.refusal.toStdString();
+        document.setHtml(conversion.html);
+    }
 
     QString text() const { return document.toPlainText(); }
 
@@ -105,12 +110,83 @@ TEST(RtfReader, ShowsTheTextOfWellFormedAndOddInput)
              "c}",
          u"abc"_s},
         {"huge numbers", "{\\rtf1\\fs99999999999999\\cf99999999999 big}", u"big"_s},
-        {"deep nesting", nested(100000), u"xy"_s},
+        {"nesting as deep as allowed", nested(255), u"xy"_s},
         {"empty document", "{\\rtf1}", QString()},
         {"nothing at all", "", QString()},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Shown(c.rtf).text(), c.text) << c.name;
+    }
+}
+
+TEST(RtfReader, RefusesADocumentBeyondALimitSayingWhichAndWhere)
+{
+    using Limits = RtfReader::Limits;
+    const auto small = [](int Limits::*bound, int value) {
+        Limits limits;
+        limits.*bound = value;
+        return limits;
+    };
+    struct Case
+    {
+        const char* name;
+        QByteArray rtf;
+        Limits limits;
+        QString refusal; ///< empty: shown
+    };
+    const Case cases[] = {
+        {"nesting as deep as allowed", nested(256), {}, {}},
+        {"nesting too deep",
+         nested(257),
+         {},
+         u"its groups are nested more than 256 deep at byte 264"_s},
+        {"paragraphs up to the limit",
+         "{\\rtf1 a\\par b\\par c\\par}",
+         small(&Limits::paragraphs, 3),
+         {}},
+        {"a paragraph too many", "{\\rtf1 a\\par b\\par c\\par d}", small(&Limits::paragraphs, 3),
+         u"it has more than 3 paragraphs and table rows (at byte 26)"_s},
+        {"empty paragraphs count", "{\\rtf1 \\par\\par\\par}", small(&Limits::paragraphs, 2),
+         u"it has more than 2 paragraphs and table rows (at byte 16)"_s},
+        {"table rows count", "{\\rtf1 a\\row b\\row}", small(&Limits::paragraphs, 1),
+         u"it has more than 1 paragraphs and table rows (at byte 14)"_s},
+        {"cells up to the limit", "{\\rtf1 a\\cell b\\cell}", small(&Limits::cells, 2), {}},
+        {"a cell too many", "{\\rtf1 a\\cell b\\cell c\\cell}", small(&Limits::cells, 2),
+         u"its tables have more than 2 cells (at byte 23)"_s},
+        {"characters up to the limit",
+         "{\\rtf1 ab\\par c\\tab}",
+         small(&Limits::characters, 4),
+         {}},
+        {"a character too many", "{\\rtf1 abc\\par de}", small(&Limits::characters, 4),
+         u"it holds more than 4 characters of text (at byte 17)"_s},
+        {"a paragraph as long as allowed",
+         "{\\rtf1 ab\\line c\\par de f}",
+         small(&Limits::paragraphLength, 4),
+         {}},
+        {"a paragraph too long", "{\\rtf1 ab\\par ab\\line cd}", small(&Limits::paragraphLength, 4),
+         u"it has a paragraph of more than 4 characters at byte 24"_s},
+        {"skipped text does not count",
+         "{\\rtf1{\\fonttbl Arial;}{\\*\\x long text}ab}",
+         small(&Limits::characters, 2),
+         {}},
+        {"formatting runs up to the limit", "{\\rtf1 a{\\b b}}", small(&Limits::formatRuns, 2), {}},
+        {"a formatting run too many", "{\\rtf1 a{\\b b}c}", small(&Limits::formatRuns, 2),
+         u"its character formatting changes more than 2 times (at byte 16)"_s},
+        {"words up to the limit",
+         "{\\rtf1 abcd efgh\\tab ijkl\\line mnop\\par qrst}",
+         small(&Limits::wordLength, 4),
+         {}},
+        {"hyphens and East Asian characters break words",
+         "{\\rtf1 abc-def \\u19968?\\u19968?\\u19968?\\u19968?\\u19968?}",
+         small(&Limits::wordLength, 3),
+         {}},
+        {"a word too long", "{\\rtf1 abcd abcde}", small(&Limits::wordLength, 4),
+         u"it has a word of more than 4 characters without a space or line break at byte 17"_s},
+    };
+    for (const Case& c : cases) {
+        const RtfReader::Conversion conversion = RtfReader::toHtml(c.rtf, c.limits);
+        EXPECT_EQ(conversion.refusal, c.refusal) << c.name;
+        EXPECT_EQ(conversion.html.isEmpty(), !c.refusal.isEmpty()) << c.name;
     }
 }
 
