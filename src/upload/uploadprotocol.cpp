@@ -36,12 +36,17 @@ QString fileErrorMessage(const QString& path, const QString& reason)
 /// through: the terminal is of no use until an upload succeeds.
 QString stoppedTerminalNote(const QString& imagePath, bool stopConfirmed)
 {
-    return QStringLiteral("The program %1 was not installed on the terminal. The terminal's own "
-                          "program %2 stopped, so the terminal cannot be used until a program "
-                          "has been uploaded to it: leave the terminal on its cradle and install "
-                          "the program again.")
-        .arg(quotedPath(imagePath),
-             stopConfirmed ? QStringLiteral("has been") : QStringLiteral("may have been"));
+    const QString notInstalled = QStringLiteral("The program %1 was not installed on the terminal.")
+                                     .arg(quotedPath(imagePath));
+    const QString stopped =
+        stopConfirmed
+            ? QStringLiteral("The terminal's own program has been stopped, so the terminal cannot "
+                             "be used until a program has been uploaded to it: leave the terminal "
+                             "on its cradle and install the program again.")
+            : QStringLiteral("The terminal's own program may have been stopped, so the terminal "
+                             "may not be usable until a program has been uploaded to it: leave "
+                             "the terminal on its cradle and install the program again.");
+    return notInstalled + QLatin1Char(' ') + stopped;
 }
 
 QString unconfirmedMessage(int attempts)
