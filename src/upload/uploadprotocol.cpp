@@ -32,26 +32,29 @@ QString fileErrorMessage(const QString& path, const QString& reason)
     return QStringLiteral("Error opening file :") + path + QStringLiteral("\n\n") + reason;
 }
 
-/// What the user must know once the terminal's program was stopped and the new one did not get
-/// through: the terminal is of no use until an upload succeeds.
+/// What the user must know once the terminal's program was stopped and the new one was not
+/// confirmed: the terminal is of no use until an upload succeeds.
 QString stoppedTerminalNote(const QString& imagePath, bool stopConfirmed)
 {
-    const QString notInstalled = QStringLiteral("The program %1 was not installed on the terminal.")
-                                     .arg(quotedPath(imagePath));
-    const QString stopped =
-        stopConfirmed
-            ? QStringLiteral("The terminal's own program has been stopped, so the terminal cannot "
-                             "be used until a program has been uploaded to it: leave the terminal "
-                             "on its cradle and install the program again.")
-            : QStringLiteral("The terminal's own program may have been stopped, so the terminal "
-                             "may not be usable until a program has been uploaded to it: leave "
-                             "the terminal on its cradle and install the program again.");
-    return notInstalled + QLatin1Char(' ') + stopped;
+    const QString stopped = stopConfirmed
+                                ? QStringLiteral("The terminal's own program has been stopped: ")
+                                : QStringLiteral("The terminal's own program may have been "
+                                                 "stopped: ");
+    return stopped + QStringLiteral("the upload of %1 must be repeated before the terminal can be "
+                                    "used. Leave the terminal on its cradle and install the "
+                                    "program again.")
+                         .arg(quotedPath(imagePath));
 }
 
-QString unconfirmedMessage(int attempts)
+QString unconfirmedMessage(int attempts, bool damagedReply)
 {
-    return QStringLiteral("The terminal did not confirm the upload in %1 attempts.").arg(attempts);
+    QString message =
+        QStringLiteral("The terminal did not confirm the upload in %1 attempts.").arg(attempts);
+    if (damagedReply) {
+        message += QStringLiteral(" Some of its answers arrived damaged, so it may have taken the "
+                                  "program after all; sending it again does no harm.");
+    }
+    return message;
 }
 
 bool isLineEnd(char byte)
@@ -209,6 +212,7 @@ UploadProtocol::Outcome UploadProtocol::send(const Program& program)
     m_library.VORLAK_Sleep(kSettleMs);
     m_pump.processEvents();
 
+    bool damagedReply = false;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         if (m_library.IO_Open(m_port, kUploadSpeed) <= 0) {
             QString message = m_language.MsgPortError() + QString::number(m_port);
@@ -221,6 +225,7 @@ UploadProtocol::Outcome UploadProtocol::send(const Program& program)
             return Outcome::PortError;
         }
         const Reply reply = sendAttempt(program, attempt);
+        damagedReply = damagedReply || reply == Reply::Damaged;
         m_library.IO_Close(m_port);
         if (reply == Reply::Confirmed) {
             finish({});
@@ -228,8 +233,9 @@ UploadProtocol::Outcome UploadProtocol::send(const Program& program)
             return Outcome::Sent;
         }
     }
-    finish(m_language.MsgCommError() + QStringLiteral("\n\n") + unconfirmedMessage(kAttempts) +
-           QLatin1Char(' ') + stoppedTerminalNote(program.name, stopConfirmed));
+    finish(m_language.MsgCommError() + QStringLiteral("\n\n") +
+           unconfirmedMessage(kAttempts, damagedReply) + QLatin1Char(' ') +
+           stoppedTerminalNote(program.name, stopConfirmed));
     return Outcome::NoAnswer;
 }
 

@@ -99,6 +99,7 @@ TEST_F(UploadProtocolTest, TheReplyWait)
         Outcome outcome;
         int attempts;
         std::int64_t waitedMs;
+        bool damaged = false; ///< the failure message says an answer came damaged
     } cases[] = {
         {"OK and its line end end the wait at once", {}, {"OK\r\n"}, Outcome::Sent, 1, 0},
         {"OK whose line end was lost ends after one wait", {}, {"OK"}, Outcome::Sent, 1, kWait},
@@ -110,18 +111,21 @@ TEST_F(UploadProtocolTest, TheReplyWait)
         {"a reply cut short", {}, {"O", "OK\r\n"}, Outcome::Sent, 2, kWait},
         {"a silent terminal", {}, {}, Outcome::NoAnswer, 3, 3 * kWait},
         {"refused three times", {}, {"ERR\r\n", "ERR\r\n", "ERR\r\n"}, Outcome::NoAnswer, 3, 0},
+        {"damaged three times", {}, {"0K\r\n", "O\r\n", "K\r\n"}, Outcome::NoAnswer, 3, 0, true},
         {"lower case is no confirmation",
          {},
          {"ok\r\n", "ok\r\n", "ok\r\n"},
          Outcome::NoAnswer,
          3,
-         0},
+         0,
+         true},
         {"bytes that never end a line stop at a bound",
          {},
          {chatter, chatter, chatter},
          Outcome::NoAnswer,
          3,
-         0},
+         0,
+         true},
         {"input from before the attempt is no confirmation",
          "OK\r\n",
          {},
@@ -160,6 +164,7 @@ TEST_F(UploadProtocolTest, TheReplyWait)
             EXPECT_TRUE(message.contains(QStringLiteral("program has been stopped")));
             EXPECT_TRUE(
                 message.contains(QDir::toNativeSeparators(base() + QStringLiteral(".bin"))));
+            EXPECT_EQ(message.contains(QStringLiteral("arrived damaged")), c.damaged);
         }
         EXPECT_TRUE(readingResumed());
     }
@@ -213,8 +218,8 @@ TEST_F(UploadProtocolTest, AnOpenResultOfZeroOrLessIsAPortFailure)
         EXPECT_EQ(protocol.sendProgram(base()), Outcome::PortError);
         // The terminal's program was stopped before the port failed: the user is told.
         ASSERT_EQ(dialogs.messages().size(), 1);
-        EXPECT_TRUE(dialogs.messages().front().startsWith(
-            QStringLiteral("Error opening serial port7\n\nThe program ")));
+        EXPECT_TRUE(dialogs.messages().front().startsWith(QStringLiteral(
+            "Error opening serial port7\n\nThe terminal's own program has been stopped: ")));
         EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("has been stopped")));
         EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), 1);
         EXPECT_EQ(library.writeSizes, QString());
