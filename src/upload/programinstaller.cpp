@@ -27,6 +27,14 @@ QString notInstalled(const QString& what, const QString& reason)
            reason + QStringLiteral("\n\nThe offline folder is unchanged.");
 }
 
+QString notInOfflineFolder(const QString& what, const QString& reason)
+{
+    return QStringLiteral("The terminal took the program, but it was not put into the offline "
+                          "folder: ") +
+           what + QStringLiteral("\n\n") + reason +
+           QStringLiteral("\n\nThe offline folder is unchanged.");
+}
+
 } // namespace
 
 ProgramInstaller::ProgramInstaller(AppState& state, SettingsStore& store, ReadingSession& session,
@@ -70,8 +78,10 @@ ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadP
         static_cast<void>(m_store.writeSetting(SettingsKey::ComPort, choice.comPortText));
     }
 
-    QString failure;
-    QString leftover;
+    const QString name = QFileInfo(base).fileName();
+    const OfflineFiles files{image.bytes, name + QStringLiteral(".bin"), header.bytes,
+                             name + QStringLiteral(".hea")};
+    OfflineResult offline;
     {
         const BusyPointer busy(m_dialogs);
         // The session is closed on the port it was opened on, and reopened on the chosen one.
@@ -80,40 +90,59 @@ ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadP
                 m_store.readSetting(SettingsKey::ComPort, SettingsDefault::ComPort))) {
             m_state.settings.ComPortNumber = *port;
         }
-        const QString name = QFileInfo(base).fileName();
-        failure = copyIn(image.bytes, name + QStringLiteral(".bin"), header.bytes,
-                         name + QStringLiteral(".hea"));
-        if (failure.isEmpty()) {
-            leftover =
-                removeOtherPrograms({name + QStringLiteral(".bin"), name + QStringLiteral(".hea")});
-            clearBodyTemplate();
+        // A program sent over the line goes into the offline folder only once the terminal has
+        // taken it: a failed upload leaves the folder, and the template, as they were.
+        if (!choice.oldTerminal) {
+            offline = putInOfflineFolder(files);
         }
         m_session.startReceiving();
     }
-    if (!failure.isEmpty()) {
-        m_dialogs.showMessage(failure);
-        return Result::NotInstalled;
-    }
-    if (!leftover.isEmpty()) {
-        m_dialogs.showMessage(leftover);
-    }
     if (choice.oldTerminal) {
-        protocol.sendProgram(base);
+        // The protocol tells the user what went wrong, the state of the terminal included.
+        if (protocol.send(
+                UploadProtocol::programOf(header.bytes, image.bytes, choice.selectedEntry)) !=
+            UploadProtocol::Outcome::Sent) {
+            return Result::NotInstalled;
+        }
+        const BusyPointer busy(m_dialogs);
+        offline = putInOfflineFolder(files);
+    }
+    if (!offline.failure.isEmpty()) {
+        m_dialogs.showMessage(choice.oldTerminal
+                                  ? notInOfflineFolder(offline.failure, offline.reason)
+                                  : notInstalled(offline.failure, offline.reason));
+        // The terminal runs the new program even when the folder could not take it.
+        return choice.oldTerminal ? Result::Installed : Result::NotInstalled;
+    }
+    if (!offline.leftover.isEmpty()) {
+        m_dialogs.showMessage(offline.leftover);
     }
     return Result::Installed;
 }
 
-QString ProgramInstaller::copyIn(const QByteArray& image, const QString& imageName,
-                                 const QByteArray& header, const QString& headerName)
+ProgramInstaller::OfflineResult ProgramInstaller::putInOfflineFolder(const OfflineFiles& files)
+{
+    OfflineResult result;
+    if (const auto failure = copyIn(files)) {
+        result.failure = failure->what;
+        result.reason = failure->reason;
+        return result;
+    }
+    result.leftover = removeOtherPrograms({files.imageName, files.headerName});
+    clearBodyTemplate();
+    return result;
+}
+
+std::optional<ProgramInstaller::CopyFailure> ProgramInstaller::copyIn(const OfflineFiles& files)
 {
     const QDir folder(m_offlineFolder);
     if (!QDir().mkpath(m_offlineFolder)) {
-        return notInstalled(QDir::toNativeSeparators(m_offlineFolder) +
-                                QStringLiteral(" cannot be created."),
-                            QStringLiteral("The folder or one above it cannot be made."));
+        return CopyFailure{QDir::toNativeSeparators(m_offlineFolder) +
+                               QStringLiteral(" cannot be created."),
+                           QStringLiteral("The folder or one above it cannot be made.")};
     }
-    const QString imagePath = folder.filePath(imageName);
-    const QString headerPath = folder.filePath(headerName);
+    const QString imagePath = folder.filePath(files.imageName);
+    const QString headerPath = folder.filePath(files.headerName);
 
     // Each file is replaced atomically; should the header fail after the image went in, the
     // image is put back as it was, so the folder never holds half of two programs.
@@ -121,10 +150,10 @@ QString ProgramInstaller::copyIn(const QByteArray& image, const QString& imageNa
     if (QFile previous(imagePath); previous.exists() && previous.open(QIODevice::ReadOnly)) {
         previousImage = previous.readAll();
     }
-    if (const FileWriteResult written = writeFileAtomically(imagePath, image); !written) {
-        return notInstalled(imagePath + QStringLiteral(" cannot be written."), written.error);
+    if (const FileWriteResult written = writeFileAtomically(imagePath, files.image); !written) {
+        return CopyFailure{imagePath + QStringLiteral(" cannot be written."), written.error};
     }
-    if (const FileWriteResult written = writeFileAtomically(headerPath, header); !written) {
+    if (const FileWriteResult written = writeFileAtomically(headerPath, files.header); !written) {
         if (previousImage) {
             // Putting the previous image back is best effort: the message below says the install
             // failed either way, and an atomic write leaves the image whole, old or new.
@@ -132,9 +161,9 @@ QString ProgramInstaller::copyIn(const QByteArray& image, const QString& imageNa
         } else {
             QFile::remove(imagePath);
         }
-        return notInstalled(headerPath + QStringLiteral(" cannot be written."), written.error);
+        return CopyFailure{headerPath + QStringLiteral(" cannot be written."), written.error};
     }
-    return {};
+    return std::nullopt;
 }
 
 QString ProgramInstaller::removeOtherPrograms(const QStringList& keep)

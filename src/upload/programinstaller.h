@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class ReadingSession;
 class SettingsStore;
@@ -12,8 +13,8 @@ class UserDialogs;
 struct AppState;
 
 /// The Install command of the upload dialog: copies the chosen program (image and header) into
-/// the offline folder, where it replaces whatever program was there, and for terminals older
-/// than version 7.8 sends it over the serial port as well.
+/// the offline folder, where it replaces whatever program was there. Terminals older than
+/// version 7.8 get it over the serial port first, and the folder only once the terminal took it.
 class ProgramInstaller
 {
 public:
@@ -27,8 +28,9 @@ public:
 
     enum class Result {
         NothingSelected, ///< the user was asked to choose; nothing changed
-        NotInstalled,    ///< a file could not be read or copied; the previous program stays
-        Installed,       ///< copied (and, for old terminals, the upload was run)
+        NotInstalled,    ///< a file could not be read or copied, or the terminal did not take
+                         ///< the program; the offline folder is as it was
+        Installed,       ///< copied; for old terminals, the terminal took the program
     };
 
     ProgramInstaller(AppState& state, SettingsStore& store, ReadingSession& session,
@@ -37,9 +39,31 @@ public:
     Result install(const Choice& choice, UploadProtocol& protocol);
 
 private:
-    /// Empty when both files are in place, otherwise the message to show.
-    [[nodiscard]] QString copyIn(const QByteArray& image, const QString& imageName,
-                                 const QByteArray& header, const QString& headerName);
+    /// The two files of a program and their names in the offline folder.
+    struct OfflineFiles
+    {
+        QByteArray image;
+        QString imageName;
+        QByteArray header;
+        QString headerName;
+    };
+    struct CopyFailure
+    {
+        QString what;
+        QString reason;
+    };
+    /// How putting a program into the offline folder went; all empty when it went well.
+    struct OfflineResult
+    {
+        QString failure; ///< what could not be done; the folder is as it was
+        QString reason;
+        QString leftover; ///< the message naming files of an earlier program that stayed
+    };
+
+    /// Copies the program in, removes every other file and clears the body template.
+    [[nodiscard]] OfflineResult putInOfflineFolder(const OfflineFiles& files);
+    /// Nothing when both files are in place; otherwise the folder is as it was.
+    [[nodiscard]] std::optional<CopyFailure> copyIn(const OfflineFiles& files);
     /// Empty when every other file went, otherwise the message naming those that stayed.
     [[nodiscard]] QString removeOtherPrograms(const QStringList& keep);
     void clearBodyTemplate();

@@ -4,6 +4,7 @@
 #include "acquisition/readingsession.h"
 #include "common/appstate.h"
 #include "common/eventpump.h"
+#include "common/fileoperations.h"
 #include "common/settings.h"
 #include "common/settingsconversions.h"
 #include "common/settingsstore.h"
@@ -14,6 +15,7 @@
 #include "uploadhost.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 
 namespace {
 
@@ -28,6 +30,36 @@ constexpr int kReplyWaitLimits = 3;
 QString fileErrorMessage(const QString& path, const QString& reason)
 {
     return QStringLiteral("Error opening file :") + path + QStringLiteral("\n\n") + reason;
+}
+
+/// What the user must know once the terminal's program was stopped and the new one was not
+/// confirmed: the terminal is of no use until an upload succeeds.
+QString stoppedTerminalNote(const QString& imagePath, bool stopConfirmed)
+{
+    const QString stopped = stopConfirmed
+                                ? QStringLiteral("The terminal's own program has been stopped: ")
+                                : QStringLiteral("The terminal's own program may have been "
+                                                 "stopped: ");
+    return stopped + QStringLiteral("the upload of %1 must be repeated before the terminal can be "
+                                    "used. Leave the terminal on its cradle and install the "
+                                    "program again.")
+                         .arg(quotedPath(imagePath));
+}
+
+QString unconfirmedMessage(int attempts, bool damagedReply)
+{
+    QString message =
+        QStringLiteral("The terminal did not confirm the upload in %1 attempts.").arg(attempts);
+    if (damagedReply) {
+        message += QStringLiteral(" Some of its answers arrived damaged, so it may have taken the "
+                                  "program after all; sending it again does no harm.");
+    }
+    return message;
+}
+
+bool isLineEnd(char byte)
+{
+    return byte == '\r' || byte == '\n';
 }
 
 } // namespace
@@ -110,8 +142,46 @@ std::optional<UploadProtocol::Program> UploadProtocol::readProgram(const QString
         m_dialogs.showMessage(fileErrorMessage(imagePath, image.error));
         return std::nullopt;
     }
-    // A short header is filled with spaces, the filler the terminal takes for "no header".
-    return Program{header.bytes.left(kHeaderLength).leftJustified(kHeaderLength, ' '), image.bytes};
+    return programOf(header.bytes, image.bytes, imagePath);
+}
+
+UploadProtocol::Program UploadProtocol::programOf(const QByteArray& headerFile,
+                                                  const QByteArray& image, const QString& imagePath)
+{
+    return Program{headerFile.left(kHeaderLength).leftJustified(kHeaderLength, ' '), image,
+                   imagePath};
+}
+
+UploadProtocol::Reply UploadProtocol::judgeReply(const QByteArray& reply)
+{
+    qsizetype start = 0;
+    while (start < reply.size() && isLineEnd(reply[start])) {
+        ++start;
+    }
+    if (start == reply.size()) {
+        return Reply::Silent;
+    }
+    qsizetype end = start;
+    while (end < reply.size() && !isLineEnd(reply[end])) {
+        ++end;
+    }
+    const QByteArray line = reply.mid(start, end - start);
+    if (line == "OK") {
+        return Reply::Confirmed;
+    }
+    return line == "ERR" ? Reply::Refused : Reply::Damaged;
+}
+
+bool UploadProtocol::terminalPresent()
+{
+    // Asked on the line itself: the acquisition cycle's flag is not set before its first tick,
+    // and Install opens the reading session (perhaps on another port) just before the upload.
+    for (int check = 0; check < kPresenceChecks; ++check) {
+        if (m_library.I_CheckTerminal(m_state.TerminalId) > 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 UploadProtocol::Outcome UploadProtocol::sendProgram(const QString& Filename)
@@ -122,20 +192,27 @@ UploadProtocol::Outcome UploadProtocol::sendProgram(const QString& Filename)
     if (!program) {
         return Outcome::FileError;
     }
+    return send(*program);
+}
 
+UploadProtocol::Outcome UploadProtocol::send(const Program& program)
+{
     m_port = SettingsConversions::comPortNumber(
                  m_store.readSetting(SettingsKey::ComPort, SettingsDefault::ComPort))
                  .value_or(0);
-    if (!m_state.TerminalOnCradle) {
+    if (!terminalPresent()) {
         m_dialogs.showMessage(m_language.MsgPlaceTerminal());
     }
-    if (m_library.I_KillProgram(m_state.TerminalId) == CommLibrary::kCommError) {
+    const std::int32_t stopped = m_library.I_KillProgram(m_state.TerminalId);
+    if (stopped == CommLibrary::kCommError) {
         m_dialogs.showMessage(m_language.MsgCommError());
     }
+    const bool stopConfirmed = stopped >= 0;
     m_session.stopReceiving();
     m_library.VORLAK_Sleep(kSettleMs);
     m_pump.processEvents();
 
+    bool damagedReply = false;
     for (int attempt = 1; attempt <= kAttempts; ++attempt) {
         if (m_library.IO_Open(m_port, kUploadSpeed) <= 0) {
             QString message = m_language.MsgPortError() + QString::number(m_port);
@@ -143,22 +220,26 @@ UploadProtocol::Outcome UploadProtocol::sendProgram(const QString& Filename)
                 !reason.isEmpty()) {
                 message += QStringLiteral("\n\n") + reason;
             }
-            finish(message);
+            finish(message + QStringLiteral("\n\n") +
+                   stoppedTerminalNote(program.name, stopConfirmed));
             return Outcome::PortError;
         }
-        const bool confirmed = sendAttempt(*program, attempt);
+        const Reply reply = sendAttempt(program, attempt);
+        damagedReply = damagedReply || reply == Reply::Damaged;
         m_library.IO_Close(m_port);
-        if (confirmed) {
+        if (reply == Reply::Confirmed) {
             finish({});
             m_library.VORLAK_Sleep(kSettleMs);
             return Outcome::Sent;
         }
     }
-    finish(m_language.MsgCommError());
+    finish(m_language.MsgCommError() + QStringLiteral("\n\n") +
+           unconfirmedMessage(kAttempts, damagedReply) + QLatin1Char(' ') +
+           stoppedTerminalNote(program.name, stopConfirmed));
     return Outcome::NoAnswer;
 }
 
-bool UploadProtocol::sendAttempt(const Program& program, int attempt)
+UploadProtocol::Reply UploadProtocol::sendAttempt(const Program& program, int attempt)
 {
     const BusyPointer busy(m_dialogs);
     m_progress.setUploadStatus(m_language.text(kRowSending) + QLatin1Char('(') +
@@ -175,7 +256,7 @@ bool UploadProtocol::sendAttempt(const Program& program, int attempt)
     sendText(program.image);
     sendChecksums();
 
-    return waitForReply().contains("OK");
+    return judgeReply(waitForReply());
 }
 
 void UploadProtocol::drainInput()
@@ -190,20 +271,30 @@ void UploadProtocol::drainInput()
 
 QByteArray UploadProtocol::waitForReply()
 {
-    // The byte just read joins the reply only at the next turn, so "OK" followed by any byte
-    // ends the wait at once, while "OK" alone ends it when the next read times out.
+    // The wait ends with the reply's first line: at its line end, or when the terminal falls
+    // silent in the middle of it (a line end lost on the way). Nothing is waited for after it,
+    // so a refusal or a damaged reply costs no more time than a confirmation.
     QByteArray reply;
-    QByteArray last;
     QElapsedTimer elapsed;
     elapsed.start();
     const qint64 overallLimit = static_cast<qint64>(m_timing.replyWaitMs) * kReplyWaitLimits;
+    bool inLine = false;
     while (true) {
-        reply += last;
-        last = m_library.IO_Read(m_port, 1, m_timing.replyWaitMs).left(1);
-        if (last.size() != 1 || reply.contains("OK")) {
+        const std::int32_t waitMs =
+            inLine ? std::min(m_timing.replyWaitMs, kReplyByteGapMs) : m_timing.replyWaitMs;
+        const QByteArray byte = m_library.IO_Read(m_port, 1, waitMs).left(1);
+        if (byte.isEmpty()) {
             break;
         }
-        // A terminal that keeps talking without ever confirming is not waited for forever.
+        reply += byte;
+        if (isLineEnd(byte[0])) {
+            if (inLine) {
+                break;
+            }
+        } else {
+            inLine = true;
+        }
+        // A terminal that keeps talking without ever ending a line is not waited for forever.
         if (reply.size() >= kMaxReplyBytes || elapsed.elapsed() > overallLimit) {
             break;
         }

@@ -23,11 +23,18 @@ struct UploadTiming
 
 /// Sends a terminal program (image ".bin" and header ".hea") over the raw serial port: "S", the
 /// 8 header bytes and their two checksums, then the image and its two checksums, five writes in
-/// all; the terminal confirms with "OK". Up to three attempts.
+/// all; the terminal answers "OK" or "ERR", each followed by CR LF. Up to three attempts.
 ///
 /// Both files are read and checked before the terminal's program is stopped, so a bad choice of
 /// file never leaves the terminal without a program. The reading session is ended before the
-/// port is opened for raw bytes and opened again on every way out.
+/// port is opened for raw bytes and opened again on every way out. When the terminal's program
+/// was stopped and no attempt was confirmed, the message says that the terminal has no program
+/// to run until an upload succeeds.
+///
+/// The reply is judged by its first line alone: only "OK" exactly confirms. A damaged line
+/// proves nothing either way, so it is treated like a refusal and the program is sent again,
+/// which is safe: the terminal takes a whole upload or nothing, and a program it took already
+/// is replaced by the same bytes.
 class UploadProtocol
 {
 public:
@@ -40,6 +47,22 @@ public:
         NoAnswer,  ///< no "OK" after the last attempt
     };
 
+    /// What one attempt heard from the terminal.
+    enum class Reply {
+        Confirmed, ///< "OK"
+        Refused,   ///< "ERR"
+        Damaged,   ///< a line that is neither: bytes lost or changed on the way
+        Silent,    ///< nothing within the wait
+    };
+
+    /// The bytes of a program as they go on the wire, and its name for messages.
+    struct Program
+    {
+        QByteArray header; ///< exactly kHeaderLength bytes
+        QByteArray image;
+        QString name; ///< the image's path
+    };
+
     static constexpr int kAttempts = 3;
     static constexpr std::int32_t kUploadSpeed = 38400;
     static constexpr int kHeaderLength = 8;
@@ -49,6 +72,12 @@ public:
     static constexpr int kMaxReplyBytes = 1024;
     /// Stale input drained before an attempt, at most.
     static constexpr int kMaxDrainBytes = 4096;
+    /// Once the reply has begun, its next byte comes within this or the line has ended: the
+    /// terminal sends its line in one go (five characters take 1.3 ms at 38400 baud).
+    static constexpr std::int32_t kReplyByteGapMs = 1000;
+    /// Presence checks before the terminal is taken to be off the cradle: one check may miss a
+    /// terminal that a loaded machine did not let answer in time.
+    static constexpr int kPresenceChecks = 3;
 
     UploadProtocol(CommLibrary& library, AppState& state, ReadingSession& session,
                    SettingsStore& store, EventPump& pump, UserDialogs& dialogs,
@@ -56,6 +85,16 @@ public:
 
     /// The whole upload of Filename + ".hea" and Filename + ".bin", with its messages.
     Outcome sendProgram(const QString& Filename);
+    /// The whole upload of a program already read, with its messages.
+    Outcome send(const Program& program);
+
+    /// The program as sent: the first kHeaderLength bytes of the header file, a shorter one
+    /// filled with spaces (the filler the terminal takes for "no header"), and the image.
+    [[nodiscard]] static Program programOf(const QByteArray& headerFile, const QByteArray& image,
+                                           const QString& imagePath);
+    /// The terminal's verdict in the first line of what it sent after an upload; leading line
+    /// ends are skipped.
+    [[nodiscard]] static Reply judgeReply(const QByteArray& reply);
 
     /// Adds one byte (0 to 255) to both checksums.
     void addToChecksums(int byteValue);
@@ -74,14 +113,9 @@ public:
     [[nodiscard]] static QByteArray checksumBytes(std::int32_t checksum1, std::int32_t checksum2);
 
 private:
-    struct Program
-    {
-        QByteArray header;
-        QByteArray image;
-    };
-
     [[nodiscard]] std::optional<Program> readProgram(const QString& Filename);
-    [[nodiscard]] bool sendAttempt(const Program& program, int attempt);
+    [[nodiscard]] bool terminalPresent();
+    [[nodiscard]] Reply sendAttempt(const Program& program, int attempt);
     void drainInput();
     [[nodiscard]] QByteArray waitForReply();
     void finish(const QString& message);

@@ -37,7 +37,13 @@ protected:
         void setMainWindowVisible(bool /*visible*/) override {}
     };
 
-    void start(const QStringList& options)
+    /// How the program stands when the user opens the upload dialog.
+    enum class Opened {
+        FromTheMenu, ///< reading, and the acquisition cycle has seen the terminal
+        AtStartUp,   ///< no program installed yet: the port shut, the terminal never asked for
+    };
+
+    void start(const QStringList& options, Opened opened = Opened::FromTheMenu)
     {
         sim = std::make_unique<SimTerminal>(path(QStringLiteral("sim")), kPort);
         QString error;
@@ -47,15 +53,19 @@ protected:
         ASSERT_TRUE(store.write(QStringLiteral("ComPort"), QStringLiteral("Com7")));
         state.settings.ComPortNumber = kPort;
         state.settings.BaudRate9600 = 9600;
-        state.TerminalOnCradle = true;
-        session.startReceiving();
-        ASSERT_TRUE(state.PortOpen) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+        state.TerminalId = QByteArray(8, ' ');
+        if (opened == Opened::FromTheMenu) {
+            state.TerminalOnCradle = true;
+            session.startReceiving();
+            ASSERT_TRUE(state.PortOpen) << dialogs.messages().join(QLatin1Char('\n')).toStdString();
+        }
         writeTestFile(path(QStringLiteral("programs/prog.hea")), kHeader);
         writeTestFile(path(QStringLiteral("programs/prog.bin")), image());
     }
 
-    /// Install with "Version <7.8" ticked, as the user clicks it.
-    void installAndSend()
+    /// Install with "Version <7.8" ticked, as the user clicks it. The dialog closes once the
+    /// terminal took the program and stays open for another try when it did not.
+    void installAndSend(bool taken = true)
     {
         // The terminal answers half a second after the last byte. The program's own reply wait
         // is kept: a shorter one gives up on a simulator held off the processor, and then the
@@ -70,7 +80,7 @@ protected:
         list->item(0)->setSelected(true);
         dialog.findChild<QCheckBox*>(QStringLiteral("Check1"))->click();
         dialog.findChild<QPushButton*>(QStringLiteral("Command1"))->click();
-        EXPECT_FALSE(dialog.isVisible());
+        EXPECT_EQ(dialog.isVisible(), !taken);
     }
 
     void TearDown() override { session.stopReceiving(); }
@@ -119,12 +129,33 @@ TEST_F(UploadEndToEndTest, ARefusedUploadSucceedsOnTheSecondAttempt)
     expectReadingResumed();
 }
 
-TEST_F(UploadEndToEndTest, ThreeRefusalsEndWithACommunicationError)
+TEST_F(UploadEndToEndTest, ThreeRefusalsLeaveTheOfflineFolderAsItWasAndSayTheTerminalIsStopped)
 {
     start({QStringLiteral("--upload-fail"), QStringLiteral("3")});
-    installAndSend();
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Communication Error")});
+    writeTestFile(path(QStringLiteral("offline/old.bin")), "old image");
+    writeTestFile(path(QStringLiteral("offline/old.hea")), "OLDHEAD1");
+    installAndSend(/*taken=*/false);
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    const QString message = dialogs.messages().front();
+    EXPECT_TRUE(message.startsWith(QStringLiteral("Communication Error\n\n")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("The terminal's own program has been stopped")));
+    EXPECT_TRUE(message.contains(QStringLiteral("install the program again")));
     EXPECT_EQ(sim->eventCount(QStringLiteral("UPLOAD REFUSED 102400")), 3);
     EXPECT_EQ(sim->eventCount(QStringLiteral("UPLOAD OK 102400")), 0);
+    EXPECT_EQ(QDir(path(QStringLiteral("offline"))).entryList(QDir::Files | QDir::Hidden),
+              QStringList({QStringLiteral("old.bin"), QStringLiteral("old.hea")}));
+    EXPECT_EQ(readTestFile(path(QStringLiteral("offline/old.bin"))), QByteArray("old image"));
+    EXPECT_EQ(readTestFile(path(QStringLiteral("offline/old.hea"))), QByteArray("OLDHEAD1"));
+    expectReadingResumed();
+}
+
+TEST_F(UploadEndToEndTest, AtStartUpTheTerminalOnTheCradleIsFoundWithoutAWordToTheUser)
+{
+    start({}, Opened::AtStartUp);
+    installAndSend();
+    EXPECT_EQ(dialogs.messages(), QStringList());
+    EXPECT_EQ(sim->eventCount(QStringLiteral("UPLOAD OK 102400")), 1);
+    EXPECT_TRUE(readTestFile(path(QStringLiteral("offline/prog.bin"))) == image());
     expectReadingResumed();
 }

@@ -91,17 +91,66 @@ TEST_F(ProgramInstallerTest, AProgramThatCannotBeReadLeavesThePreviousOneInPlace
 
 TEST_F(ProgramInstallerTest, ACopyThatFailsHalfwayPutsBackWhatWasThere)
 {
+    const struct
+    {
+        const char* name;
+        bool oldTerminal;
+        Result result;
+        const char* message;
+    } cases[] = {
+        {"copy only", false, Result::NotInstalled, "The program was not installed: "},
+        // The terminal runs the new program; only the folder is behind.
+        {"after the terminal took it", true, Result::Installed,
+         "The terminal took the program, but it was not put into the offline folder: "},
+    };
     // The new header cannot replace a folder of its name, after the new image went in.
     writeTestFile(offline(QStringLiteral("prog.bin")), "older image of the same name");
     ASSERT_TRUE(QDir().mkpath(offline(QStringLiteral("prog.hea"))));
     const QString before = offlineContent();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.shown.clear();
+        library.replies = {"OK\r\n"};
+        EXPECT_EQ(install(c.oldTerminal, "Com7"), c.result);
+        ASSERT_EQ(dialogs.messages().size(), 1);
+        EXPECT_TRUE(dialogs.messages().front().startsWith(QLatin1String(c.message)));
+        EXPECT_TRUE(dialogs.messages().front().contains(offline(QStringLiteral("prog.hea"))));
+        EXPECT_EQ(offlineContent(), before);
+        EXPECT_EQ(store.read(QStringLiteral("AsciiDataFormat"), {}), QStringLiteral("[Code]"));
+    }
+}
 
-    EXPECT_EQ(install(), Result::NotInstalled);
-    ASSERT_EQ(dialogs.messages().size(), 1);
-    EXPECT_TRUE(dialogs.messages().front().contains(offline(QStringLiteral("prog.hea"))));
-    EXPECT_EQ(offlineContent(), before);
-    EXPECT_EQ(store.read(QStringLiteral("AsciiDataFormat"), {}), QStringLiteral("[Code]"));
-    EXPECT_EQ(library.calls, list("I_CloseCom 7|I_OpenCom 7 9600"));
+TEST_F(ProgramInstallerTest, AFailedUploadLeavesTheOfflineFolderAsItWasAndSaysWhereTheTerminalIs)
+{
+    const struct
+    {
+        const char* name;
+        std::deque<QByteArray> replies;
+        std::int32_t portOpen;
+        const char* message;
+    } cases[] = {
+        {"three refusals", {"ERR\r\n", "ERR\r\n", "ERR\r\n"}, 1, "Communication Error\n\n"},
+        {"the port cannot be opened for the upload", {}, -1, "Error opening serial port3\n\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dialogs.shown.clear();
+        library.calls.clear();
+        library.replies = c.replies;
+        library.script(QStringLiteral("IO_Open"), {c.portOpen});
+        EXPECT_EQ(install(true, "Com3"), Result::NotInstalled);
+        ASSERT_EQ(dialogs.messages().size(), 1);
+        const QString message = dialogs.messages().front();
+        EXPECT_TRUE(message.startsWith(QLatin1String(c.message))) << message.toStdString();
+        EXPECT_TRUE(message.contains(QStringLiteral("program has been stopped")));
+        EXPECT_TRUE(message.contains(QStringLiteral("install the program again")));
+        // The terminal's program was stopped, yet nothing of the new one is in place.
+        EXPECT_TRUE(library.calls.contains(QStringLiteral("I_KillProgram")));
+        EXPECT_EQ(offlineContent(), kOldProgram);
+        EXPECT_EQ(store.read(QStringLiteral("AsciiDataFormat"), {}), QStringLiteral("[Code]"));
+        EXPECT_EQ(state.settings.BodyTemplate, QStringLiteral("[Code]\r\n"));
+        EXPECT_EQ(library.calls.last(), QStringLiteral("I_OpenCom 3 9600"));
+    }
 }
 
 TEST_F(ProgramInstallerTest, InstallReplacesThePreviousProgramAndSendsNothing)
@@ -123,8 +172,13 @@ TEST_F(ProgramInstallerTest, OldTerminalsGetTheProgramOnThePortChosen)
     EXPECT_EQ(install(true, "Com3"), Result::Installed);
     EXPECT_EQ(store.read(QStringLiteral("ComPort"), {}), QStringLiteral("Com3"));
     // Reading stops on the port it ran on and resumes on the chosen one.
-    EXPECT_EQ(library.calls.mid(0, 5),
-              list("I_CloseCom 7|I_OpenCom 3 9600|I_KillProgram|I_CloseCom 3|VORLAK_Sleep 1000"));
+    EXPECT_EQ(library.calls.mid(0, 6), list("I_CloseCom 7|I_OpenCom 3 9600|I_CheckTerminal|"
+                                            "I_KillProgram|I_CloseCom 3|VORLAK_Sleep 1000"));
+    // The bytes sent are those put into the offline folder once the terminal took them.
+    EXPECT_TRUE(library.written.contains("HDR     "));
+    EXPECT_TRUE(library.written.contains("abc"));
+    EXPECT_EQ(offlineContent(), QStringLiteral("prog.bin=abc|prog.hea=HDR"));
+    EXPECT_TRUE(state.settings.BodyTemplate.isEmpty());
     EXPECT_TRUE(library.calls.contains(QStringLiteral("IO_Open 3 38400")));
     EXPECT_EQ(library.calls.last(), QStringLiteral("VORLAK_Sleep 1000"));
     EXPECT_TRUE(dialogs.shown.isEmpty());

@@ -78,7 +78,8 @@ TEST_F(UploadProtocolTest, OneAttemptPutsFiveWritesOnTheWire)
         library.incoming.clear();
     }
     // The whole exchange, from stopping the terminal's program to reading again.
-    EXPECT_EQ(library.calls, list("I_KillProgram|I_CloseCom 7|VORLAK_Sleep 1000|IO_Open 7 38400|"
+    EXPECT_EQ(library.calls, list("I_CheckTerminal|I_KillProgram|I_CloseCom 7|VORLAK_Sleep 1000|"
+                                  "IO_Open 7 38400|"
                                   "IO_Read 7 1 1|IO_Write 7 1|IO_Write 7 8|IO_Write 7 4|"
                                   "IO_Write 7 3|IO_Write 7 4|IO_Read 7 1 50|IO_Read 7 1 50|"
                                   "IO_Read 7 1 50|IO_Close 7|I_OpenCom 7 9600|VORLAK_Sleep 1000"));
@@ -98,30 +99,33 @@ TEST_F(UploadProtocolTest, TheReplyWait)
         Outcome outcome;
         int attempts;
         std::int64_t waitedMs;
+        bool damaged = false; ///< the failure message says an answer came damaged
     } cases[] = {
-        {"OK and a byte end the wait at once", {}, {"OK\r\n"}, Outcome::Sent, 1, 0},
-        {"OK alone ends after one wait limit", {}, {"OK"}, Outcome::Sent, 1, kWait},
-        {"OK after other bytes", {}, {"\r\nOK\r\n"}, Outcome::Sent, 1, 0},
-        {"a refusal, then OK", {}, {"ERR\r\n", "OK\r\n"}, Outcome::Sent, 2, kWait},
+        {"OK and its line end end the wait at once", {}, {"OK\r\n"}, Outcome::Sent, 1, 0},
+        {"OK whose line end was lost ends after one wait", {}, {"OK"}, Outcome::Sent, 1, kWait},
+        {"line ends before OK", {}, {"\r\nOK\r\n"}, Outcome::Sent, 1, 0},
+        {"a refusal costs no wait, then OK", {}, {"ERR\r\n", "OK\r\n"}, Outcome::Sent, 2, 0},
+        {"a damaged OK is sent again", {}, {"0K\r\n", "OK\r\n"}, Outcome::Sent, 2, 0},
+        {"OK amid damage is no confirmation", {}, {"xOK\r\n", "OK\r\n"}, Outcome::Sent, 2, 0},
+        {"OK with a damaged line end", {}, {"OK\x0b\n", "OK\r\n"}, Outcome::Sent, 2, 0},
+        {"a reply cut short", {}, {"O", "OK\r\n"}, Outcome::Sent, 2, kWait},
         {"a silent terminal", {}, {}, Outcome::NoAnswer, 3, 3 * kWait},
-        {"refused three times",
-         {},
-         {"ERR\r\n", "ERR\r\n", "ERR\r\n"},
-         Outcome::NoAnswer,
-         3,
-         3 * kWait},
+        {"refused three times", {}, {"ERR\r\n", "ERR\r\n", "ERR\r\n"}, Outcome::NoAnswer, 3, 0},
+        {"damaged three times", {}, {"0K\r\n", "O\r\n", "K\r\n"}, Outcome::NoAnswer, 3, 0, true},
         {"lower case is no confirmation",
          {},
          {"ok\r\n", "ok\r\n", "ok\r\n"},
          Outcome::NoAnswer,
          3,
-         3 * kWait},
-        {"bytes that never hold OK stop at a bound",
+         0,
+         true},
+        {"bytes that never end a line stop at a bound",
          {},
          {chatter, chatter, chatter},
          Outcome::NoAnswer,
          3,
-         0},
+         0,
+         true},
         {"input from before the attempt is no confirmation",
          "OK\r\n",
          {},
@@ -147,9 +151,21 @@ TEST_F(UploadProtocolTest, TheReplyWait)
             shown.append(QStringLiteral("Sending...(%1)").arg(attempt));
         }
         EXPECT_EQ(progress.texts, shown << QString());
-        EXPECT_EQ(dialogs.messages(), c.outcome == Outcome::Sent
-                                          ? QStringList()
-                                          : QStringList{QStringLiteral("Communication Error")});
+        if (c.outcome == Outcome::Sent) {
+            EXPECT_EQ(dialogs.messages(), QStringList());
+        } else {
+            // The string table's text first, then what it means for the terminal.
+            ASSERT_EQ(dialogs.messages().size(), 1);
+            const QString message = dialogs.messages().front();
+            EXPECT_TRUE(message.startsWith(QStringLiteral("Communication Error\n\nThe terminal "
+                                                          "did not confirm the upload in 3 "
+                                                          "attempts.")))
+                << message.toStdString();
+            EXPECT_TRUE(message.contains(QStringLiteral("program has been stopped")));
+            EXPECT_TRUE(
+                message.contains(QDir::toNativeSeparators(base() + QStringLiteral(".bin"))));
+            EXPECT_EQ(message.contains(QStringLiteral("arrived damaged")), c.damaged);
+        }
         EXPECT_TRUE(readingResumed());
     }
 }
@@ -200,19 +216,60 @@ TEST_F(UploadProtocolTest, AnOpenResultOfZeroOrLessIsAPortFailure)
         library.script(QStringLiteral("IO_Open"), {result});
         dialogs.shown.clear();
         EXPECT_EQ(protocol.sendProgram(base()), Outcome::PortError);
-        EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Error opening serial port7")});
+        // The terminal's program was stopped before the port failed: the user is told.
+        ASSERT_EQ(dialogs.messages().size(), 1);
+        EXPECT_TRUE(dialogs.messages().front().startsWith(QStringLiteral(
+            "Error opening serial port7\n\nThe terminal's own program has been stopped: ")));
+        EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("has been stopped")));
         EXPECT_EQ(library.calls.count(QStringLiteral("IO_Open 7 38400")), 1);
         EXPECT_EQ(library.writeSizes, QString());
         EXPECT_TRUE(readingResumed());
     }
 }
 
-TEST_F(UploadProtocolTest, TerminalProblemsBeforeSendingAreToldAndTheUploadGoesOn)
+TEST_F(UploadProtocolTest, TheTerminalIsLookedForOnTheLineBeforeItsProgramIsStopped)
 {
-    state.TerminalOnCradle = false;
-    library.script(QStringLiteral("I_KillProgram"), {-1});
-    library.replies = {"OK\r\n"};
-    EXPECT_EQ(protocol.sendProgram(base()), Outcome::Sent);
-    EXPECT_EQ(dialogs.messages(),
-              list("Please place the terminal on the craddle|Communication Error"));
+    const struct
+    {
+        const char* name;
+        bool onCradleFlag; ///< as the acquisition cycle left it
+        std::initializer_list<std::int32_t> checks;
+        std::int32_t kill;
+        QStringList before;  ///< messages before the one about the refusals
+        const char* stopped; ///< what that one says of the terminal's program
+    } cases[] = {
+        // The upload dialog at start-up: the port was shut, no tick has run yet.
+        {"found though no tick saw it", false, {1}, 0, {}, "has been stopped"},
+        {"found on the second check", false, {0, 1}, 0, {}, "has been stopped"},
+        {"a flag from another port is no terminal",
+         true,
+         {0, 0, 0},
+         0,
+         list("Please place the terminal on the craddle"),
+         "has been stopped"},
+        {"not found, and the stop fails",
+         false,
+         {0, 0, 0},
+         -1,
+         list("Please place the terminal on the craddle|Communication Error"),
+         "may have been stopped"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        state.TerminalOnCradle = c.onCradleFlag;
+        library.calls.clear();
+        library.script(QStringLiteral("I_CheckTerminal"), c.checks);
+        library.script(QStringLiteral("I_KillProgram"), {c.kill});
+        library.replies = {"ERR\r\n", "ERR\r\n", "ERR\r\n"};
+        dialogs.shown.clear();
+        // The upload goes on either way.
+        EXPECT_EQ(protocol.sendProgram(base()), Outcome::NoAnswer);
+        const QStringList shown = dialogs.messages();
+        ASSERT_EQ(shown.size(), c.before.size() + 1);
+        EXPECT_EQ(shown.mid(0, c.before.size()), c.before);
+        EXPECT_TRUE(shown.last().contains(QLatin1String(c.stopped))) << shown.last().toStdString();
+        EXPECT_EQ(library.calls.indexOf(QStringLiteral("I_KillProgram")),
+                  static_cast<qsizetype>(c.checks.size()));
+        library.incoming.clear();
+    }
 }

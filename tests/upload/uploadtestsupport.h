@@ -86,8 +86,9 @@ inline QByteArray readTestFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-/// The program's side of an upload on port 7, English, with the reading session open and a
-/// program "prog" (header "HDR", image "abc") in the temporary folder.
+/// The program's side of an upload on port 7, English, with the reading session open, a terminal
+/// that answers presence checks, and a program "prog" (header "HDR", image "abc") in the
+/// temporary folder.
 class UploadTest : public TempDirTest
 {
 protected:
@@ -101,6 +102,7 @@ protected:
         state.settings.ComPortNumber = 7;
         state.settings.BaudRate9600 = 9600;
         state.TerminalOnCradle = true;
+        library.setDefault(QStringLiteral("I_CheckTerminal"), 1);
         session.startReceiving();
         library.calls.clear();
         writeTestFile(path(QStringLiteral("prog.hea")), "HDR");
