@@ -213,15 +213,21 @@ TerminalClient::CallResult TerminalClient::read(Scope scope, std::uint32_t docum
     return readPaged(scope, document, stream);
 }
 
+Request TerminalClient::readRequest(MessageType type, Scope scope, std::uint32_t document)
+{
+    Request request;
+    request.type = type;
+    request.call = ++m_call;
+    request.scope = scope;
+    request.document = document;
+    return request;
+}
+
 TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32_t document,
                                                         std::string& stream)
 {
     stream.clear();
-    Request request;
-    request.type = MessageType::ReadChunks;
-    request.call = ++m_call;
-    request.scope = scope;
-    request.document = document;
+    Request request = readRequest(MessageType::ReadChunks, scope, document);
     CallResult result;
     StreamAssembly assembly;
     const auto characterTime = m_port.characterTime();
@@ -378,11 +384,7 @@ TerminalClient::CallResult TerminalClient::readPaged(Scope scope, std::uint32_t 
                                                      std::string& stream)
 {
     stream.clear();
-    Request request;
-    request.type = MessageType::Read;
-    request.call = ++m_call;
-    request.scope = scope;
-    request.document = document;
+    Request request = readRequest(MessageType::Read, scope, document);
     CallResult result;
     std::uint32_t total = 0;
     for (;;) {

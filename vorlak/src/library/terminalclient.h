@@ -112,6 +112,9 @@ private:
     /// the port failed.
     [[nodiscard]] std::optional<std::chrono::steady_clock::time_point>
     send(const std::string& bytes);
+    /// The first request of a reading call: a new call number, the stream it names.
+    [[nodiscard]] protocol::Request readRequest(protocol::MessageType type, protocol::Scope scope,
+                                                std::uint32_t document);
     /// Reads a stream with ReadChunks requests: the terminal streams the missing bytes in chunks
     /// sized to the line's error rate, and each request asks again for what did not arrive.
     [[nodiscard]] CallResult readStreamed(protocol::Scope scope, std::uint32_t document,
