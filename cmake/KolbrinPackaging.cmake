@@ -66,8 +66,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
 # Qt's PostgreSQL driver serves only a site's shared journal (the setting JournalDatabase); a
-# single PC does without it.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql")
+# single PC does without it. Qt's own translations put the buttons and file dialogs of Qt in
+# Portuguese or Spanish; without them those stay English (the program's own texts are built in).
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6sql6-psql, qt6-translations-l10n")
 
 # A source package of the checkout, not of the build folders beside it.
 set(CPACK_SOURCE_GENERATOR "TGZ")

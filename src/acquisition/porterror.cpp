@@ -4,51 +4,44 @@
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 
-#include <array>
+#include <QCoreApplication>
 #include <optional>
 
 namespace {
 
-// One text per language, in the order of UiLanguage::languageIndex(): English, Portuguese,
-// Spanish. %1 is the device path; %2 and %3 the holding program and its process number.
-using Texts = std::array<const char16_t*, 3>;
-
-constexpr Texts kMissing = {
-    u"The device %1 does not exist. Check that the cradle is connected and that the port number "
-    u"is right.",
-    u"O dispositivo %1 não existe. Verifique se o berço está ligado e se o número da porta está "
-    u"certo.",
-    u"El dispositivo %1 no existe. Compruebe que la cuna está conectada y que el número de puerto "
-    u"es el correcto.",
-};
-constexpr Texts kPermissionDenied = {
-    u"Permission denied on %1. Add your user to the dialout group, then log out and back in.",
-    u"Permissão negada em %1. Adicione o seu utilizador ao grupo dialout e volte a iniciar a "
-    u"sessão.",
-    u"Permiso denegado en %1. Añada su usuario al grupo dialout y vuelva a iniciar la sesión.",
-};
-constexpr Texts kInUse = {
-    u"%1 is in use by another program. Close that program and try again.",
-    u"%1 está a ser usado por outro programa. Feche esse programa e tente de novo.",
-    u"%1 está en uso por otro programa. Cierre ese programa y vuelva a intentarlo.",
-};
-constexpr Texts kInUseBy = {
-    u"%1 is in use by another program (%2, process %3). Close that program and try again.",
-    u"%1 está a ser usado por outro programa (%2, processo %3). Feche esse programa e tente de "
-    u"novo.",
-    u"%1 está en uso por otro programa (%2, proceso %3). Cierre ese programa y vuelva a "
-    u"intentarlo.",
-};
-constexpr Texts kInUseHere = {
-    u"%1 is already in use by this program under another port number.",
-    u"%1 já está a ser usado por este programa com outro número de porta.",
-    u"%1 ya está en uso por este programa con otro número de puerto.",
-};
-
-QString pick(const Texts& texts, const UiLanguage& language)
+// The library's reasons said again in the user's language. %1 is the device path; %2 and %3
+// the holding program and its process number.
+QString missingText()
 {
-    const auto index = static_cast<std::size_t>(language.languageIndex());
-    return QString::fromUtf16(texts.at(index < texts.size() ? index : 0));
+    return QCoreApplication::translate("PortError",
+                                       "The device %1 does not exist. Check that the cradle is "
+                                       "connected and that the port number is right.");
+}
+
+QString permissionDeniedText()
+{
+    return QCoreApplication::translate(
+        "PortError",
+        "Permission denied on %1. Add your user to the dialout group, then log out and back in.");
+}
+
+QString inUseText()
+{
+    return QCoreApplication::translate(
+        "PortError", "%1 is in use by another program. Close that program and try again.");
+}
+
+QString inUseByText()
+{
+    return QCoreApplication::translate("PortError",
+                                       "%1 is in use by another program (%2, process %3). Close "
+                                       "that program and try again.");
+}
+
+QString inUseHereText()
+{
+    return QCoreApplication::translate(
+        "PortError", "%1 is already in use by this program under another port number.");
 }
 
 // The device named between `prefix` and `suffix` of the library's text; nothing when the text
@@ -64,10 +57,10 @@ std::optional<QString> between(const QString& text, QStringView prefix, QStringV
 
 // "<device> is in use by another program[ (<name>, process <pid>)]" or
 // "<device> is in use by this program", the shapes libvorlak documents for this kind.
-std::optional<QString> inUseReason(const QString& text, const UiLanguage& language)
+std::optional<QString> inUseReason(const QString& text)
 {
     if (const auto device = between(text, u"", u" is in use by this program")) {
-        return pick(kInUseHere, language).arg(*device);
+        return inUseHereText().arg(*device);
     }
     const QString marker = QStringLiteral(" is in use by another program");
     const qsizetype at = text.indexOf(marker);
@@ -77,7 +70,7 @@ std::optional<QString> inUseReason(const QString& text, const UiLanguage& langua
     const QString device = text.left(at);
     const QString rest = text.mid(at + marker.size());
     if (rest.isEmpty()) {
-        return pick(kInUse, language).arg(device);
+        return inUseText().arg(device);
     }
     const auto holder = between(rest, u" (", u")");
     const QString processMarker = QStringLiteral(", process ");
@@ -91,26 +84,26 @@ std::optional<QString> inUseReason(const QString& text, const UiLanguage& langua
     if (!isNumber) {
         return std::nullopt;
     }
-    return pick(kInUseBy, language).arg(device, holder->left(split), pid);
+    return inUseByText().arg(device, holder->left(split), pid);
 }
 
-std::optional<QString> knownReason(const CommLibrary::OpenError& error, const UiLanguage& language)
+std::optional<QString> knownReason(const CommLibrary::OpenError& error)
 {
     using Kind = CommLibrary::OpenError::Kind;
     switch (error.kind) {
     case Kind::NoDevice:
         if (const auto device = between(error.text, u"no such device: ", u"")) {
-            return pick(kMissing, language).arg(*device);
+            return missingText().arg(*device);
         }
         break;
     case Kind::PermissionDenied:
         if (const auto device = between(error.text, u"permission denied on ",
                                         u": add the user to the dialout group")) {
-            return pick(kPermissionDenied, language).arg(*device);
+            return permissionDeniedText().arg(*device);
         }
         break;
     case Kind::InUse:
-        return inUseReason(error.text, language);
+        return inUseReason(error.text);
     case Kind::Other:
         break;
     }
@@ -119,13 +112,14 @@ std::optional<QString> knownReason(const CommLibrary::OpenError& error, const Ui
 
 } // namespace
 
-QString openFailureReason(const UiLanguage& language, CommLibrary& library)
+QString openFailureReason(const UiLanguage& /*language*/, CommLibrary& library)
 {
+    // The reasons follow the language the UiLanguage installed the translators for.
     const auto error = library.lastOpenError();
     if (!error) {
         return {};
     }
-    return knownReason(*error, language).value_or(error->text);
+    return knownReason(*error).value_or(error->text);
 }
 
 QString portErrorMessage(const UiLanguage& language, CommLibrary& library, int port)

@@ -12,6 +12,13 @@ struct FileDialogRequest
     QString initialPath; ///< folder or file name offered first
 };
 
+/// What a message is, shown by its icon.
+enum class MessageIcon {
+    Information, ///< something done or to know
+    Warning,     ///< something refused or left undone that the user can put right
+    Critical     ///< a failure: something could not be done
+};
+
 /// Every way the program talks to the user in a modal way. Windows use the Qt implementation;
 /// tests script the answers and record what was shown.
 class UserDialogs
@@ -20,7 +27,16 @@ public:
     virtual ~UserDialogs() = default;
 
     /// A message box with an OK button only. An empty title means the program's title.
-    virtual void showMessage(const QString& text, const QString& title = {}) = 0;
+    virtual void showMessage(const QString& text, const QString& title = {},
+                             MessageIcon icon = MessageIcon::Information) = 0;
+    void showWarning(const QString& text, const QString& title = {})
+    {
+        showMessage(text, title, MessageIcon::Warning);
+    }
+    void showError(const QString& text, const QString& title = {})
+    {
+        showMessage(text, title, MessageIcon::Critical);
+    }
     /// A question with Yes and No buttons; true for Yes.
     [[nodiscard]] virtual bool askYesNo(const QString& text, const QString& title) = 0;
     /// A one-line input prompt; nullopt when cancelled.

@@ -106,6 +106,7 @@ void UiLanguage::applyLanguage(const QString& languageName, CaptionWindows windo
     if (const auto index = languageIndexOf(languageName)) {
         m_languageIndex = *index;
     }
+    m_translators.apply(m_languageIndex);
     m_table.fill();
     if (windows.testFlag(CaptionWindowFlag::Main)) {
         captionWindow(CaptionWindow::Main);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "translators.h"
 #include "uitext.h"
 
 #include <QFlags>
@@ -34,7 +35,8 @@ public:
 
     /// Sets the language for a known name ("English", "Portugues", "Spanish", exact case;
     /// any other name keeps the current one), refills the table, captions the chosen windows
-    /// and refreshes the message copies.
+    /// and refreshes the message copies. It also installs the translators of that language for
+    /// every text outside the table (the program's tr() texts and Qt's own dialogs).
     void applyLanguage(const QString& languageName, CaptionWindows windows = {});
 
     /// 0 English, 1 Portuguese, 2 Spanish; nullopt for any other name.
@@ -54,6 +56,7 @@ private:
     void captionWindow(CaptionWindow window);
 
     UiText m_table;
+    Translators m_translators;
     std::int16_t m_languageIndex = 0;
     std::array<WindowProvider, 3> m_providers;
     QString m_msgCommError;

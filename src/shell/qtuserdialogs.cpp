@@ -21,9 +21,19 @@ QtUserDialogs::QtUserDialogs(QWidget* parent)
 {
 }
 
-void QtUserDialogs::showMessage(const QString& text, const QString& title)
+void QtUserDialogs::showMessage(const QString& text, const QString& title, MessageIcon icon)
 {
-    QMessageBox::information(m_parent, titleOrDefault(title), text, QMessageBox::Ok);
+    switch (icon) {
+    case MessageIcon::Information:
+        QMessageBox::information(m_parent, titleOrDefault(title), text, QMessageBox::Ok);
+        return;
+    case MessageIcon::Warning:
+        QMessageBox::warning(m_parent, titleOrDefault(title), text, QMessageBox::Ok);
+        return;
+    case MessageIcon::Critical:
+        QMessageBox::critical(m_parent, titleOrDefault(title), text, QMessageBox::Ok);
+        return;
+    }
 }
 
 bool QtUserDialogs::askYesNo(const QString& text, const QString& title)

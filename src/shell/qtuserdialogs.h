@@ -13,7 +13,8 @@ public:
     explicit QtUserDialogs(QWidget* parent = nullptr);
     void setParentWindow(QWidget* parent) { m_parent = parent; }
 
-    void showMessage(const QString& text, const QString& title = {}) override;
+    void showMessage(const QString& text, const QString& title = {},
+                     MessageIcon icon = MessageIcon::Information) override;
     bool askYesNo(const QString& text, const QString& title) override;
     std::optional<QString> askText(const QString& prompt, const QString& title = {},
                                    const QString& initialText = {}) override;

@@ -17,9 +17,9 @@ T takeFront(std::deque<T>& script, T whenEmpty)
 
 } // namespace
 
-void RecordingDialogs::showMessage(const QString& text, const QString& title)
+void RecordingDialogs::showMessage(const QString& text, const QString& title, MessageIcon icon)
 {
-    shown.append({QStringLiteral("message"), text, title});
+    shown.append({QStringLiteral("message"), text, title, icon});
 }
 
 bool RecordingDialogs::askYesNo(const QString& text, const QString& title)

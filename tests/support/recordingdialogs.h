@@ -16,9 +16,11 @@ public:
         QString kind; ///< "message", "question", "input", "open", "save"
         QString text;
         QString title;
+        MessageIcon icon = MessageIcon::Information; ///< of a message
     };
 
-    void showMessage(const QString& text, const QString& title = {}) override;
+    void showMessage(const QString& text, const QString& title = {},
+                     MessageIcon icon = MessageIcon::Information) override;
     bool askYesNo(const QString& text, const QString& title) override;
     std::optional<QString> askText(const QString& prompt, const QString& title = {},
                                    const QString& initialText = {}) override;
