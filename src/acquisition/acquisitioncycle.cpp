@@ -59,7 +59,7 @@ void AcquisitionCycle::modemPath()
         // cannot be read then, so it is hung up and the modem waits for the next one.
         if (m_library.I_OpenComWithoutOpen(port, m_state.settings.BaudRate9600) ==
             CommLibrary::kCommError) {
-            m_dialogs.showMessage(portErrorMessage(m_language, m_library, port));
+            m_dialogs.showError(portErrorMessage(m_language, m_library, port));
             m_modem.hangUpAndRearm();
             return;
         }

@@ -30,7 +30,7 @@ void ModemAnswer::waitForCall()
     m_state.ModemConnected = false;
     // A library may report failure as -1 or as 0; neither gives an open port.
     if (m_library.IO_Open(port, m_state.settings.BaudRate9600) <= 0) {
-        m_dialogs.showMessage(portErrorMessage(m_language, m_library, port));
+        m_dialogs.showError(portErrorMessage(m_language, m_library, port));
         m_state.PortOpen = false;
         m_window.setStatusText(2, QString());
         return;

@@ -7,6 +7,7 @@
 #include "link/commlibrary.h"
 #include "readingsession.h"
 
+#include <QCoreApplication>
 #include <cmath>
 #include <limits>
 
@@ -72,10 +73,12 @@ PortDetection::Result PortDetection::detect(const QString& comPortText, const QS
         showPort(comPortText);
         m_session.startReceiving();
     }
-    m_dialogs.showMessage(
-        QStringLiteral("No terminal answered on ports %1 to %2. Check that the terminal sits in "
-                       "its cradle and that the cradle is connected. Reading goes on on port %3, "
-                       "as before.")
+    m_dialogs.showWarning(
+        QCoreApplication::translate(
+            "PortDetection",
+            "No terminal answered on ports %1 to %2. Check that the terminal sits in "
+            "its cradle and that the cradle is connected. Reading goes on on port %3, "
+            "as before.")
             .arg(kFirstPort)
             .arg(kLastPort)
             .arg(previousPort));

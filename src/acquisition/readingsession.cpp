@@ -9,6 +9,8 @@
 #include "link/commlibrary.h"
 #include "porterror.h"
 
+#include <QCoreApplication>
+
 ReadingSession::ReadingSession(CommLibrary& library, AppState& state, MainWindowControls& window,
                                EventPump& pump, UserDialogs& dialogs, const UiLanguage& language)
     : m_library(library)
@@ -22,14 +24,16 @@ ReadingSession::ReadingSession(CommLibrary& library, AppState& state, MainWindow
 
 QString ReadingSession::portStateText(int port, const QString& closing)
 {
-    return QStringLiteral("Port Open (") + numberText(port) + closing;
+    // %1 the port number, %2 the rest: ")" or ") ON" / ") OFF" for the terminal on its cradle.
+    return QCoreApplication::translate("ReadingSession", "Port Open (%1%2")
+        .arg(numberText(port), closing);
 }
 
 void ReadingSession::startReceiving()
 {
     const int port = m_state.settings.ComPortNumber;
     if (m_library.I_OpenCom(port, m_state.settings.BaudRate9600) == CommLibrary::kCommError) {
-        m_dialogs.showMessage(portErrorMessage(m_language, m_library, port));
+        m_dialogs.showError(portErrorMessage(m_language, m_library, port));
         m_state.PortOpen = false;
         m_window.setStatusText(2, QString());
         return;

@@ -4,6 +4,7 @@
 
 #include "stagedfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -25,10 +26,13 @@ FileWriteResult writeFileAtomically(const QString& path,
         }
     }
     if (existing.isDir()) {
-        return {false, QStringLiteral("it is a folder"), true};
+        return {false, QCoreApplication::translate("FileOperations", "it is a folder"), true};
     }
     if (existing.exists() && !existing.isWritable()) {
-        return {false, QStringLiteral("the existing file may not be written"), true};
+        return {
+            false,
+            QCoreApplication::translate("FileOperations", "the existing file may not be written"),
+            true};
     }
     StagedFile staged;
     const QString created = staged.create(

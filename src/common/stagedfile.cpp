@@ -1,5 +1,6 @@
 #include "stagedfile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -121,7 +122,8 @@ QString StagedFile::openExclusive(const QString& candidate, bool privateFirst, b
     if (lockExclusively(fd, 0) && ::fstat(fd, &status) == 0 && status.st_nlink == 0) {
         ::close(fd);
         taken = true;
-        return QStringLiteral("the temporary file was removed while it was made");
+        return QCoreApplication::translate("StagedFile",
+                                           "the temporary file was removed while it was made");
     }
     if (!m_file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         const QString reason = m_file.errorString();
@@ -229,7 +231,7 @@ QStringList removeStaleStagedFiles(const QString& folder)
         if (!DeleteFileW(reinterpret_cast<LPCWSTR>(native.utf16()))) {
             const DWORD error = GetLastError();
             if (error != ERROR_SHARING_VIOLATION && error != ERROR_FILE_NOT_FOUND) {
-                reason = QStringLiteral("system error %1").arg(error);
+                reason = QCoreApplication::translate("StagedFile", "system error %1").arg(error);
             }
         }
 #else
@@ -252,7 +254,8 @@ QStringList removeStaleStagedFiles(const QString& folder)
 #endif
         if (!reason.isEmpty()) {
             problems.append(
-                QStringLiteral("the leftover temporary file %1 could not be removed: %2")
+                QCoreApplication::translate(
+                    "StagedFile", "the leftover temporary file %1 could not be removed: %2")
                     .arg(quotedPath(path), reason));
         }
     }

@@ -2,6 +2,7 @@
 
 #include "settings.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 QString templateLengthProblem(const char16_t* key, const QString& value)
@@ -12,8 +13,13 @@ QString templateLengthProblem(const char16_t* key, const QString& value)
     const QString name = QString::fromUtf16(key);
     const bool body = name == QString::fromUtf16(SettingsKey::AsciiDataFormat);
     const QLocale numbers(QLocale::English);
-    return QStringLiteral("The %1 template (setting %2) is %3 characters long, more than the %4 "
-                          "characters a template may have")
-        .arg(body ? QStringLiteral("body") : QStringLiteral("header"), name,
-             numbers.toString(value.size()), numbers.toString(kMaxTemplateLength));
+    const QString text =
+        body ? QCoreApplication::translate("TemplateLength",
+                                           "The body template (setting %1) is %2 characters long, "
+                                           "more than the %3 characters a template may have")
+             : QCoreApplication::translate("TemplateLength",
+                                           "The header template (setting %1) is %2 characters "
+                                           "long, more than the %3 characters a template may "
+                                           "have");
+    return text.arg(name, numbers.toString(value.size()), numbers.toString(kMaxTemplateLength));
 }

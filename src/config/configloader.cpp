@@ -7,6 +7,8 @@
 #include "i18n/uilanguage.h"
 #include "localesource.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 QString key(const char16_t* name)
@@ -97,6 +99,7 @@ void ConfigLoader::loadSettings(Settings& settings)
     failed |= !m_store.loadProblem().isEmpty();
 
     if (failed) {
-        m_dialogs.showMessage(QStringLiteral("Invalid Configurations !!!"));
+        m_dialogs.showWarning(
+            QCoreApplication::translate("ConfigLoader", "Invalid Configurations !!!"));
     }
 }

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -143,7 +144,8 @@ void Form2::buildControls()
     frame2Layout->setRowStretch(row, 1);
     frame2Layout->setColumnStretch(1, 1);
 
-    m_specialKeys = named(new QGroupBox(QStringLiteral("Special Keys"), this), "SpecialKeys");
+    m_specialKeys = named(new QGroupBox(QCoreApplication::translate("Form2", "Special Keys"), this),
+                          "SpecialKeys");
     buildSpecialKeys();
 
     auto* middle = new QGridLayout;
@@ -179,7 +181,7 @@ void Form2::buildControls()
     m_language = named(new QComboBox(this), "Language");
     m_language->addItems(
         {QStringLiteral("Portugues"), QStringLiteral("English"), QStringLiteral("Spanish")});
-    m_label5 = named(new QLabel(QStringLiteral("Baud Rate"), this), "Label5");
+    m_label5 = named(new QLabel(QCoreApplication::translate("Form2", "Baud Rate"), this), "Label5");
     m_baudRate = named(new QComboBox(this), "BaudRate");
     m_baudRate->addItems({QStringLiteral("9600"), QStringLiteral("19200"), QStringLiteral("38400"),
                           QStringLiteral("76800"), QStringLiteral("115200")});
@@ -252,13 +254,12 @@ void Form2::Form_Load()
 {
     setValues(m_model.open());
     m_model.applyLanguage(m_language->currentText());
-    // Not in the string table; the dialog is made anew after OK, so this follows the language.
-    static const char16_t* const kSkipDuplicates[] = {
-        u"Do not deliver a reading equal to the last one delivered",
-        u"N\u00e3o entregar uma leitura igual \u00e0 \u00faltima entregue",
-        u"No entregar una lectura igual a la \u00faltima entregada"};
-    const int language = std::clamp(m_model.languageIndex(), 0, 2);
-    m_skipDuplicates->setText(QString::fromUtf16(kSkipDuplicates[language]));
+    // Not in the string table: set after the language is applied; the dialog is made anew after
+    // OK, so these follow the language.
+    m_specialKeys->setTitle(QCoreApplication::translate("Form2", "Special Keys"));
+    m_label5->setText(QCoreApplication::translate("Form2", "Baud Rate"));
+    m_skipDuplicates->setText(QCoreApplication::translate(
+        "Form2", "Do not deliver a reading equal to the last one delivered"));
 }
 
 ConfigurationValues Form2::values() const

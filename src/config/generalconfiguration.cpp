@@ -9,6 +9,7 @@
 #include "configloader.h"
 #include "i18n/uilanguage.h"
 
+#include <QCoreApplication>
 #include <utility>
 
 namespace {
@@ -117,9 +118,11 @@ bool GeneralConfiguration::save(const ConfigurationValues& values)
     for (const auto& [name, text] : {std::pair(K::AsciiDataFormat, &values.BoxAsciiDataFormat),
                                      std::pair(K::AsciiDataFormat2, &values.BoxAsciiDataFormat2)}) {
         if (const QString problem = templateLengthProblem(name, *text); !problem.isEmpty()) {
-            m_dialogs.showMessage(problem +
-                                  QStringLiteral(", so the configuration was not saved. Shorten "
-                                                 "the template."));
+            m_dialogs.showWarning(
+                QCoreApplication::translate(
+                    "GeneralConfiguration",
+                    "%1, so the configuration was not saved. Shorten the template.")
+                    .arg(problem));
             return false;
         }
     }

@@ -4,6 +4,7 @@
 #include "common/textcodec.h"
 #include "common/userdialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,11 +50,15 @@ void IniSettingsStore::reloadIfChanged()
     QFile file(m_filePath);
     if (!QFileInfo(m_filePath).isFile() || !file.open(QIODevice::ReadOnly)) {
         m_fileUnreadable = true;
-        m_unreadableReason = QStringLiteral("the existing file could not be read");
-        m_loadProblem = QStringLiteral("The settings file %1 could not be read: %2")
-                            .arg(QDir::toNativeSeparators(m_filePath),
-                                 QFileInfo(m_filePath).isDir() ? QStringLiteral("it is a folder")
-                                                               : file.errorString());
+        m_unreadableReason =
+            QCoreApplication::translate("IniSettingsStore", "the existing file could not be read");
+        m_loadProblem =
+            QCoreApplication::translate("IniSettingsStore",
+                                        "The settings file %1 could not be read: %2")
+                .arg(QDir::toNativeSeparators(m_filePath),
+                     QFileInfo(m_filePath).isDir()
+                         ? QCoreApplication::translate("IniSettingsStore", "it is a folder")
+                         : file.errorString());
         return;
     }
     // Never more than the limit is read, also when the file grows meanwhile.
@@ -64,7 +69,8 @@ void IniSettingsStore::reloadIfChanged()
     }
     const std::vector<int> badLines = m_document.parse(TextCodec::decodeFileText(bytes));
     if (!badLines.empty()) {
-        m_loadProblem = QStringLiteral("Line %1 of the settings file %2 is not a setting")
+        m_loadProblem = QCoreApplication::translate(
+                            "IniSettingsStore", "Line %1 of the settings file %2 is not a setting")
                             .arg(badLines.front())
                             .arg(QDir::toNativeSeparators(m_filePath));
     }
@@ -87,8 +93,9 @@ bool IniSettingsStore::write(const QString& key, const QString& value)
     }
     const QString folder = QFileInfo(m_filePath).absolutePath();
     if (!QDir().mkpath(folder)) {
-        reportWriteFailure(QStringLiteral("the folder %1 cannot be created")
-                               .arg(QDir::toNativeSeparators(folder)));
+        reportWriteFailure(
+            QCoreApplication::translate("IniSettingsStore", "the folder %1 cannot be created")
+                .arg(QDir::toNativeSeparators(folder)));
         return false;
     }
     const FileWriteResult result = writeFileAtomically(m_filePath, m_document.toText().toUtf8());
@@ -109,8 +116,9 @@ void IniSettingsStore::reportWriteFailure(const QString& reason)
         return;
     }
     m_writeFailureShown = true;
-    m_dialogs->showMessage(QStringLiteral("The settings could not be saved to %1: %2")
-                               .arg(QDir::toNativeSeparators(m_filePath), reason));
+    m_dialogs->showError(
+        QCoreApplication::translate("IniSettingsStore", "The settings could not be saved to %1: %2")
+            .arg(QDir::toNativeSeparators(m_filePath), reason));
 }
 
 void IniSettingsStore::refuseLargeFile(qint64 size)
@@ -119,18 +127,20 @@ void IniSettingsStore::refuseLargeFile(qint64 size)
     // stays in effect without replacing the file, which the user may still mend.
     m_document.parse(QString());
     m_fileUnreadable = true;
-    m_unreadableReason = QStringLiteral("the existing file is too large to be read");
+    m_unreadableReason = QCoreApplication::translate("IniSettingsStore",
+                                                     "the existing file is too large to be read");
     const QLocale numbers(QLocale::English);
-    m_loadProblem =
-        QStringLiteral("The settings file %1 is %2 bytes, more than the %3 bytes a settings file "
-                       "may have, so it was not read. Kolbrin runs with the default settings and "
-                       "leaves the file as it is: settings changed now are not saved. Make the "
-                       "file smaller or remove it, then start Kolbrin again.")
-            .arg(QDir::toNativeSeparators(m_filePath), numbers.toString(size),
-                 numbers.toString(kMaxFileBytes));
+    m_loadProblem = QCoreApplication::translate(
+                        "IniSettingsStore",
+                        "The settings file %1 is %2 bytes, more than the %3 bytes a settings file "
+                        "may have, so it was not read. Kolbrin runs with the default settings and "
+                        "leaves the file as it is: settings changed now are not saved. Make the "
+                        "file smaller or remove it, then start Kolbrin again.")
+                        .arg(QDir::toNativeSeparators(m_filePath), numbers.toString(size),
+                             numbers.toString(kMaxFileBytes));
     // This message says why nothing is saved: no second one for each write.
     m_writeFailureShown = true;
     if (m_dialogs != nullptr) {
-        m_dialogs->showMessage(m_loadProblem);
+        m_dialogs->showWarning(m_loadProblem);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "common/textcodec.h"
 
+#include <QCoreApplication>
 #include <QList>
 #include <algorithm>
 #include <array>
@@ -190,7 +191,8 @@ private:
     {
         // Below the document's own group: the state outside it and one for each open group.
         if (qsizetype(m_groups.size()) > qsizetype(m_limits.depth) + 1) {
-            refuse(QStringLiteral("its groups are nested more than %1 deep at byte %2"),
+            refuse(QCoreApplication::translate(
+                       "RtfReader", "its groups are nested more than %1 deep at byte %2"),
                    m_limits.depth);
             return;
         }
@@ -336,7 +338,8 @@ private:
         } else if (word == "cell") {
             if (group.destination == Destination::Text &&
                 counted(m_cells, m_limits.cells,
-                        QStringLiteral("its tables have more than %1 cells (at byte %2)"))) {
+                        QCoreApplication::translate(
+                            "RtfReader", "its tables have more than %1 cells (at byte %2)"))) {
                 character(QLatin1Char('\t'));
             }
         } else if (word == "u") {
@@ -451,19 +454,23 @@ private:
             return;
         }
         if (!counted(m_characters, m_limits.characters,
-                     QStringLiteral("it holds more than %1 characters of text (at byte %2)"))) {
+                     QCoreApplication::translate(
+                         "RtfReader", "it holds more than %1 characters of text (at byte %2)"))) {
             return;
         }
-        if (!counted(m_paragraphLength, m_limits.paragraphLength,
-                     QStringLiteral("it has a paragraph of more than %1 characters at byte %2"))) {
+        if (!counted(
+                m_paragraphLength, m_limits.paragraphLength,
+                QCoreApplication::translate(
+                    "RtfReader", "it has a paragraph of more than %1 characters at byte %2"))) {
             return;
         }
         // East Asian scripts break lines between any two characters, as at a space.
         if (ch.isSpace() || ch == QLatin1Char('-') || ch.unicode() >= 0x2E80) {
             m_wordLength = 0;
         } else if (!counted(m_wordLength, m_limits.wordLength,
-                            QStringLiteral("it has a word of more than %1 characters without a "
-                                           "space or line break at byte %2"))) {
+                            QCoreApplication::translate(
+                                "RtfReader", "it has a word of more than %1 characters without a "
+                                             "space or line break at byte %2"))) {
             return;
         }
         if (!m_paragraphOpen) {
@@ -487,7 +494,8 @@ private:
     {
         if (!counted(
                 m_paragraphs, m_limits.paragraphs,
-                QStringLiteral("it has more than %1 paragraphs and table rows (at byte %2)"))) {
+                QCoreApplication::translate(
+                    "RtfReader", "it has more than %1 paragraphs and table rows (at byte %2)"))) {
             return;
         }
         static const char* const kAlign[] = {"", " align=\"center\"", " align=\"right\"",
@@ -528,8 +536,9 @@ private:
     {
         if (m_run.isEmpty() ||
             !counted(m_formatRuns, m_limits.formatRuns,
-                     QStringLiteral("its character formatting changes more than %1 times (at "
-                                    "byte %2)"))) {
+                     QCoreApplication::translate(
+                         "RtfReader", "its character formatting changes more than %1 times (at "
+                                      "byte %2)"))) {
             return;
         }
         const QString style = spanStyle(m_runFormat);

@@ -4,6 +4,7 @@
 #include "richdocumentview.h"
 #include "rtfreader.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -17,13 +18,14 @@ std::optional<QByteArray> ViewFile::read(const QString& path, QString* reason)
     };
     const QFileInfo info(path);
     if (info.isDir()) {
-        return fail(QStringLiteral("it is a folder"));
+        return fail(QCoreApplication::translate("ViewFile", "it is a folder"));
     }
     if (info.exists() && !info.isFile()) {
-        return fail(QStringLiteral("it is not an ordinary file"));
+        return fail(QCoreApplication::translate("ViewFile", "it is not an ordinary file"));
     }
     if (info.size() > kMaxBytes) {
-        return fail(QStringLiteral("it holds %1 MB, more than the %2 MB the view takes")
+        return fail(QCoreApplication::translate(
+                        "ViewFile", "it holds %1 MB, more than the %2 MB the view takes")
                         .arg(megabytes(info.size()), megabytes(kMaxBytes)));
     }
     QFile file(path);
@@ -36,8 +38,9 @@ std::optional<QByteArray> ViewFile::read(const QString& path, QString* reason)
         return fail(file.errorString());
     }
     if (bytes.size() > kMaxBytes) {
-        return fail(QStringLiteral("it holds more than the %1 MB the view takes")
-                        .arg(megabytes(kMaxBytes)));
+        return fail(
+            QCoreApplication::translate("ViewFile", "it holds more than the %1 MB the view takes")
+                .arg(megabytes(kMaxBytes)));
     }
     return bytes;
 }

@@ -297,12 +297,13 @@ LibraryInstaller::LibraryInstaller(UserDialogs& dialogs, EventPump& events,
 
 QString LibraryInstaller::blockedTitle()
 {
-    return QStringLiteral("Qel Setup");
+    return QCoreApplication::translate("LibraryInstaller", "Qel Setup");
 }
 
 QString LibraryInstaller::blockedText()
 {
-    return QStringLiteral("Please stop all programs and run this program again!");
+    return QCoreApplication::translate("LibraryInstaller",
+                                       "Please stop all programs and run this program again!");
 }
 
 void LibraryInstaller::installCommLibrary()
@@ -365,9 +366,9 @@ void LibraryInstaller::reportRenameFailure(const QString& from, const QString& t
                                            const QString& reason)
 {
     m_installBlocked = true;
-    m_dialogs.showMessage(
-        blockedText() + QStringLiteral("\n\n%1 could not be renamed to %2: %3.")
-                            .arg(quotedPath(from), quotedPath(QFileInfo(to).fileName()), reason),
+    m_dialogs.showWarning(
+        QCoreApplication::translate("LibraryInstaller", "%1\n\n%2 could not be renamed to %3: %4.")
+            .arg(blockedText(), quotedPath(from), quotedPath(QFileInfo(to).fileName()), reason),
         blockedTitle());
 }
 
@@ -376,15 +377,17 @@ void LibraryInstaller::installFreshCopy(const QString& freshCopy)
     const QString installed = QDir(m_locations.systemFolder).filePath(m_locations.libraryFileName);
     const auto fail = [&](const QString& reason) {
         m_outcome = Outcome::Failed;
-        m_dialogs.showMessage(
-            QStringLiteral("The new communication library %1 could not be installed as %2: %3.\n\n"
-                           "The program goes on with the library it finds; the installation is "
-                           "tried again at the next start.")
+        m_dialogs.showError(
+            QCoreApplication::translate(
+                "LibraryInstaller",
+                "The new communication library %1 could not be installed as %2: %3.\n\n"
+                "The program goes on with the library it finds; the installation is "
+                "tried again at the next start.")
                 .arg(quotedPath(freshCopy), quotedPath(installed), reason));
     };
 
     if (!QDir().mkpath(m_locations.systemFolder)) {
-        fail(QStringLiteral("the folder %1 could not be created")
+        fail(QCoreApplication::translate("LibraryInstaller", "the folder %1 could not be created")
                  .arg(quotedPath(m_locations.systemFolder)));
         return;
     }
@@ -409,9 +412,11 @@ void LibraryInstaller::installFreshCopy(const QString& freshCopy)
 
     m_outcome = Outcome::Installed;
     if (!source.remove()) {
-        m_dialogs.showMessage(
-            QStringLiteral("The new communication library is installed as %1, but %2 could not "
-                           "be removed: %3.")
+        m_dialogs.showWarning(
+            QCoreApplication::translate(
+                "LibraryInstaller",
+                "The new communication library is installed as %1, but %2 could not "
+                "be removed: %3.")
                 .arg(quotedPath(installed), quotedPath(freshCopy), source.errorString()));
     }
 }

@@ -1,5 +1,6 @@
 #include "memoryjournal.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 
 namespace {
@@ -43,7 +44,9 @@ bool MemoryJournal::updateReading(const JournalReading& reading)
             return true;
         }
     }
-    m_problem = QStringLiteral("there is no reading %1 in the journal").arg(reading.id);
+    m_problem =
+        QCoreApplication::translate("MemoryJournal", "there is no reading %1 in the journal")
+            .arg(reading.id);
     return false;
 }
 

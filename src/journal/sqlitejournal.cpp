@@ -2,6 +2,7 @@
 
 #include "common/fileoperations.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlError>
@@ -116,7 +117,8 @@ QVariant textValue(const QString& text)
 QString reasonOf(const QSqlError& error)
 {
     const QString reason = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    return reason.isEmpty() ? QStringLiteral("unknown error") : reason;
+    return reason.isEmpty() ? QCoreApplication::translate("SqliteJournal", "unknown error")
+                            : reason;
 }
 
 JournalReading readingFrom(const QSqlQuery& query)
@@ -207,8 +209,8 @@ SqliteJournal::~SqliteJournal()
 
 bool SqliteJournal::fail(const QString& what, const QString& reason)
 {
-    m_problem = QStringLiteral("The journal %1 %2: %3.")
-                    .arg(QDir::toNativeSeparators(m_filePath), what, reason);
+    // `what` is a whole sentence whose two last free places take the file and the reason.
+    m_problem = what.arg(QDir::toNativeSeparators(m_filePath), reason);
     return false;
 }
 
@@ -218,30 +220,36 @@ QString SqliteJournal::withAccessHint(const QString& reason) const
 {
     const QFileInfo file(m_filePath);
     if (file.exists() && !file.isWritable()) {
-        return reason + QStringLiteral(" (the file is read-only to this user)");
+        return QCoreApplication::translate("SqliteJournal",
+                                           "%1 (the file is read-only to this user)")
+            .arg(reason);
     }
     const QFileInfo folder(file.absolutePath());
     if (!folder.isWritable()) {
-        return reason + QStringLiteral(" (the folder %1 is read-only to this user)")
-                            .arg(QDir::toNativeSeparators(folder.filePath()));
+        return QCoreApplication::translate("SqliteJournal",
+                                           "%1 (the folder %2 is read-only to this user)")
+            .arg(reason, QDir::toNativeSeparators(folder.filePath()));
     }
     return reason;
 }
 
 bool SqliteJournal::open()
 {
-    const QString cannotOpen = QStringLiteral("could not be opened");
+    const QString cannotOpen =
+        QCoreApplication::translate("SqliteJournal", "The journal %1 could not be opened: %2.");
     const QFileInfo file(m_filePath);
     if (m_filePath.isEmpty()) {
-        return fail(cannotOpen, QStringLiteral("no file is named"));
+        return fail(cannotOpen, QCoreApplication::translate("SqliteJournal", "no file is named"));
     }
     if (!QDir().mkpath(file.absolutePath())) {
-        return fail(cannotOpen, QStringLiteral("the folder %1 could not be made")
-                                    .arg(QDir::toNativeSeparators(file.absolutePath())));
+        return fail(cannotOpen,
+                    QCoreApplication::translate("SqliteJournal", "the folder %1 could not be made")
+                        .arg(QDir::toNativeSeparators(file.absolutePath())));
     }
     if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QSQLITE"))) {
-        return fail(cannotOpen,
-                    QStringLiteral("Qt's SQLite driver is not installed (libqt6sql6-sqlite)"));
+        return fail(cannotOpen, QCoreApplication::translate(
+                                    "SqliteJournal",
+                                    "Qt's SQLite driver is not installed (libqt6sql6-sqlite)"));
     }
     m_database = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_database.setDatabaseName(m_filePath);
@@ -263,18 +271,21 @@ bool SqliteJournal::open()
     const int fileVersion = state.value(0).toInt();
     const int objects = state.value(1).toInt();
     state.finish();
-    const QString untouched = QStringLiteral("was left untouched");
+    const QString untouched =
+        QCoreApplication::translate("SqliteJournal", "The journal %1 was left untouched: %2.");
     if (fileVersion > schemaVersion) {
-        return fail(untouched,
-                    QStringLiteral("it was written by a newer version of Kolbrin (journal format "
+        return fail(untouched, QCoreApplication::translate(
+                                   "SqliteJournal",
+                                   "it was written by a newer version of Kolbrin (journal format "
                                    "%1; this version knows up to %2)")
-                        .arg(fileVersion)
-                        .arg(schemaVersion));
+                                   .arg(fileVersion)
+                                   .arg(schemaVersion));
     }
     if (fileVersion == 0 && objects > 0) {
         return fail(
             untouched,
-            QStringLiteral("it is not a Kolbrin journal but a database of another program"));
+            QCoreApplication::translate(
+                "SqliteJournal", "it is not a Kolbrin journal but a database of another program"));
     }
 
     // Write-ahead logging lets a history run read while the program writes; FULL makes every
@@ -286,10 +297,11 @@ bool SqliteJournal::open()
     const QString journalMode = mode.value(0).toString().toLower();
     mode.finish();
     if (journalMode != u"wal") {
-        return fail(cannotOpen,
-                    QStringLiteral("write-ahead logging could not be turned on (the file stays in "
-                                   "mode \"%1\"; is it or its folder read-only?)")
-                        .arg(journalMode));
+        return fail(cannotOpen, QCoreApplication::translate(
+                                    "SqliteJournal",
+                                    "write-ahead logging could not be turned on (the file stays in "
+                                    "mode \"%1\"; is it or its folder read-only?)")
+                                    .arg(journalMode));
     }
     if (!runStatement(QStringLiteral("PRAGMA synchronous=FULL"), cannotOpen)) {
         return false;
@@ -303,7 +315,8 @@ bool SqliteJournal::open()
 
 bool SqliteJournal::upgrade()
 {
-    const QString cannotUpgrade = QStringLiteral("could not be brought up to date");
+    const QString cannotUpgrade = QCoreApplication::translate(
+        "SqliteJournal", "The journal %1 could not be brought up to date: %2.");
     // IMMEDIATE takes the write lock now, so a second process that opens the same new file at
     // the same moment waits and then finds the work done.
     if (!runStatement(QStringLiteral("BEGIN IMMEDIATE"), cannotUpgrade)) {
@@ -321,8 +334,9 @@ bool SqliteJournal::upgrade()
     int current = version.value(0).toInt();
     version.finish();
     if (current > schemaVersion) {
-        fail(QStringLiteral("was left untouched"),
-             QStringLiteral("it was written by a newer version of Kolbrin"));
+        fail(QCoreApplication::translate("SqliteJournal", "The journal %1 was left untouched: %2."),
+             QCoreApplication::translate("SqliteJournal",
+                                         "it was written by a newer version of Kolbrin"));
         return rollBack();
     }
     for (; current < schemaVersion; ++current) {
@@ -376,7 +390,8 @@ bool SqliteJournal::addReading(JournalReading& reading)
                                  "cleared, message) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
                                  "?)"));
     bindReading(query, reading);
-    if (!run(query, QStringLiteral("could not take the reading"))) {
+    if (!run(query, QCoreApplication::translate(
+                        "SqliteJournal", "The journal %1 could not take the reading: %2."))) {
         return false;
     }
     reading.id = query.lastInsertId().toLongLong();
@@ -396,11 +411,15 @@ bool SqliteJournal::updateReading(const JournalReading& reading)
                                  "message = ? WHERE id = ?"));
     bindReading(query, reading);
     query.addBindValue(qlonglong(reading.id));
-    if (!run(query, QStringLiteral("could not update reading %1").arg(reading.id))) {
+    if (!run(query, QCoreApplication::translate("SqliteJournal",
+                                                "The journal %2 could not update reading %1: %3.")
+                        .arg(reading.id))) {
         return false;
     }
     if (query.numRowsAffected() != 1) {
-        m_problem = QStringLiteral("there is no reading %1 in the journal").arg(reading.id);
+        m_problem =
+            QCoreApplication::translate("SqliteJournal", "there is no reading %1 in the journal")
+                .arg(reading.id);
         return false;
     }
     m_problem.clear();
@@ -420,7 +439,8 @@ bool SqliteJournal::addEvent(JournalEvent& event)
     query.addBindValue(textValue(event.terminal));
     query.addBindValue(textValue(event.detail));
     query.addBindValue(textValue(event.result));
-    if (!run(query, QStringLiteral("could not take the event"))) {
+    if (!run(query, QCoreApplication::translate("SqliteJournal",
+                                                "The journal %1 could not take the event: %2."))) {
         return false;
     }
     event.id = query.lastInsertId().toLongLong();
@@ -444,14 +464,16 @@ QList<JournalReading> SqliteJournal::selectReadings(const QString& condition,
         query.addBindValue(value);
     }
     query.addBindValue(sqlLimit(limit));
-    if (!run(query, QStringLiteral("could not be read"))) {
+    if (!run(query, QCoreApplication::translate("SqliteJournal",
+                                                "The journal %1 could not be read: %2."))) {
         return result;
     }
     while (query.next()) {
         result.append(readingFrom(query));
     }
     if (query.lastError().isValid()) {
-        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        fail(QCoreApplication::translate("SqliteJournal", "The journal %1 could not be read: %2."),
+             reasonOf(query.lastError()));
         return {};
     }
     return result;
@@ -488,14 +510,16 @@ QList<JournalEvent> SqliteJournal::events(int limit)
     query.prepare(QStringLiteral(
         "SELECT id, at, kind, terminal, detail, result FROM events ORDER BY id DESC LIMIT ?"));
     query.addBindValue(sqlLimit(limit));
-    if (!run(query, QStringLiteral("could not be read"))) {
+    if (!run(query, QCoreApplication::translate("SqliteJournal",
+                                                "The journal %1 could not be read: %2."))) {
         return result;
     }
     while (query.next()) {
         result.append(eventFrom(query));
     }
     if (query.lastError().isValid()) {
-        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        fail(QCoreApplication::translate("SqliteJournal", "The journal %1 could not be read: %2."),
+             reasonOf(query.lastError()));
         return {};
     }
     return result;
@@ -506,7 +530,8 @@ bool SqliteJournal::removeOlderThan(const QDateTime& before)
     if (!usable()) {
         return false;
     }
-    const QString what = QStringLiteral("could not remove old entries");
+    const QString what = QCoreApplication::translate(
+        "SqliteJournal", "The journal %1 could not remove old entries: %2.");
     if (!runStatement(QStringLiteral("BEGIN IMMEDIATE"), what)) {
         return false;
     }
@@ -540,7 +565,9 @@ std::optional<qint64> SqliteJournal::beginAppend(const QString& path, qint64 len
     query.prepare(QStringLiteral("INSERT INTO appends (path, length) VALUES (?, ?)"));
     query.addBindValue(textValue(path));
     query.addBindValue(qlonglong(length));
-    if (!run(query, QStringLiteral("could not record the append to %1").arg(quotedPath(path)))) {
+    if (!run(query, QCoreApplication::translate(
+                        "SqliteJournal", "The journal %2 could not record the append to %1: %3.")
+                        .arg(quotedPath(path)))) {
         return std::nullopt;
     }
     m_problem.clear();
@@ -555,7 +582,9 @@ bool SqliteJournal::endAppend(qint64 id)
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral("DELETE FROM appends WHERE id = ?"));
     query.addBindValue(qlonglong(id));
-    if (!run(query, QStringLiteral("could not mark append %1 done").arg(id))) {
+    if (!run(query, QCoreApplication::translate("SqliteJournal",
+                                                "The journal %2 could not mark append %1 done: %3.")
+                        .arg(id))) {
         return false;
     }
     m_problem.clear();
@@ -571,7 +600,8 @@ QList<JournalAppend> SqliteJournal::pendingAppends()
     QSqlQuery query(m_database);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT id, path, length FROM appends ORDER BY id"))) {
-        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        fail(QCoreApplication::translate("SqliteJournal", "The journal %1 could not be read: %2."),
+             reasonOf(query.lastError()));
         return result;
     }
     while (query.next()) {
@@ -579,7 +609,8 @@ QList<JournalAppend> SqliteJournal::pendingAppends()
             {query.value(0).toLongLong(), query.value(1).toString(), query.value(2).toLongLong()});
     }
     if (query.lastError().isValid()) {
-        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        fail(QCoreApplication::translate("SqliteJournal", "The journal %1 could not be read: %2."),
+             reasonOf(query.lastError()));
         return {};
     }
     return result;
@@ -594,7 +625,8 @@ std::optional<JournalEvent> SqliteJournal::event(qint64 id)
     query.prepare(
         QStringLiteral("SELECT id, at, kind, terminal, detail, result FROM events WHERE id = ?"));
     query.addBindValue(qlonglong(id));
-    if (!run(query, QStringLiteral("could not be read"))) {
+    if (!run(query, QCoreApplication::translate("SqliteJournal",
+                                                "The journal %1 could not be read: %2."))) {
         return std::nullopt;
     }
     if (!query.next()) {
@@ -611,7 +643,8 @@ QString SqliteJournal::pcId()
     QSqlQuery query(m_database);
     if (!query.exec(QStringLiteral("SELECT value FROM meta WHERE key = 'pc-id'")) ||
         !query.next()) {
-        fail(QStringLiteral("could not be read"), reasonOf(query.lastError()));
+        fail(QCoreApplication::translate("SqliteJournal", "The journal %1 could not be read: %2."),
+             reasonOf(query.lastError()));
         return {};
     }
     return query.value(0).toString();
@@ -628,7 +661,8 @@ QList<SqliteJournal::OutboxEntry> SqliteJournal::outbox(int limit)
     query.prepare(
         QStringLiteral("SELECT seq, kind, row_id, version FROM outbox ORDER BY seq LIMIT ?"));
     query.addBindValue(sqlLimit(limit));
-    if (!run(query, QStringLiteral("could not be read"))) {
+    if (!run(query, QCoreApplication::translate("SqliteJournal",
+                                                "The journal %1 could not be read: %2."))) {
         return result;
     }
     while (query.next()) {
@@ -645,7 +679,8 @@ bool SqliteJournal::removeFromOutbox(const QList<OutboxEntry>& sent)
     if (!usable()) {
         return false;
     }
-    const QString what = QStringLiteral("could not note what was sent");
+    const QString what = QCoreApplication::translate(
+        "SqliteJournal", "The journal %1 could not note what was sent: %2.");
     if (!runStatement(QStringLiteral("BEGIN IMMEDIATE"), what)) {
         return false;
     }

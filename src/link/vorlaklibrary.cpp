@@ -202,7 +202,8 @@ bool VorlakLibrary::openLibrary()
         }
         const QString path = QDir(folder).filePath(name);
         if (!QFileInfo::exists(path)) {
-            looked.append(QStringLiteral("%1: not there").arg(native(folder)));
+            looked.append(
+                QCoreApplication::translate("VorlakLibrary", "%1: not there").arg(native(folder)));
             continue;
         }
         if (tryLoad(path)) {
@@ -216,17 +217,25 @@ bool VorlakLibrary::openLibrary()
             return true;
         }
         looked.append(
-            QStringLiteral("the system's library search path: %1").arg(m_library.errorString()));
+            QCoreApplication::translate("VorlakLibrary", "the system's library search path: %1")
+                .arg(m_library.errorString()));
     }
 
-    const QString installHere = m_searchPath.systemFolder.isEmpty()
-                                    ? QStringLiteral("the program's folder")
-                                    : native(m_searchPath.systemFolder);
-    report(QStringLiteral("The communication library %1 could not be %2, so no terminal can be "
-                          "reached.\n\nLooked for it in:\n  %3\n\nPut %1 in %4 and start the "
-                          "program again.")
-               .arg(name, foundUnusable ? QStringLiteral("loaded") : QStringLiteral("found"),
-                    looked.join(QLatin1String("\n  ")), installHere));
+    const QString installHere =
+        m_searchPath.systemFolder.isEmpty()
+            ? QCoreApplication::translate("VorlakLibrary", "the program's folder")
+            : native(m_searchPath.systemFolder);
+    const QString text =
+        foundUnusable
+            ? QCoreApplication::translate("VorlakLibrary",
+                                          "The communication library %1 could not be loaded, so "
+                                          "no terminal can be reached.\n\nLooked for it in:\n  "
+                                          "%2\n\nPut %1 in %3 and start the program again.")
+            : QCoreApplication::translate("VorlakLibrary",
+                                          "The communication library %1 could not be found, so "
+                                          "no terminal can be reached.\n\nLooked for it in:\n  "
+                                          "%2\n\nPut %1 in %3 and start the program again.");
+    report(text.arg(name, looked.join(QLatin1String("\n  ")), installHere));
     return false;
 }
 
@@ -266,19 +275,25 @@ void VorlakLibrary::resolveFunctions()
     if (missing.isEmpty()) {
         return;
     }
-    report(QStringLiteral("The communication library %1 does not provide the function%2 %3, so "
-                          "the commands that need %4 report a communication error.\n\nInstall a "
-                          "complete copy of the library and start the program again.")
-               .arg(native(m_library.fileName()),
-                    missing.size() == 1 ? QString() : QStringLiteral("s"),
-                    missing.join(QLatin1String(", ")),
-                    missing.size() == 1 ? QStringLiteral("it") : QStringLiteral("them")));
+    const QString text =
+        missing.size() == 1
+            ? QCoreApplication::translate("VorlakLibrary",
+                                          "The communication library %1 does not provide the "
+                                          "function %2, so the commands that need it report a "
+                                          "communication error.\n\nInstall a complete copy of "
+                                          "the library and start the program again.")
+            : QCoreApplication::translate("VorlakLibrary",
+                                          "The communication library %1 does not provide the "
+                                          "functions %2, so the commands that need them report a "
+                                          "communication error.\n\nInstall a complete copy of "
+                                          "the library and start the program again.");
+    report(text.arg(native(m_library.fileName()), missing.join(QLatin1String(", "))));
 }
 
 void VorlakLibrary::report(const QString& text)
 {
     m_problem = text;
-    m_dialogs.showMessage(text);
+    m_dialogs.showError(text);
 }
 
 std::int32_t VorlakLibrary::I_OpenCom(std::int32_t port, std::int32_t speed)

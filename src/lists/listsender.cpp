@@ -16,6 +16,7 @@
 #include "link/commlibrary.h"
 #include "listdata.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -24,12 +25,27 @@
 
 namespace {
 
-const QString kUserVariablePrompt = QStringLiteral("User Variable ?");
-const QString kPositionPrompt = QStringLiteral("Position ?");
-const QString kElementSizePrompt = QStringLiteral("Element Size ?");
-const QString kDescriptionSizePrompt = QStringLiteral("Description Size ?");
-// Spelled as the terminal's users have always seen it.
-const QString kSent = QStringLiteral("Send sucessfull !");
+QString userVariablePrompt()
+{
+    return QCoreApplication::translate("ListSender", "User Variable ?");
+}
+QString positionPrompt()
+{
+    return QCoreApplication::translate("ListSender", "Position ?");
+}
+QString elementSizePrompt()
+{
+    return QCoreApplication::translate("ListSender", "Element Size ?");
+}
+QString descriptionSizePrompt()
+{
+    return QCoreApplication::translate("ListSender", "Description Size ?");
+}
+// Spelled in English as the terminal's users have always seen it.
+QString sentText()
+{
+    return QCoreApplication::translate("ListSender", "Send sucessfull !");
+}
 
 // An entry shown back to the user, short enough for a message box.
 QString shownEntry(const QString& entry)
@@ -59,7 +75,7 @@ ListSender::ListSender(CommLibrary& library, AppState& state, UserDialogs& dialo
 
 QString ListSender::fileFilter()
 {
-    return QStringLiteral("Text CSV (*.csv);; All Files (*.*)");
+    return QCoreApplication::translate("ListSender", "Text CSV (*.csv);; All Files (*.*)");
 }
 
 std::optional<std::int32_t> ListSender::wholeNumber(const QString& entry)
@@ -85,13 +101,14 @@ std::optional<std::int32_t> ListSender::wholeNumber(const QString& entry)
 
 void ListSender::refuse(const QString& reason)
 {
-    m_dialogs.showMessage(reason + QStringLiteral("\n\nNothing was sent."));
+    m_dialogs.showWarning(
+        QCoreApplication::translate("ListSender", "%1\n\nNothing was sent.").arg(reason));
 }
 
 std::optional<QString> ListSender::loadIntoView(const QString& path)
 {
     const auto fail = [&](const QString& reason) {
-        refuse(QStringLiteral("The list file %1 could not be read: %2.")
+        refuse(QCoreApplication::translate("ListSender", "The list file %1 could not be read: %2.")
                    .arg(quotedPath(path), reason));
         return std::nullopt;
     };
@@ -104,8 +121,9 @@ std::optional<QString> ListSender::loadIntoView(const QString& path)
     // A zero byte is never part of a text: this is a picture, a program or a UTF-16 file, and
     // its "quoted texts" would be whatever bytes happen to sit between two 0x22 bytes.
     if (const qsizetype zero = bytes.indexOf('\0'); zero >= 0) {
-        return fail(QStringLiteral("it is not a text file (a zero byte at byte %1); a list file "
-                                   "is text in UTF-8 or Windows-1252")
+        return fail(QCoreApplication::translate(
+                        "ListSender", "it is not a text file (a zero byte at byte %1); a list file "
+                                      "is text in UTF-8 or Windows-1252")
                         .arg(zero + 1));
     }
 
@@ -132,16 +150,20 @@ std::optional<std::int32_t> ListSender::askNumber(const QString& prompt, bool ma
     const QString entry = m_dialogs.askText(prompt).value_or(QString());
     const std::optional<std::int32_t> number = wholeNumber(entry);
     if (entry.trimmed().isEmpty()) {
-        refuse(QStringLiteral("%1 No value was entered; a whole number is needed.").arg(prompt));
+        refuse(QCoreApplication::translate("ListSender",
+                                           "%1 No value was entered; a whole number is needed.")
+                   .arg(prompt));
         return std::nullopt;
     }
     if (!number) {
-        refuse(QStringLiteral("%1 %2 is not a whole number between -2147483648 and 2147483647.")
+        refuse(QCoreApplication::translate(
+                   "ListSender", "%1 %2 is not a whole number between -2147483648 and 2147483647.")
                    .arg(prompt, shownEntry(entry)));
         return std::nullopt;
     }
     if (!mayBeNegative && *number < 0) {
-        refuse(QStringLiteral("%1 %2 is negative; a field width is 0 or more.")
+        refuse(QCoreApplication::translate("ListSender",
+                                           "%1 %2 is negative; a field width is 0 or more.")
                    .arg(prompt, shownEntry(entry)));
         return std::nullopt;
     }
@@ -178,31 +200,33 @@ std::optional<ListSender::Request> ListSender::askRequest()
     // The view now shows this file, whatever happens to the list.
     m_window.setStatusText(1, QDir::toNativeSeparators(request.path));
 
-    const QString userVariable = m_dialogs.askText(kUserVariablePrompt).value_or(QString());
+    const QString userVariable = m_dialogs.askText(userVariablePrompt()).value_or(QString());
     request.userVariable = TextCodec::toWindows1252(userVariable, &request.userVariableLossy);
     if (request.userVariable.size() > kMaxUserVariable) {
-        refuse(QStringLiteral("%1 The text has %2 characters; the terminal takes at most %3.")
-                   .arg(kUserVariablePrompt)
+        refuse(QCoreApplication::translate(
+                   "ListSender", "%1 The text has %2 characters; the terminal takes at most %3.")
+                   .arg(userVariablePrompt())
                    .arg(request.userVariable.size())
                    .arg(kMaxUserVariable));
         return std::nullopt;
     }
     // The library takes the user variable up to its first zero: the rest would be lost.
     if (request.userVariable.contains('\0')) {
-        refuse(QStringLiteral("%1 The text holds a zero character, which the terminal cannot "
-                              "take.")
-                   .arg(kUserVariablePrompt));
+        refuse(QCoreApplication::translate(
+                   "ListSender", "%1 The text holds a zero character, which the terminal cannot "
+                                 "take.")
+                   .arg(userVariablePrompt()));
         return std::nullopt;
     }
-    const std::optional<std::int32_t> position = askNumber(kPositionPrompt, true);
+    const std::optional<std::int32_t> position = askNumber(positionPrompt(), true);
     if (!position) {
         return std::nullopt;
     }
-    const std::optional<std::int32_t> elementSize = askNumber(kElementSizePrompt, false);
+    const std::optional<std::int32_t> elementSize = askNumber(elementSizePrompt(), false);
     if (!elementSize) {
         return std::nullopt;
     }
-    const std::optional<std::int32_t> descriptionSize = askNumber(kDescriptionSizePrompt, false);
+    const std::optional<std::int32_t> descriptionSize = askNumber(descriptionSizePrompt(), false);
     if (!descriptionSize) {
         return std::nullopt;
     }
@@ -225,8 +249,9 @@ std::optional<ListData::Result> ListSender::checkList(const Request& request)
         }
     }
     if (size > kMaxListBytes) {
-        refuse(QStringLiteral("With element size %1 and description size %2 the list would take "
-                              "%3 MB; a list holds at most %4 MB.")
+        refuse(QCoreApplication::translate(
+                   "ListSender", "With element size %1 and description size %2 the list would take "
+                                 "%3 MB; a list holds at most %4 MB.")
                    .arg(request.widths.element)
                    .arg(request.widths.description)
                    .arg(megabytes(size), megabytes(kMaxListBytes)));
@@ -236,14 +261,16 @@ std::optional<ListData::Result> ListSender::checkList(const Request& request)
     // A list of length 0 would replace the terminal's list at this position with nothing: an
     // ordinary unquoted CSV file gives no field at all, and widths of 0 give no bytes.
     if (list.fields == 0) {
-        refuse(QStringLiteral("The file %1 holds no list: every element and every description "
-                              "must stand in double quotes, such as \"5601\",\"Milk\".")
+        refuse(QCoreApplication::translate(
+                   "ListSender", "The file %1 holds no list: every element and every description "
+                                 "must stand in double quotes, such as \"5601\",\"Milk\".")
                    .arg(quotedPath(request.path)));
         return std::nullopt;
     }
     if (list.bytes.isEmpty()) {
-        refuse(QStringLiteral("With element size %1 and description size %2 the list of %3 "
-                              "would hold nothing; a size of 1 or more is needed.")
+        refuse(QCoreApplication::translate(
+                   "ListSender", "With element size %1 and description size %2 the list of %3 "
+                                 "would hold nothing; a size of 1 or more is needed.")
                    .arg(request.widths.element)
                    .arg(request.widths.description)
                    .arg(quotedPath(request.path)));
@@ -251,9 +278,10 @@ std::optional<ListData::Result> ListSender::checkList(const Request& request)
     }
 
     if (list.unclosedQuote >= 0 &&
-        !m_dialogs.askYesNo(QStringLiteral("The quote opened on line %1 of %2 is never closed, "
-                                           "so the text after it is not part of the list.\n\n"
-                                           "Send the list without it?")
+        !m_dialogs.askYesNo(QCoreApplication::translate(
+                                "ListSender", "The quote opened on line %1 of %2 is never closed, "
+                                              "so the text after it is not part of the list.\n\n"
+                                              "Send the list without it?")
                                 .arg(ListData::lineOf(request.text, list.unclosedQuote))
                                 .arg(quotedPath(request.path)),
                             QString())) {
@@ -261,18 +289,24 @@ std::optional<ListData::Result> ListSender::checkList(const Request& request)
     }
 
     if (request.userVariableLossy || list.firstLossy >= 0) {
-        QStringList where;
-        if (request.userVariableLossy) {
-            where << QStringLiteral("in the user variable");
-        }
-        if (list.firstLossy >= 0) {
-            where << QStringLiteral("in the list (the first on line %1)")
-                         .arg(ListData::lineOf(request.text, list.firstLossy));
-        }
-        m_dialogs.showMessage(QStringLiteral("Some characters %1 cannot be held by the "
-                                             "terminal's character set (Windows-1252); they are "
-                                             "sent as \"?\".")
-                                  .arg(where.join(QStringLiteral(" and "))));
+        const QString text =
+            !request.userVariableLossy
+                ? QCoreApplication::translate(
+                      "ListSender", "Some characters in the list (the first on line %1) cannot be "
+                                    "held by the terminal's character set (Windows-1252); they "
+                                    "are sent as \"?\".")
+            : list.firstLossy < 0
+                ? QCoreApplication::translate(
+                      "ListSender", "Some characters in the user variable cannot be held by the "
+                                    "terminal's character set (Windows-1252); they are sent as "
+                                    "\"?\".")
+                : QCoreApplication::translate(
+                      "ListSender", "Some characters in the user variable and in the list (the "
+                                    "first on line %1) cannot be held by the terminal's character "
+                                    "set (Windows-1252); they are sent as \"?\".");
+        m_dialogs.showWarning(list.firstLossy >= 0
+                                  ? text.arg(ListData::lineOf(request.text, list.firstLossy))
+                                  : text);
     }
     return list;
 }
@@ -302,10 +336,10 @@ void ListSender::send(const Request& request, const ListData::Result& list)
         static_cast<void>(m_journal->addEvent(event));
     }
     if (result == CommLibrary::kCommError) {
-        m_dialogs.showMessage(m_language.MsgCommError());
+        m_dialogs.showError(m_language.MsgCommError());
     } else if (result == CommLibrary::kNoTerminal) {
-        m_dialogs.showMessage(m_language.MsgPlaceTerminal());
+        m_dialogs.showWarning(m_language.MsgPlaceTerminal());
     } else {
-        m_dialogs.showMessage(kSent);
+        m_dialogs.showMessage(sentText());
     }
 }

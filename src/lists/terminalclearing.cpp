@@ -84,8 +84,8 @@ void TerminalClearing::journal(const QString& kind, const QString& detail, std::
 void TerminalClearing::reportResult(std::int16_t result)
 {
     if (result == CommLibrary::kCommError) {
-        m_dialogs.showMessage(m_language.MsgCommError());
+        m_dialogs.showError(m_language.MsgCommError());
     } else if (result == CommLibrary::kNoTerminal) {
-        m_dialogs.showMessage(m_language.MsgPlaceTerminal());
+        m_dialogs.showWarning(m_language.MsgPlaceTerminal());
     }
 }

@@ -3,6 +3,7 @@
 #include "common/eventpump.h"
 #include "common/userdialogs.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -29,18 +30,26 @@ QString startFailure(const QString& program, const QProcess& process)
     if (program.contains(QLatin1Char('/'))) {
         const QFileInfo info(program);
         if (!info.exists()) {
-            return QStringLiteral("the file \"%1\" does not exist").arg(program);
+            return QCoreApplication::translate("ExternalProgramRunner",
+                                               "the file \"%1\" does not exist")
+                .arg(program);
         }
         if (info.isDir()) {
-            return QStringLiteral("\"%1\" is a folder, not a program").arg(program);
+            return QCoreApplication::translate("ExternalProgramRunner",
+                                               "\"%1\" is a folder, not a program")
+                .arg(program);
         }
         if (!info.isExecutable()) {
-            return QStringLiteral("\"%1\" may not be run: permission denied (it is not marked "
-                                  "executable)")
+            return QCoreApplication::translate(
+                       "ExternalProgramRunner",
+                       "\"%1\" may not be run: permission denied (it is not marked "
+                       "executable)")
                 .arg(program);
         }
     } else if (QStandardPaths::findExecutable(program).isEmpty()) {
-        return QStringLiteral("no program named \"%1\" was found in the folders of PATH")
+        return QCoreApplication::translate(
+                   "ExternalProgramRunner",
+                   "no program named \"%1\" was found in the folders of PATH")
             .arg(program);
     }
     // "execvp: Exec format error": the name of the system call means nothing to the user.
@@ -108,7 +117,8 @@ std::optional<QStringList> splitCommandLine(const QString& commandLine, QString*
             if (!closed) {
                 if (error != nullptr) {
                     *error =
-                        QStringLiteral("the %1 quote at position %2 is not closed")
+                        QCoreApplication::translate("ExternalProgramRunner",
+                                                    "the %1 quote at position %2 is not closed")
                             .arg(isDouble ? QStringLiteral("double") : QStringLiteral("single"))
                             .arg(open + 1);
                 }
@@ -139,7 +149,9 @@ RunResult ExternalProgramRunner::runProgram(const QString& commandLine)
         return refuse(commandLine, splitError);
     }
     if (words->isEmpty()) {
-        return refuse(commandLine, QStringLiteral("the command line names no program"));
+        return refuse(commandLine,
+                      QCoreApplication::translate("ExternalProgramRunner",
+                                                  "the command line names no program"));
     }
 
     QProcess process;
@@ -169,16 +181,18 @@ RunResult ExternalProgramRunner::runProgram(const QString& commandLine)
         result.exitCode = process.exitCode();
     } else {
         result.exitCode = -1;
-        result.error = QStringLiteral("the program did not end normally (it crashed or was "
-                                      "killed)");
+        result.error = QCoreApplication::translate(
+            "ExternalProgramRunner", "the program did not end normally (it crashed or was "
+                                     "killed)");
     }
     return result;
 }
 
 RunResult ExternalProgramRunner::refuse(const QString& commandLine, const QString& reason)
 {
-    m_dialogs.showMessage(
-        QStringLiteral("The external program could not be started:\n%1\n\nReason: %2.")
+    m_dialogs.showError(
+        QCoreApplication::translate("ExternalProgramRunner",
+                                    "The external program could not be started:\n%1\n\nReason: %2.")
             .arg(commandLine, reason));
     RunResult result;
     result.error = reason;

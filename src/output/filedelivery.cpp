@@ -6,6 +6,8 @@
 #include "outputfilepolicy.h"
 #include "terminaleraser.h"
 
+#include <QCoreApplication>
+
 FileDelivery::FileDelivery(OutputFilePolicy& files, TerminalEraser& clearing,
                            ExternalProgramRunner& runner, UserDialogs& dialogs, AppState& state)
     : m_files(files)
@@ -22,19 +24,21 @@ bool FileDelivery::deliver()
     m_written = written.written;
     m_problem.clear();
     if (!written.ok) {
-        m_problem = written.message() +
-                    QStringLiteral("\n\nThe data stays on the terminal and in the window; save "
-                                   "it with \"Save as\".");
-        m_dialogs.showMessage(m_problem);
+        m_problem = QCoreApplication::translate("FileDelivery",
+                                                "%1\n\nThe data stays on the terminal and in the "
+                                                "window; save it with \"Save as\".")
+                        .arg(written.message());
+        m_dialogs.showError(m_problem);
         return false;
     }
     // With no file policy set (a hand-edited settings file) nothing was written: the data is
     // nowhere but on the terminal and in the window.
     if (written.written.isEmpty()) {
-        m_problem = QStringLiteral(
+        m_problem = QCoreApplication::translate(
+            "FileDelivery",
             "No output file policy (numbered, overwrite or append) is selected, so the reading "
             "was not written to any file. The data stays on the terminal and in the window.");
-        m_dialogs.showMessage(m_problem);
+        m_dialogs.showWarning(m_problem);
         return false;
     }
     if (m_state.settings.AutoClear != 0) {

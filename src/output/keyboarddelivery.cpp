@@ -6,11 +6,14 @@
 #include "sendkeys.h"
 #include "terminaleraser.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 QString keptOnTerminal()
 {
-    return QStringLiteral("The data stays on the terminal and in the window.");
+    return QCoreApplication::translate("KeyboardDelivery",
+                                       "The data stays on the terminal and in the window.");
 }
 
 } // namespace
@@ -28,9 +31,10 @@ bool KeyboardDelivery::deliver()
 {
     const SendKeysResult parsed = SendKeys::parseKeyString(m_view.text());
     if (!parsed.ok()) {
-        m_dialogs.showMessage(
-            QStringLiteral("The data cannot be typed: it is not valid keystroke "
-                           "notation. At %1: %2.\n\nNothing was typed. %3")
+        m_dialogs.showWarning(
+            QCoreApplication::translate("KeyboardDelivery",
+                                        "The data cannot be typed: it is not valid keystroke "
+                                        "notation. At %1: %2.\n\nNothing was typed. %3")
                 .arg(parsed.error->where(), parsed.error->description, keptOnTerminal()));
         return false;
     }
@@ -39,8 +43,9 @@ bool KeyboardDelivery::deliver()
     }
     QString reason;
     if (!m_sink.send(parsed.keys, &reason)) {
-        m_dialogs.showMessage(
-            QStringLiteral("The data could not be typed. %1.\n\n%2").arg(reason, keptOnTerminal()));
+        m_dialogs.showError(QCoreApplication::translate("KeyboardDelivery",
+                                                        "The data could not be typed. %1.\n\n%2")
+                                .arg(reason, keptOnTerminal()));
         return false;
     }
     // The clearing shows its own message when it fails; the data was typed either way.

@@ -12,6 +12,7 @@
 #include "journal/journal.h"
 
 #include <QByteArrayView>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,7 +49,8 @@ QString folderProblem(const QString& filePath)
         const QFileInfo info(existing);
         if (info.exists()) {
             if (!info.isDir()) {
-                return QStringLiteral("%1 is a file, not a folder").arg(quotedPath(existing));
+                return QCoreApplication::translate("OutputFilePolicy", "%1 is a file, not a folder")
+                    .arg(quotedPath(existing));
             }
             break;
         }
@@ -59,7 +61,8 @@ QString folderProblem(const QString& filePath)
         existing = parent;
     }
     if (existing != folder) {
-        return QStringLiteral("the folder %1 does not exist").arg(quotedPath(folder));
+        return QCoreApplication::translate("OutputFilePolicy", "the folder %1 does not exist")
+            .arg(quotedPath(folder));
     }
     return {};
 }
@@ -78,7 +81,8 @@ QString notARegularFile(const QString& path)
     if (!info.exists() || info.isFile()) {
         return {};
     }
-    return info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("it is not a file");
+    return info.isDir() ? QCoreApplication::translate("OutputFilePolicy", "it is a folder")
+                        : QCoreApplication::translate("OutputFilePolicy", "it is not a file");
 }
 
 /// The view's text as the bytes of a file: UTF-8 with the platform's line ending.
@@ -166,7 +170,9 @@ QString checkUtf8(QFile& file, qint64 length, bool& valid)
         buffer.resize(carried + wanted);
         const qint64 got = file.read(buffer.data() + carried, wanted);
         if (got <= 0) {
-            return got < 0 ? file.errorString() : QStringLiteral("the file became shorter");
+            return got < 0
+                       ? file.errorString()
+                       : QCoreApplication::translate("OutputFilePolicy", "the file became shorter");
         }
         done += got;
         qsizetype end = carried + got;
@@ -281,9 +287,12 @@ QString FileDeliveryResult::message() const
         return {};
     }
     if (failedPath.isEmpty()) {
-        return QStringLiteral("The data read could not be saved: %1.").arg(reason);
+        return QCoreApplication::translate("OutputFilePolicy",
+                                           "The data read could not be saved: %1.")
+            .arg(reason);
     }
-    return QStringLiteral("The data read could not be saved to %1: %2.")
+    return QCoreApplication::translate("OutputFilePolicy",
+                                       "The data read could not be saved to %1: %2.")
         .arg(quotedPath(failedPath), reason);
 }
 
@@ -304,15 +313,17 @@ FileDeliveryResult OutputFilePolicy::deliver(Settings& settings)
         return result;
     }
     if (settings.MyFileName.trimmed().isEmpty()) {
-        fail(result, {}, QStringLiteral("no output file name is set"));
+        fail(result, {},
+             QCoreApplication::translate("OutputFilePolicy", "no output file name is set"));
         return result;
     }
     // The system would take the name only up to the NUL and write to a file of that shorter name.
     if (settings.MyFileName.contains(QChar(u'\0'))) {
         fail(result, {},
-             QStringLiteral("the output file name in the setting MyFileName holds a NUL "
-                            "character, which no file name can hold; correct it in the "
-                            "configuration"));
+             QCoreApplication::translate(
+                 "OutputFilePolicy", "the output file name in the setting MyFileName holds a NUL "
+                                     "character, which no file name can hold; correct it in the "
+                                     "configuration"));
         return result;
     }
     if (settings.IncrNumber && !writeNumbered(settings, result)) {
@@ -341,16 +352,20 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     // one in another folder.
     if (!isDigits(counter)) {
         return fail(result, settings.MyFileName,
-                    QStringLiteral("the counter in the setting IncrNumberText is %1, not a number "
-                                   "of digits 0 to 9, so no numbered file was written; correct it "
-                                   "in the settings file (for example to 0000)")
+                    QCoreApplication::translate(
+                        "OutputFilePolicy",
+                        "the counter in the setting IncrNumberText is %1, not a number "
+                        "of digits 0 to 9, so no numbered file was written; correct it "
+                        "in the settings file (for example to 0000)")
                         .arg(shownValue(counter)));
     }
 
     const QString firstName = IncrementedFileName(settings.MyFileName, counter);
     if (!inFolderOf(firstName, settings.MyFileName)) {
-        return fail(result, firstName,
-                    QStringLiteral("the numbered name is not in the folder of the output file"));
+        return fail(
+            result, firstName,
+            QCoreApplication::translate(
+                "OutputFilePolicy", "the numbered name is not in the folder of the output file"));
     }
     StagedFile staged;
     const QString writeError = stage(staged, firstName, fileBytes(m_view.text()));
@@ -364,9 +379,10 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
     for (;;) {
         const QString name = IncrementedFileName(settings.MyFileName, counter);
         if (!inFolderOf(name, settings.MyFileName)) {
-            return fail(
-                result, name,
-                QStringLiteral("the numbered name is not in the folder of the output file"));
+            return fail(result, name,
+                        QCoreApplication::translate(
+                            "OutputFilePolicy",
+                            "the numbered name is not in the folder of the output file"));
         }
         const RenameResult placed = staged.placeWithoutReplacing(name);
         if (placed) {
@@ -380,9 +396,11 @@ bool OutputFilePolicy::writeNumbered(Settings& settings, FileDeliveryResult& res
         }
         counter = advanceCounter(counter);
         if (counter == firstTried) {
-            return fail(result, firstName,
-                        QStringLiteral("all 10,000 numbered names of this file exist already; "
-                                       "move or delete some of them"));
+            return fail(
+                result, firstName,
+                QCoreApplication::translate("OutputFilePolicy",
+                                            "all 10,000 numbered names of this file exist already; "
+                                            "move or delete some of them"));
         }
     }
 
@@ -430,8 +448,10 @@ QString OutputFilePolicy::settlePendingAppends(const QString& path)
                 reason = cutBack(file, append.length);
             }
             if (!reason.isEmpty()) {
-                problems.append(QStringLiteral("the unfinished end of %1 could not be cut off: %2")
-                                    .arg(quotedPath(append.path), reason));
+                problems.append(
+                    QCoreApplication::translate("OutputFilePolicy",
+                                                "the unfinished end of %1 could not be cut off: %2")
+                        .arg(quotedPath(append.path), reason));
                 continue;
             }
         }
@@ -484,9 +504,11 @@ bool OutputFilePolicy::appendTo(const QString& path, FileDeliveryResult& result)
     if (m_journal != nullptr) {
         appendId = m_journal->beginAppend(journalPath, oldLength);
         if (!appendId) {
-            return fail(result, path,
-                        QStringLiteral("the append could not be recorded in the journal first: %1")
-                            .arg(m_journal->problem()));
+            return fail(
+                result, path,
+                QCoreApplication::translate(
+                    "OutputFilePolicy", "the append could not be recorded in the journal first: %1")
+                    .arg(m_journal->problem()));
         }
     }
     QString reason;
@@ -498,8 +520,10 @@ bool OutputFilePolicy::appendTo(const QString& path, FileDeliveryResult& result)
     if (reason.isEmpty() && appendId && !m_journal->endAppend(*appendId)) {
         // Left pending, the reading would be cut off later even though the terminal may have
         // been cleared: it is taken back now and the delivery fails, so it stays on the terminal.
-        reason = QStringLiteral("the journal could not record that the append was done: %1")
-                     .arg(m_journal->problem());
+        reason =
+            QCoreApplication::translate("OutputFilePolicy",
+                                        "the journal could not record that the append was done: %1")
+                .arg(m_journal->problem());
         // Still pending, but no longer than recorded: the next settling just marks it done.
         static_cast<void>(cutBack(file, oldLength));
         return fail(result, path, reason);

@@ -10,23 +10,31 @@
 #include "keyboarddelivery.h"
 #include "terminaleraser.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 
 namespace {
 
 QString interruptedMessage(int documents)
 {
-    return QStringLiteral("The reading stopped after %1 document(s), so nothing was delivered "
-                          "and the terminal was not cleared: it keeps all its data. The part read "
-                          "is shown in the window. Place the terminal in the cradle again to read "
-                          "it in full.")
+    return QCoreApplication::translate(
+               "ReadingDelivery",
+               "The reading stopped after %1 document(s), so nothing was delivered "
+               "and the terminal was not cleared: it keeps all its data. The part read "
+               "is shown in the window. Place the terminal in the cradle again to read "
+               "it in full.")
         .arg(documents);
 }
 
-const QString kTemplateMissing = QStringLiteral(
-    "The body template (AsciiDataFormat) is empty, so only the headers were read and none of the "
-    "entries. The terminal was not cleared: it keeps all its data. Set the body template in the "
-    "configuration, or use \"Auto detect\" to take it from the terminal.");
+QString templateMissingText()
+{
+    return QCoreApplication::translate(
+        "ReadingDelivery", "The body template (AsciiDataFormat) is empty, so only the headers were "
+                           "read and none of the "
+                           "entries. The terminal was not cleared: it keeps all its data. Set the "
+                           "body template in the "
+                           "configuration, or use \"Auto detect\" to take it from the terminal.");
+}
 
 } // namespace
 
@@ -91,7 +99,7 @@ void ReadingDelivery::deliver()
         reading.result = QString::fromUtf16(JournalResult::Incomplete);
         reading.message = interruptedMessage(m_state.DocumentsRead);
         add(reading);
-        m_dialogs.showMessage(reading.message);
+        m_dialogs.showWarning(reading.message);
         return;
     }
     if (skippedAsDuplicate(reading)) {
@@ -102,8 +110,8 @@ void ReadingDelivery::deliver()
 
     deliverInto(reading);
     if (m_state.LastReading == ReadingEnd::TemplateMissing) {
-        reading.message = kTemplateMissing;
-        m_dialogs.showMessage(kTemplateMissing);
+        reading.message = templateMissingText();
+        m_dialogs.showWarning(reading.message);
     }
     if (m_state.ReadingJournaled) {
         update(reading);
@@ -156,11 +164,13 @@ bool ReadingDelivery::skippedAsDuplicate(JournalReading& reading)
         return false;
     }
     reading.result = QString::fromUtf16(JournalResult::SkippedDuplicate);
-    reading.message = QStringLiteral("Reading %1 repeats reading %2, delivered %3: not delivered "
-                                     "again")
-                          .arg(reading.terminal.isEmpty() ? QStringLiteral("-") : reading.terminal)
-                          .arg(last->id)
-                          .arg(last->finished.toLocalTime().toString(Qt::ISODate));
+    reading.message =
+        QCoreApplication::translate("ReadingDelivery",
+                                    "Reading %1 repeats reading %2, delivered %3: not delivered "
+                                    "again")
+            .arg(reading.terminal.isEmpty() ? QStringLiteral("-") : reading.terminal)
+            .arg(last->id)
+            .arg(last->finished.toLocalTime().toString(Qt::ISODate));
     m_window.setStatusText(1, reading.message);
     m_state.ReadingJournaled = add(reading);
     if (m_state.settings.AutoClear != 0) {
@@ -209,9 +219,11 @@ void ReadingDelivery::journalFailed()
         return;
     }
     m_toldJournalFailed = true;
-    m_dialogs.showMessage(
-        QStringLiteral("The reading journal cannot be written: %1\n\nReadings go on and are "
-                       "delivered, but no terminal is cleared until the journal works again, so "
-                       "that no data exists only in the window.")
+    m_dialogs.showError(
+        QCoreApplication::translate(
+            "ReadingDelivery",
+            "The reading journal cannot be written: %1\n\nReadings go on and are "
+            "delivered, but no terminal is cleared until the journal works again, so "
+            "that no data exists only in the window.")
             .arg(m_journal.problem()));
 }

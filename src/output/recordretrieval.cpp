@@ -11,6 +11,7 @@
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
 
+#include <QCoreApplication>
 #include <optional>
 
 RecordRetrieval::RecordRetrieval(CommLibrary& library, AppState& state, ConfigLoader& config,
@@ -31,7 +32,7 @@ void RecordRetrieval::readTerminalData()
     m_config.loadSettings(m_state.settings);
     if (const QString problem = templateProblem(); !problem.isEmpty()) {
         m_state.DataReceived = false;
-        m_dialogs.showMessage(problem);
+        m_dialogs.showWarning(problem);
         return;
     }
 
@@ -78,7 +79,8 @@ void RecordRetrieval::readTerminalData()
     busy.reset();
 
     if (lossy || lossyBody) {
-        m_dialogs.showMessage(QStringLiteral(
+        m_dialogs.showWarning(QCoreApplication::translate(
+            "RecordRetrieval",
             "The data format holds characters the terminal cannot take; they were sent as \"?\"."));
     }
 }
@@ -98,20 +100,22 @@ QString RecordRetrieval::templateProblem() const
     if (problem.isEmpty()) {
         return {};
     }
-    return problem + QStringLiteral(", so the terminal was not read: it keeps all its data. "
-                                    "Shorten the template in the configuration.");
+    return QCoreApplication::translate("RecordRetrieval",
+                                       "%1, so the terminal was not read: it keeps all its data. "
+                                       "Shorten the template in the configuration.")
+        .arg(problem);
 }
 
 RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool isHeader)
 {
     if (result == CommLibrary::kCommError) {
         m_state.LastReading = ReadingEnd::Interrupted;
-        m_dialogs.showMessage(m_language.MsgCommError());
+        m_dialogs.showError(m_language.MsgCommError());
         return Step::Stop;
     }
     if (result == CommLibrary::kNoTerminal) {
         m_state.LastReading = ReadingEnd::Interrupted;
-        m_dialogs.showMessage(m_language.MsgPlaceTerminal());
+        m_dialogs.showWarning(m_language.MsgPlaceTerminal());
         return Step::Stop;
     }
     if (result == CommLibrary::kNothingMore) {

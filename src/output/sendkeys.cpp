@@ -1,5 +1,6 @@
 #include "sendkeys.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <array>
 #include <string>
@@ -155,12 +156,14 @@ public:
             step();
         }
         if (!m_error && !m_pending.empty()) {
-            fail(m_pending.front(), QStringLiteral("\"%1\" (%2) at the end of the text is not "
-                                                   "followed by a key")
+            fail(m_pending.front(), QCoreApplication::translate(
+                                        "SendKeys", "\"%1\" (%2) at the end of the text is not "
+                                                    "followed by a key")
                                         .arg(pendingText(), modifierNames(pendingModifiers())));
         }
         if (!m_error && !m_groups.empty()) {
-            fail(m_groups.back().open, QStringLiteral("\"(\" is not closed by \")\""));
+            fail(m_groups.back().open,
+                 QCoreApplication::translate("SendKeys", "\"(\" is not closed by \")\""));
         }
         SendKeysResult result;
         if (m_error) {
@@ -184,7 +187,8 @@ private:
         if (const auto modifier = modifierOf(c)) {
             if ((heldModifiers() | pendingModifiers()).testFlag(*modifier)) {
                 fail(m_at,
-                     QStringLiteral("\"%1\" (%2) is given twice for the same key")
+                     QCoreApplication::translate("SendKeys",
+                                                 "\"%1\" (%2) is given twice for the same key")
                          .arg(QString(QChar(static_cast<char16_t>(c))), modifierNames(*modifier)));
                 return;
             }
@@ -198,17 +202,18 @@ private:
             return;
         case U')':
             if (!m_pending.empty()) {
-                fail(m_pending.front(), QStringLiteral("\"%1\" (%2) is not followed by a key")
-                                            .arg(pendingText(), modifierNames(pendingModifiers())));
+                fail(m_pending.front(),
+                     QCoreApplication::translate("SendKeys", "\"%1\" (%2) is not followed by a key")
+                         .arg(pendingText(), modifierNames(pendingModifiers())));
             } else if (m_groups.empty()) {
-                fail(m_at, QStringLiteral("\")\" has no matching \"(\""));
+                fail(m_at, QCoreApplication::translate("SendKeys", "\")\" has no matching \"(\""));
             } else {
                 m_groups.pop_back();
                 ++m_at;
             }
             return;
         case U'}':
-            fail(m_at, QStringLiteral("\"}\" has no matching \"{\""));
+            fail(m_at, QCoreApplication::translate("SendKeys", "\"}\" has no matching \"{\""));
             return;
         case U'~':
             add(Keystroke::named(Key::Enter));
@@ -235,8 +240,9 @@ private:
         }
         if (close >= m_units.size()) {
             const bool emptyBraces = first < m_units.size() && m_units[first].c == U'}';
-            fail(open, emptyBraces ? QStringLiteral("empty key name {}")
-                                   : QStringLiteral("\"{\" is not closed by \"}\""));
+            fail(open, emptyBraces ? QCoreApplication::translate("SendKeys", "empty key name {}")
+                                   : QCoreApplication::translate("SendKeys",
+                                                                 "\"{\" is not closed by \"}\""));
             return;
         }
         std::size_t nameEnd = first;
@@ -246,7 +252,7 @@ private:
         const std::u32string name = text(first, nameEnd);
         const QString token = tokenText(open, close + 1);
         if (name.empty()) {
-            fail(open, QStringLiteral("empty key name %1").arg(token));
+            fail(open, QCoreApplication::translate("SendKeys", "empty key name %1").arg(token));
             return;
         }
 
@@ -263,8 +269,9 @@ private:
             const std::u32string count = text(countStart, countEnd);
             for (const char32_t c : count) {
                 if (!isDigit(c)) {
-                    fail(countStart, QStringLiteral("the repeat count \"%1\" in %2 is not a "
-                                                    "whole number")
+                    fail(countStart, QCoreApplication::translate(
+                                         "SendKeys", "the repeat count \"%1\" in %2 is not a "
+                                                     "whole number")
                                          .arg(fromUcs4(count), token));
                     return;
                 }
@@ -281,7 +288,8 @@ private:
                 repeat = repeat * 10 + static_cast<int>(c - U'0');
             }
             if (repeat > SendKeys::kMaxRepeat) {
-                fail(countStart, QStringLiteral("the repeat count in %1 is larger than %2")
+                fail(countStart, QCoreApplication::translate(
+                                     "SendKeys", "the repeat count in %1 is larger than %2")
                                      .arg(token)
                                      .arg(SendKeys::kMaxRepeat));
                 return;
@@ -293,7 +301,7 @@ private:
         } else if (const auto key = namedKey(name)) {
             add(Keystroke::named(*key, {}, repeat));
         } else {
-            fail(open, QStringLiteral("unknown key name %1").arg(token));
+            fail(open, QCoreApplication::translate("SendKeys", "unknown key name %1").arg(token));
             return;
         }
         m_at = close + 1;

@@ -1,5 +1,6 @@
 #include "keystrokesink.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 
 extern "C" {
@@ -76,7 +77,8 @@ bool capsLockOn(Display* display)
 
 QString unavailable(const QString& reason)
 {
-    return QStringLiteral("Keystroke output is not available: ") + reason;
+    return QCoreApplication::translate("X11KeystrokeSink", "Keystroke output is not available: %1")
+        .arg(reason);
 }
 
 const char* keysymName(Key key)
@@ -226,7 +228,8 @@ bool bindMissing(Display* display, const std::set<KeySym>& needed,
     const std::unique_ptr<KeySym, XFreeDeleter> map(
         XGetKeyboardMapping(display, static_cast<KeyCode>(low), high - low + 1, &perKeycode));
     if (!map || perKeycode <= 0) {
-        *error = unavailable(QStringLiteral("the keyboard map of the X display cannot be read"));
+        *error = unavailable(QCoreApplication::translate(
+            "X11KeystrokeSink", "the keyboard map of the X display cannot be read"));
         return false;
     }
     const auto row = [&](int keycode) { return map.get() + (keycode - low) * perKeycode; };
@@ -288,12 +291,14 @@ bool bindMissing(Display* display, const std::set<KeySym>& needed,
         for (const auto& slot : wanted) {
             missing << QString::fromStdString(sequenceName(slot.first));
         }
-        *error = QStringLiteral("Keystroke output cannot type this text: it needs %1 keys that "
-                                "the keyboard map lacks (%2), but only %3 spare key codes are "
-                                "free")
-                     .arg(wanted.size())
-                     .arg(missing.join(QStringLiteral(", ")))
-                     .arg(spare.size() + reusable.size());
+        *error =
+            QCoreApplication::translate(
+                "X11KeystrokeSink", "Keystroke output cannot type this text: it needs %1 keys that "
+                                    "the keyboard map lacks (%2), but only %3 spare key codes are "
+                                    "free")
+                .arg(wanted.size())
+                .arg(missing.join(QStringLiteral(", ")))
+                .arg(spare.size() + reusable.size());
         return false;
     }
 
@@ -379,11 +384,13 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
     const QByteArray displayName = qgetenv("DISPLAY");
     if (displayName.isEmpty()) {
         if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-            return fail(unavailable(QStringLiteral(
+            return fail(unavailable(QCoreApplication::translate(
+                "X11KeystrokeSink",
                 "this is a Wayland session without X11 (WAYLAND_DISPLAY is set, DISPLAY is not); "
                 "typing into other applications needs an X11 session or XWayland")));
         }
-        return fail(unavailable(QStringLiteral("there is no X display (DISPLAY is not set)")));
+        return fail(unavailable(QCoreApplication::translate(
+            "X11KeystrokeSink", "there is no X display (DISPLAY is not set)")));
     }
 
     // Everything is translated before anything is typed, so that a character that cannot be
@@ -406,8 +413,10 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
                                                         : XStringToKeysym(keysymName(key.key));
         const std::string name = keysym == NoSymbol ? std::string() : sequenceName(keysym);
         if (name.empty()) {
-            return fail(QStringLiteral("Keystroke output cannot type the character %1 (keystroke "
-                                       "%2 of %3)")
+            return fail(QCoreApplication::translate(
+                            "X11KeystrokeSink",
+                            "Keystroke output cannot type the character %1 (keystroke "
+                            "%2 of %3)")
                             .arg(describeCharacter(key.character))
                             .arg(i + 1)
                             .arg(keys.size()));
@@ -423,13 +432,15 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
     {
         const DisplayHandle display(XOpenDisplay(displayName.constData()));
         if (!display) {
-            return fail(unavailable(QStringLiteral("the X display \"%1\" cannot be opened")
+            return fail(unavailable(QCoreApplication::translate(
+                                        "X11KeystrokeSink", "the X display \"%1\" cannot be opened")
                                         .arg(QString::fromLocal8Bit(displayName))));
         }
         for (const char* modifier : {"Shift_L", "Control_L", "Alt_L"}) {
             if (XKeysymToKeycode(display.get(), XStringToKeysym(modifier)) == 0) {
-                return fail(unavailable(
-                    QStringLiteral("the keyboard map has no %1 key").arg(QLatin1String(modifier))));
+                return fail(unavailable(QCoreApplication::translate(
+                                            "X11KeystrokeSink", "the keyboard map has no %1 key")
+                                            .arg(QLatin1String(modifier))));
             }
         }
         if (m_bindingDisplay != displayName) {
@@ -440,18 +451,22 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
             return fail(reason);
         }
         if (trap.errors() > 0) {
-            return fail(unavailable(QStringLiteral("the X server refused to change the keyboard "
-                                                   "map (X error %1)")
-                                        .arg(trap.lastCode())));
+            return fail(unavailable(
+                QCoreApplication::translate("X11KeystrokeSink",
+                                            "the X server refused to change the keyboard "
+                                            "map (X error %1)")
+                    .arg(trap.lastCode())));
         }
     }
 
     // A fresh connection, so that libxdo reads the keyboard map with the bindings in it.
     const XdoHandle xdo(xdo_new(displayName.constData()));
     if (!xdo) {
-        return fail(unavailable(QStringLiteral("the X display \"%1\" does not accept typed input "
-                                               "(XTEST)")
-                                    .arg(QString::fromLocal8Bit(displayName))));
+        return fail(unavailable(
+            QCoreApplication::translate("X11KeystrokeSink",
+                                        "the X display \"%1\" does not accept typed input "
+                                        "(XTEST)")
+                .arg(QString::fromLocal8Bit(displayName))));
     }
 
     // Keys held down and Caps Lock would change what the keys type: release them for the send.
@@ -484,15 +499,19 @@ bool X11KeystrokeSink::send(const std::vector<Keystroke>& keys, QString* error)
     XFlush(xdo->xdpy);
 
     if (!ok) {
-        return fail(QStringLiteral("Keystroke output stopped after %1 of %2 keystrokes: the key "
-                                   "\"%3\" could not be sent")
+        return fail(QCoreApplication::translate(
+                        "X11KeystrokeSink",
+                        "Keystroke output stopped after %1 of %2 keystrokes: the key "
+                        "\"%3\" could not be sent")
                         .arg(typed)
                         .arg(presses.size())
                         .arg(QString::fromStdString(presses[typed].sequence)));
     }
     if (trap.errors() > 0) {
-        return fail(QStringLiteral("Keystroke output may be incomplete: the X server reported an "
-                                   "error while typing (X error %1)")
+        return fail(QCoreApplication::translate(
+                        "X11KeystrokeSink",
+                        "Keystroke output may be incomplete: the X server reported an "
+                        "error while typing (X error %1)")
                         .arg(trap.lastCode()));
     }
     return true;

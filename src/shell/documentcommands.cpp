@@ -12,6 +12,7 @@
 #include "document/viewfile.h"
 #include "textprinter.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -30,7 +31,7 @@ DocumentCommands::DocumentCommands(RichDocumentView& view, MainWindowControls& w
 
 QString DocumentCommands::fileFilter()
 {
-    return QStringLiteral("Text files (*.txt);; All Files (*.*)");
+    return QCoreApplication::translate("DocumentCommands", "Text files (*.txt);; All Files (*.*)");
 }
 
 void DocumentCommands::load()
@@ -42,8 +43,9 @@ void DocumentCommands::load()
     const QString path = *chosen;
 
     const auto fail = [&](const QString& reason) {
-        m_dialogs.showMessage(
-            QStringLiteral("The file %1 could not be loaded: %2.").arg(quotedPath(path), reason));
+        m_dialogs.showError(
+            QCoreApplication::translate("DocumentCommands", "The file %1 could not be loaded: %2.")
+                .arg(quotedPath(path), reason));
     };
     QString reason;
     const std::optional<QByteArray> bytes = ViewFile::read(path, &reason);
@@ -78,10 +80,12 @@ void DocumentCommands::saveAs()
 
     const QByteArray content = withPlatformLineEndings(m_view.text()).toUtf8();
     if (const FileWriteResult written = writeFileAtomically(path, content); !written) {
-        m_dialogs.showMessage(QStringLiteral("The text could not be saved to %1: %2.\n\nNothing "
-                                             "was written there; a file of that name keeps its "
-                                             "earlier content.")
-                                  .arg(quotedPath(path), written.error));
+        m_dialogs.showError(
+            QCoreApplication::translate("DocumentCommands",
+                                        "The text could not be saved to %1: %2.\n\nNothing "
+                                        "was written there; a file of that name keeps its "
+                                        "earlier content.")
+                .arg(quotedPath(path), written.error));
     }
 }
 
@@ -95,6 +99,8 @@ void DocumentCommands::print()
         printed = m_printer.printText(text);
     }
     if (!printed) {
-        m_dialogs.showMessage(QStringLiteral("Nothing was printed: %1.").arg(printed.error));
+        m_dialogs.showError(
+            QCoreApplication::translate("DocumentCommands", "Nothing was printed: %1.")
+                .arg(printed.error));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "common/appidentity.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -56,7 +57,8 @@ Form3::Form3(QWidget* parent)
     m_label1 = makeLabel(this, "Label1", webAddress());
     m_label2 = makeLabel(this, "Label2", AppIdentity::mainWindowCaption());
     m_label3 = makeLabel(this, "Label3",
-                         QStringLiteral("The PC companion of the Qel data-collection terminals"));
+                         QCoreApplication::translate(
+                             "Form3", "The PC companion of the Qel data-collection terminals"));
     m_label4 = makeLabel(this, "Label4", mailAddress());
     m_command1 = new QPushButton(QStringLiteral("OK"), this);
     m_command1->setObjectName(QStringLiteral("Command1"));

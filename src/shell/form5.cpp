@@ -2,6 +2,7 @@
 
 #include "common/eventpump.h"
 
+#include <QCoreApplication>
 #include <QFont>
 #include <QLabel>
 #include <QVBoxLayout>
@@ -18,7 +19,7 @@ Form5::Form5(QWidget* parent)
     // Nothing to cancel: the window goes away by itself when the work is done.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
 
-    m_label1 = new QLabel(QStringLiteral("Please wait..."), this);
+    m_label1 = new QLabel(QCoreApplication::translate("Form5", "Please wait..."), this);
     m_label1->setObjectName(QStringLiteral("Label1"));
     QFont big(QStringLiteral("Sans Serif"), kWaitFontPoints, QFont::Normal);
     big.setStyleHint(QFont::SansSerif);

@@ -7,6 +7,7 @@
 #include "journal/memoryjournal.h"
 #include "link/commlibrary.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace {
@@ -74,17 +75,19 @@ ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&
     config.loadSettings(state.settings);
     // A crash during an append may have left part of a reading at the end of an output file.
     if (const QString problem = files.recoverInterruptedAppends(); !problem.isEmpty()) {
-        dialogs().showMessage(
-            QStringLiteral("An output file could not be put back as it was before an "
-                           "interrupted append: %1")
+        dialogs().showWarning(
+            QCoreApplication::translate("ProgramCore",
+                                        "An output file could not be put back as it was before an "
+                                        "interrupted append: %1")
                 .arg(problem));
     }
     // A run killed while it wrote an output file left the temporary file of that write beside it.
     if (const QString problem = OutputFilePolicy::removeLeftoverFiles(state.settings.MyFileName);
         !problem.isEmpty()) {
-        dialogs().showMessage(
-            QStringLiteral("What an earlier run left beside the output file could not all be "
-                           "removed: %1.")
+        dialogs().showWarning(
+            QCoreApplication::translate(
+                "ProgramCore", "What an earlier run left beside the output file could not all be "
+                               "removed: %1.")
                 .arg(problem));
     }
     removeOldReadings();
@@ -138,8 +141,9 @@ void ProgramCore::removeOldReadings()
         return;
     }
     if (!journal.removeOlderThan(QDateTime::currentDateTimeUtc().addDays(-days))) {
-        dialogs().showMessage(
-            QStringLiteral("Old readings could not be removed from the journal: %1")
+        dialogs().showWarning(
+            QCoreApplication::translate("ProgramCore",
+                                        "Old readings could not be removed from the journal: %1")
                 .arg(journal.problem()));
     }
 }

@@ -3,6 +3,7 @@
 #include "common/fileoperations.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QCoreApplication>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -14,10 +15,12 @@ namespace {
 QString printerLabel(const QPrinter& printer)
 {
     if (!printer.outputFileName().isEmpty()) {
-        return QStringLiteral("the file ") + quotedPath(printer.outputFileName());
+        return QCoreApplication::translate("QtTextPrinter", "the file %1")
+            .arg(quotedPath(printer.outputFileName()));
     }
     // A printer's name is no path: its slashes stay as they are.
-    return QStringLiteral("the printer \"%1\"").arg(printer.printerName());
+    return QCoreApplication::translate("QtTextPrinter", "the printer \"%1\"")
+        .arg(printer.printerName());
 }
 
 } // namespace
@@ -46,8 +49,10 @@ PrintResult QtTextPrinter::printText(const QString& text)
     }
     const QString name = m_lookup ? m_lookup() : QString();
     if (name.isEmpty()) {
-        return {false, QStringLiteral("there is no default printer on this computer. Set up a "
-                                      "printer (or choose one as the default) and print again")};
+        return {false,
+                QCoreApplication::translate(
+                    "QtTextPrinter", "there is no default printer on this computer. Set up a "
+                                     "printer (or choose one as the default) and print again")};
     }
     QPrinter printer(QPrinterInfo::printerInfo(name), QPrinter::HighResolution);
     return printOn(printer, text);
@@ -63,7 +68,8 @@ PrintResult QtTextPrinter::printOn(QPrinter& printer, const QString& text) const
 
     QPainter painter;
     if (!painter.begin(&printer)) {
-        return {false, printerLabel(printer) + QStringLiteral(" did not accept the job")};
+        return {false, QCoreApplication::translate("QtTextPrinter", "%1 did not accept the job")
+                           .arg(printerLabel(printer))};
     }
     const QRectF printable = printer.pageRect(QPrinter::DevicePixel);
     const QSizeF page(printable.width(), printable.height());
@@ -72,8 +78,10 @@ PrintResult QtTextPrinter::printOn(QPrinter& printer, const QString& text) const
     for (int index = 0; index < pages; ++index) {
         if (index > 0 && !printer.newPage()) {
             painter.end();
-            return {false, printerLabel(printer) +
-                               QStringLiteral(" stopped the job at page %1").arg(index + 1)};
+            return {false,
+                    QCoreApplication::translate("QtTextPrinter", "%1 stopped the job at page %2")
+                        .arg(printerLabel(printer))
+                        .arg(index + 1)};
         }
         const qreal top = index * page.height();
         painter.save();
@@ -82,7 +90,8 @@ PrintResult QtTextPrinter::printOn(QPrinter& printer, const QString& text) const
         painter.restore();
     }
     if (!painter.end() || printer.printerState() == QPrinter::Error) {
-        return {false, printerLabel(printer) + QStringLiteral(" could not finish the job")};
+        return {false, QCoreApplication::translate("QtTextPrinter", "%1 could not finish the job")
+                           .arg(printerLabel(printer))};
     }
     return {true, {}};
 }

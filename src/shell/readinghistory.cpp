@@ -4,60 +4,45 @@
 #include "i18n/uilanguage.h"
 #include "output/readingdelivery.h"
 
-#include <array>
+#include <QCoreApplication>
 
 namespace {
 
-/// The window's texts, which the shared string table does not hold: English, Portuguese, Spanish.
-struct HistoryTexts
+QString historyText(const char* text)
 {
-    const char16_t* title;
-    std::array<const char16_t*, 7> headers;
-    const char16_t* deliverAgain;
-    const char16_t* refresh;
-    const char16_t* close;
-    const char16_t* yes;
-    const char16_t* no;
-    const char16_t* notReadable; ///< %1: the journal's problem
-};
-
-constexpr std::array<HistoryTexts, 3> kTexts = {{
-    {u"Reading history",
-     {u"Time", u"Terminal", u"Documents", u"Records", u"Target", u"Result", u"Cleared"},
-     u"Deliver again",
-     u"Refresh",
-     u"Close",
-     u"Yes",
-     u"No",
-     u"The journal could not be read: %1"},
-    {u"Histórico de leituras",
-     {u"Hora", u"Terminal", u"Documentos", u"Registros", u"Destino", u"Resultado", u"Apagado"},
-     u"Entregar novamente",
-     u"Atualizar",
-     u"Fechar",
-     u"Sim",
-     u"Não",
-     u"O histórico não pôde ser lido: %1"},
-    {u"Historial de lecturas",
-     {u"Hora", u"Terminal", u"Documentos", u"Registros", u"Destino", u"Resultado", u"Borrado"},
-     u"Entregar de nuevo",
-     u"Actualizar",
-     u"Cerrar",
-     u"Sí",
-     u"No",
-     u"No se pudo leer el historial: %1"},
-}};
-
-const HistoryTexts& textsFor(int languageIndex)
-{
-    return kTexts.at(languageIndex >= 0 && languageIndex < static_cast<int>(kTexts.size())
-                         ? static_cast<std::size_t>(languageIndex)
-                         : 0);
+    return QCoreApplication::translate("ReadingHistory", text);
 }
 
-QString text(const char16_t* text)
+// The columns of the list, translated when the window is captioned.
+constexpr const char* kHeaders[] = {
+    QT_TRANSLATE_NOOP("ReadingHistory", "Time"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "Terminal"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "Documents"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "Records"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "Target"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "Result"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "Cleared"),
+};
+
+// The journal keeps a reading's result as a fixed English word; the window shows it in the
+// user's language (an unknown word, from a newer program, as it is).
+constexpr const char* kResults[] = {
+    QT_TRANSLATE_NOOP("ReadingHistory", "pending"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "delivered"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "delivery-failed"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "incomplete"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "skipped-duplicate"),
+    QT_TRANSLATE_NOOP("ReadingHistory", "read-only"),
+};
+
+QString resultText(const QString& result)
 {
-    return QString::fromUtf16(text);
+    for (const char* known : kResults) {
+        if (result == QLatin1String(known)) {
+            return historyText(known);
+        }
+    }
+    return result;
 }
 
 } // namespace
@@ -71,33 +56,34 @@ ReadingHistory::ReadingHistory(Journal& journal, ReadingDelivery& delivery, Docu
 {
 }
 
-QString ReadingHistory::menuCaption(int languageIndex)
+QString ReadingHistory::menuCaption(int /*languageIndex*/)
 {
-    return text(textsFor(languageIndex).title);
+    // In the language whose translators UiLanguage installed last.
+    return QCoreApplication::translate("ReadingHistory", "Reading history");
 }
 
 ReadingHistoryCaptions ReadingHistory::captions() const
 {
-    const HistoryTexts& texts = textsFor(m_language.languageIndex());
     ReadingHistoryCaptions captions;
-    captions.title = text(texts.title);
-    for (const char16_t* header : texts.headers) {
-        captions.headers.append(text(header));
+    captions.title = QCoreApplication::translate("ReadingHistory", "Reading history");
+    for (const char* header : kHeaders) {
+        captions.headers.append(historyText(header));
     }
-    captions.deliverAgain = text(texts.deliverAgain);
-    captions.refresh = text(texts.refresh);
-    captions.close = text(texts.close);
+    captions.deliverAgain = QCoreApplication::translate("ReadingHistory", "Deliver again");
+    captions.refresh = QCoreApplication::translate("ReadingHistory", "Refresh");
+    captions.close = QCoreApplication::translate("ReadingHistory", "Close");
     return captions;
 }
 
 ReadingHistoryListing ReadingHistory::refresh()
 {
-    const HistoryTexts& texts = textsFor(m_language.languageIndex());
     ReadingHistoryListing listing;
     m_readings = m_journal.readings();
     // An empty list is also what a journal gives that cannot be read; only its problem tells.
     if (m_readings.isEmpty() && !m_journal.problem().isEmpty()) {
-        listing.problem = text(texts.notReadable).arg(m_journal.problem());
+        listing.problem =
+            QCoreApplication::translate("ReadingHistory", "The journal could not be read: %1")
+                .arg(m_journal.problem());
         return listing;
     }
     for (const JournalReading& reading : m_readings) {
@@ -111,8 +97,9 @@ ReadingHistoryListing ReadingHistory::refresh()
             QString::number(reading.documents),
             QString::number(reading.records),
             reading.target,
-            reading.result,
-            text(reading.cleared ? texts.yes : texts.no),
+            resultText(reading.result),
+            reading.cleared ? QCoreApplication::translate("ReadingHistory", "Yes")
+                            : QCoreApplication::translate("ReadingHistory", "No"),
         };
         listing.rows.append(row);
     }

@@ -1,5 +1,6 @@
 #include "programcatalogue.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -99,14 +100,15 @@ ReadResult read(const QString& path, qint64 maxBytes, bool allowEmpty)
 {
     const QFileInfo info(path);
     if (info.isDir()) {
-        return {{}, QStringLiteral("This is a folder, not a file.")};
+        return {{},
+                QCoreApplication::translate("ProgramCatalogue", "This is a folder, not a file.")};
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return {{}, file.errorString()};
     }
     if (!info.isFile()) {
-        return {{}, QStringLiteral("This is not a regular file.")};
+        return {{}, QCoreApplication::translate("ProgramCatalogue", "This is not a regular file.")};
     }
     // One byte more than allowed tells a file that is too large, even one still growing.
     QByteArray bytes = file.read(maxBytes + 1);
@@ -114,10 +116,12 @@ ReadResult read(const QString& path, qint64 maxBytes, bool allowEmpty)
         return {{}, file.errorString()};
     }
     if (bytes.size() > maxBytes) {
-        return {{}, QStringLiteral("The file is larger than %1 bytes.").arg(maxBytes)};
+        return {{},
+                QCoreApplication::translate("ProgramCatalogue", "The file is larger than %1 bytes.")
+                    .arg(maxBytes)};
     }
     if (bytes.isEmpty() && !allowEmpty) {
-        return {{}, QStringLiteral("The file is empty.")};
+        return {{}, QCoreApplication::translate("ProgramCatalogue", "The file is empty.")};
     }
     return {bytes, {}};
 }

@@ -11,6 +11,7 @@
 #include "programcatalogue.h"
 #include "uploadprotocol.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -23,16 +24,19 @@ constexpr int kRowSelectProgram = 42;
 
 QString notInstalled(const QString& what, const QString& reason)
 {
-    return QStringLiteral("The program was not installed: ") + what + QStringLiteral("\n\n") +
-           reason + QStringLiteral("\n\nThe offline folder is unchanged.");
+    return QCoreApplication::translate(
+               "ProgramInstaller",
+               "The program was not installed: %1\n\n%2\n\nThe offline folder is unchanged.")
+        .arg(what, reason);
 }
 
 QString notInOfflineFolder(const QString& what, const QString& reason)
 {
-    return QStringLiteral("The terminal took the program, but it was not put into the offline "
-                          "folder: ") +
-           what + QStringLiteral("\n\n") + reason +
-           QStringLiteral("\n\nThe offline folder is unchanged.");
+    return QCoreApplication::translate("ProgramInstaller",
+                                       "The terminal took the program, but it was not put into "
+                                       "the offline folder: %1\n\n%2\n\nThe offline folder is "
+                                       "unchanged.")
+        .arg(what, reason);
 }
 
 } // namespace
@@ -53,7 +57,7 @@ ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadP
 {
     // Nothing is touched, the reading session included, until there is something to install.
     if (choice.selectedEntry.isEmpty()) {
-        m_dialogs.showMessage(m_language.text(kRowSelectProgram));
+        m_dialogs.showWarning(m_language.text(kRowSelectProgram));
         return Result::NothingSelected;
     }
     const QString base = ProgramFiles::baseOf(choice.selectedEntry);
@@ -61,15 +65,18 @@ ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadP
     const ProgramFiles::ReadResult image = ProgramFiles::read(
         choice.selectedEntry, UploadProtocol::kMaxImageBytes, /*allowEmpty=*/false);
     if (!image.ok()) {
-        m_dialogs.showMessage(
-            notInstalled(choice.selectedEntry + QStringLiteral(" cannot be read."), image.error));
+        m_dialogs.showError(
+            notInstalled(QCoreApplication::translate("ProgramInstaller", "%1 cannot be read.")
+                             .arg(choice.selectedEntry),
+                         image.error));
         return Result::NotInstalled;
     }
     const ProgramFiles::ReadResult header =
         ProgramFiles::read(headerPath, UploadProtocol::kMaxImageBytes, /*allowEmpty=*/true);
     if (!header.ok()) {
-        m_dialogs.showMessage(
-            notInstalled(headerPath + QStringLiteral(" cannot be read."), header.error));
+        m_dialogs.showError(notInstalled(
+            QCoreApplication::translate("ProgramInstaller", "%1 cannot be read.").arg(headerPath),
+            header.error));
         return Result::NotInstalled;
     }
 
@@ -108,14 +115,13 @@ ProgramInstaller::Result ProgramInstaller::install(const Choice& choice, UploadP
         offline = putInOfflineFolder(files);
     }
     if (!offline.failure.isEmpty()) {
-        m_dialogs.showMessage(choice.oldTerminal
-                                  ? notInOfflineFolder(offline.failure, offline.reason)
-                                  : notInstalled(offline.failure, offline.reason));
+        m_dialogs.showError(choice.oldTerminal ? notInOfflineFolder(offline.failure, offline.reason)
+                                               : notInstalled(offline.failure, offline.reason));
         // The terminal runs the new program even when the folder could not take it.
         return choice.oldTerminal ? Result::Installed : Result::NotInstalled;
     }
     if (!offline.leftover.isEmpty()) {
-        m_dialogs.showMessage(offline.leftover);
+        m_dialogs.showWarning(offline.leftover);
     }
     return Result::Installed;
 }
@@ -137,9 +143,10 @@ std::optional<ProgramInstaller::CopyFailure> ProgramInstaller::copyIn(const Offl
 {
     const QDir folder(m_offlineFolder);
     if (!QDir().mkpath(m_offlineFolder)) {
-        return CopyFailure{QDir::toNativeSeparators(m_offlineFolder) +
-                               QStringLiteral(" cannot be created."),
-                           QStringLiteral("The folder or one above it cannot be made.")};
+        return CopyFailure{QCoreApplication::translate("ProgramInstaller", "%1 cannot be created.")
+                               .arg(QDir::toNativeSeparators(m_offlineFolder)),
+                           QCoreApplication::translate(
+                               "ProgramInstaller", "The folder or one above it cannot be made.")};
     }
     const QString imagePath = folder.filePath(files.imageName);
     const QString headerPath = folder.filePath(files.headerName);
@@ -151,7 +158,9 @@ std::optional<ProgramInstaller::CopyFailure> ProgramInstaller::copyIn(const Offl
         previousImage = previous.readAll();
     }
     if (const FileWriteResult written = writeFileAtomically(imagePath, files.image); !written) {
-        return CopyFailure{imagePath + QStringLiteral(" cannot be written."), written.error};
+        return CopyFailure{
+            QCoreApplication::translate("ProgramInstaller", "%1 cannot be written.").arg(imagePath),
+            written.error};
     }
     if (const FileWriteResult written = writeFileAtomically(headerPath, files.header); !written) {
         if (previousImage) {
@@ -161,7 +170,9 @@ std::optional<ProgramInstaller::CopyFailure> ProgramInstaller::copyIn(const Offl
         } else {
             QFile::remove(imagePath);
         }
-        return CopyFailure{headerPath + QStringLiteral(" cannot be written."), written.error};
+        return CopyFailure{QCoreApplication::translate("ProgramInstaller", "%1 cannot be written.")
+                               .arg(headerPath),
+                           written.error};
     }
     return std::nullopt;
 }
@@ -184,10 +195,10 @@ QString ProgramInstaller::removeOtherPrograms(const QStringList& keep)
     if (left.isEmpty()) {
         return {};
     }
-    return QStringLiteral("The program was installed, but these files of an earlier program "
-                          "could not be removed from ") +
-           QDir::toNativeSeparators(m_offlineFolder) + QStringLiteral(":\n\n") +
-           left.join(QLatin1Char('\n'));
+    return QCoreApplication::translate("ProgramInstaller",
+                                       "The program was installed, but these files of an earlier "
+                                       "program could not be removed from %1:\n\n%2")
+        .arg(QDir::toNativeSeparators(m_offlineFolder), left.join(QLatin1Char('\n')));
 }
 
 void ProgramInstaller::clearBodyTemplate()

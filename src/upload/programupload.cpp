@@ -51,8 +51,10 @@ ProgramUpload::Listing ProgramUpload::open()
         catalogue.findFiles(programFolder(), QStringLiteral("*.bin"));
         listing.programs = catalogue.files();
         if (!catalogue.complete()) {
-            listing.status = QStringLiteral("Not every folder below %1 was searched: too many.")
-                                 .arg(programFolder());
+            listing.status =
+                QCoreApplication::translate("ProgramUpload",
+                                            "Not every folder below %1 was searched: too many.")
+                    .arg(programFolder());
         }
     }
     listing.comPortText = m_store.readSetting(SettingsKey::ComPort, SettingsDefault::ComPort);

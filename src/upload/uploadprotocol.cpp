@@ -14,6 +14,7 @@
 #include "programcatalogue.h"
 #include "uploadhost.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <algorithm>
 
@@ -29,32 +30,39 @@ constexpr int kReplyWaitLimits = 3;
 
 QString fileErrorMessage(const QString& path, const QString& reason)
 {
-    return QStringLiteral("Error opening file :") + path + QStringLiteral("\n\n") + reason;
+    return QCoreApplication::translate("UploadProtocol", "Error opening file :%1\n\n%2")
+        .arg(path, reason);
 }
 
 /// What the user must know once the terminal's program was stopped and the new one was not
 /// confirmed: the terminal is of no use until an upload succeeds.
 QString stoppedTerminalNote(const QString& imagePath, bool stopConfirmed)
 {
-    const QString stopped = stopConfirmed
-                                ? QStringLiteral("The terminal's own program has been stopped: ")
-                                : QStringLiteral("The terminal's own program may have been "
-                                                 "stopped: ");
-    return stopped + QStringLiteral("the upload of %1 must be repeated before the terminal can be "
-                                    "used. Leave the terminal on its cradle and install the "
-                                    "program again.")
-                         .arg(quotedPath(imagePath));
+    return (stopConfirmed
+                ? QCoreApplication::translate(
+                      "UploadProtocol",
+                      "The terminal's own program has been stopped: the upload of %1 must be "
+                      "repeated before the terminal can be used. Leave the terminal on its cradle "
+                      "and install the program again.")
+                : QCoreApplication::translate(
+                      "UploadProtocol",
+                      "The terminal's own program may have been stopped: the upload of %1 must be "
+                      "repeated before the terminal can be used. Leave the terminal on its cradle "
+                      "and install the program again."))
+        .arg(quotedPath(imagePath));
 }
 
 QString unconfirmedMessage(int attempts, bool damagedReply)
 {
-    QString message =
-        QStringLiteral("The terminal did not confirm the upload in %1 attempts.").arg(attempts);
-    if (damagedReply) {
-        message += QStringLiteral(" Some of its answers arrived damaged, so it may have taken the "
-                                  "program after all; sending it again does no harm.");
-    }
-    return message;
+    return (damagedReply
+                ? QCoreApplication::translate(
+                      "UploadProtocol",
+                      "The terminal did not confirm the upload in %1 attempts. Some of "
+                      "its answers arrived damaged, so it may have taken the program "
+                      "after all; sending it again does no harm.")
+                : QCoreApplication::translate(
+                      "UploadProtocol", "The terminal did not confirm the upload in %1 attempts."))
+        .arg(attempts);
 }
 
 bool isLineEnd(char byte)
@@ -132,14 +140,14 @@ std::optional<UploadProtocol::Program> UploadProtocol::readProgram(const QString
     const ProgramFiles::ReadResult header =
         ProgramFiles::read(headerPath, kMaxImageBytes, /*allowEmpty=*/true);
     if (!header.ok()) {
-        m_dialogs.showMessage(fileErrorMessage(headerPath, header.error));
+        m_dialogs.showError(fileErrorMessage(headerPath, header.error));
         return std::nullopt;
     }
     const QString imagePath = ProgramFiles::withExtension(Filename, QStringLiteral("bin"));
     const ProgramFiles::ReadResult image =
         ProgramFiles::read(imagePath, kMaxImageBytes, /*allowEmpty=*/false);
     if (!image.ok()) {
-        m_dialogs.showMessage(fileErrorMessage(imagePath, image.error));
+        m_dialogs.showError(fileErrorMessage(imagePath, image.error));
         return std::nullopt;
     }
     return programOf(header.bytes, image.bytes, imagePath);
@@ -201,11 +209,11 @@ UploadProtocol::Outcome UploadProtocol::send(const Program& program)
                  m_store.readSetting(SettingsKey::ComPort, SettingsDefault::ComPort))
                  .value_or(0);
     if (!terminalPresent()) {
-        m_dialogs.showMessage(m_language.MsgPlaceTerminal());
+        m_dialogs.showWarning(m_language.MsgPlaceTerminal());
     }
     const std::int32_t stopped = m_library.I_KillProgram(m_state.TerminalId);
     if (stopped == CommLibrary::kCommError) {
-        m_dialogs.showMessage(m_language.MsgCommError());
+        m_dialogs.showError(m_language.MsgCommError());
     }
     const bool stopConfirmed = stopped >= 0;
     m_session.stopReceiving();
@@ -307,7 +315,7 @@ void UploadProtocol::finish(const QString& message)
     m_progress.setUploadStatus(QString());
     m_pump.processEvents();
     if (!message.isEmpty()) {
-        m_dialogs.showMessage(message);
+        m_dialogs.showError(message);
     }
     m_session.startReceiving();
 }
