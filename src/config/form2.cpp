@@ -92,7 +92,8 @@ void Form2::buildControls()
     modeLayout->addWidget(m_manualMode);
     modeLayout->addWidget(m_insertKeys);
 
-    auto* modem = named(new QGroupBox(QStringLiteral("Modem"), this), "Modem");
+    auto* modem =
+        named(new QGroupBox(QCoreApplication::translate("Form2", "Modem"), this), "Modem");
     m_autoAnswer = named(new QCheckBox(modem), "AutoAnswer");
     auto* modemLayout = new QVBoxLayout(modem);
     modemLayout->addWidget(m_autoAnswer);
@@ -258,6 +259,9 @@ void Form2::Form_Load()
     // OK, so these follow the language.
     m_specialKeys->setTitle(QCoreApplication::translate("Form2", "Special Keys"));
     m_label5->setText(QCoreApplication::translate("Form2", "Baud Rate"));
+    if (auto* modem = findChild<QGroupBox*>(QStringLiteral("Modem"))) {
+        modem->setTitle(QCoreApplication::translate("Form2", "Modem"));
+    }
     m_skipDuplicates->setText(QCoreApplication::translate(
         "Form2", "Do not deliver a reading equal to the last one delivered"));
 }

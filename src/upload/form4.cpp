@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -50,7 +51,7 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list1->setSortingEnabled(false);
 
-    m_check1 = new QCheckBox(QStringLiteral("Version <7.8"), this);
+    m_check1 = new QCheckBox(QCoreApplication::translate("Form4", "Version <7.8"), this);
     m_check1->setObjectName(QStringLiteral("Check1"));
     m_command1 = new QPushButton(m_language.text(kRowInstall), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
@@ -105,6 +106,8 @@ void Form4::Form_Load()
 {
     m_list1->clear();
     const ProgramUpload::Listing listing = m_upload.open();
+    // Not in the string table: set once open() has applied the stored language.
+    m_check1->setText(QCoreApplication::translate("Form4", "Version <7.8"));
     m_list1->addItems(listing.programs);
     setUploadStatus(listing.status);
     if (!m_mainHidden) {

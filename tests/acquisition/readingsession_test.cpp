@@ -55,6 +55,7 @@ TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageAndLeavesT
               QStringLiteral("Error al abrir el puerto serie : 2\n\nPermiso denegado en "
                              "/dev/ttyUSB0. Añada su usuario al grupo dialout y vuelva a iniciar "
                              "la sesión."));
+    EXPECT_EQ(dialogs.shown.last().icon, MessageIcon::Critical);
 }
 
 TEST_F(ReadingSessionTest, ClosingStopsTheTimerLetsQueuedEventsRunThenClosesThePort)

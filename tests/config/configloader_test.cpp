@@ -9,7 +9,8 @@
 
 namespace {
 
-const QString kInvalid = QStringLiteral("Invalid Configurations !!!");
+// The message in the language the settings chose (Portuguese here, the default).
+const QString kInvalid = QStringLiteral("Configurações inválidas !!!");
 
 class FixedLocale : public LocaleSource
 {

@@ -341,9 +341,11 @@ TEST_F(Form2Test, DetectionWithoutAnswerRestoresThePortAndSaysSo)
     EXPECT_EQ(core.state.settings.ComPortNumber, 2);
     EXPECT_TRUE(core.state.PortOpen && window.timerOn);
     ASSERT_EQ(dialogs.messages().size(), 1);
+    // In the dialog's language, Portuguese.
     EXPECT_TRUE(dialogs.messages().front().startsWith(
-        QStringLiteral("No terminal answered on ports 1 to 16.")));
-    EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("port 2")));
+        QStringLiteral("Nenhum terminal respondeu nas portas 1 a 16.")));
+    EXPECT_TRUE(dialogs.messages().front().contains(QStringLiteral("porta 2")));
+    EXPECT_EQ(dialogs.shown.constLast().icon, MessageIcon::Warning);
 }
 
 namespace {

@@ -256,9 +256,9 @@ TEST_F(VorlakLibraryTest, CallMadeWhileTheMessageIsShownGetsNoSecondMessage)
     struct TickingDialogs : RecordingDialogs
     {
         std::function<void()> duringMessage;
-        void showMessage(const QString& text, const QString& title) override
+        void showMessage(const QString& text, const QString& title, MessageIcon icon) override
         {
-            RecordingDialogs::showMessage(text, title);
+            RecordingDialogs::showMessage(text, title, icon);
             duringMessage();
         }
     } ticking;

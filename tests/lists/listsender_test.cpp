@@ -85,6 +85,7 @@ TEST_F(ListSenderTest, BadEntriesAreNamedAndStopTheCommand)
         ASSERT_EQ(dialogs.messages().size(), 1) << named.toStdString();
         EXPECT_TRUE(dialogs.messages()[0].startsWith(named)) << named.toStdString();
         EXPECT_TRUE(dialogs.messages()[0].endsWith(u"Nothing was sent."_s));
+        EXPECT_EQ(dialogs.shown.constLast().icon, MessageIcon::Warning);
         EXPECT_EQ(shown(u"input"_s).size(), entries.size()) << named.toStdString();
     }
     EXPECT_TRUE(fake.calls.isEmpty());
@@ -187,6 +188,7 @@ TEST_F(ListSenderTest, AnEmptyListIsRefusedAndNothingIsSent)
                                       "5602\0Bread\0"_ba);
     EXPECT_EQ(fake.sentLists[0].position, 3);
     EXPECT_EQ(dialogs.messages(), QStringList{u"Send sucessfull !"_s});
+    EXPECT_EQ(dialogs.shown.constLast().icon, MessageIcon::Information);
 }
 
 TEST_F(ListSenderTest, ATenMegabyteFileIsSentUnlessItsListIsTooBig)

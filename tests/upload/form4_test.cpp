@@ -62,11 +62,12 @@ TEST_F(Form4Test, OpeningListsTheProgramsInTheStoredLanguageAndHidesTheMainWindo
         const char* title;
         const char* install;
         const char* port;
+        const char* version;
     } cases[] = {
         {"Spanish", "Por favor seleccione el programa deseado para instalar!",
-         "Instalar el programa", "Puerto serie"},
+         "Instalar el programa", "Puerto serie", "Versión <7.8"},
         {nullptr, "Por favor selecione o programa pretendido para instalar!", "Instalar o programa",
-         "Porta Série"},
+         "Porta Série", "Versão <7.8"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);
@@ -78,7 +79,7 @@ TEST_F(Form4Test, OpeningListsTheProgramsInTheStoredLanguageAndHidesTheMainWindo
         EXPECT_EQ(dialog->windowTitle(), QString::fromUtf8(c.title));
         EXPECT_EQ(control<QPushButton>("Command1")->text(), QString::fromUtf8(c.install));
         EXPECT_EQ(control<QLabel>("Label2")->text(), QString::fromUtf8(c.port));
-        EXPECT_EQ(control<QCheckBox>("Check1")->text(), QStringLiteral("Version <7.8"));
+        EXPECT_EQ(control<QCheckBox>("Check1")->text(), QString::fromUtf8(c.version));
         QListWidget* list = control<QListWidget>("List1");
         ASSERT_EQ(list->count(), 2);
         EXPECT_EQ(list->item(0)->text(), path(QStringLiteral("programs/a.bin")));

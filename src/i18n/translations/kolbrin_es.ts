@@ -112,12 +112,23 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
         <source>Do not deliver a reading equal to the last one delivered</source>
         <translation>No entregar una lectura igual a la última entregada</translation>
     </message>
+    <message>
+        <source>Modem</source>
+        <translation>Módem</translation>
+    </message>
 </context>
 <context>
     <name>Form3</name>
     <message>
         <source>The PC companion of the Qel data-collection terminals</source>
         <translation>El programa de PC de los terminales de captura de datos Qel</translation>
+    </message>
+</context>
+<context>
+    <name>Form4</name>
+    <message>
+        <source>Version &lt;7.8</source>
+        <translation>Versión &lt;7.8</translation>
     </message>
 </context>
 <context>

@@ -112,12 +112,23 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
         <source>Do not deliver a reading equal to the last one delivered</source>
         <translation>Não entregar uma leitura igual à última entregue</translation>
     </message>
+    <message>
+        <source>Modem</source>
+        <translation>Modem</translation>
+    </message>
 </context>
 <context>
     <name>Form3</name>
     <message>
         <source>The PC companion of the Qel data-collection terminals</source>
         <translation>O programa de PC dos terminais de recolha de dados Qel</translation>
+    </message>
+</context>
+<context>
+    <name>Form4</name>
+    <message>
+        <source>Version &lt;7.8</source>
+        <translation>Versão &lt;7.8</translation>
     </message>
 </context>
 <context>

@@ -17,4 +17,7 @@ void sample(UserDialogs& dialogs, int port)
     const QString allowed = QStringLiteral("SELECT id FROM readings");
     const char quote = '"';
     label->setText(QString::fromUtf8("Port closed")); // FOUND
+    stop->setText(QStringLiteral("Stop")); // FOUND
+    stop->setObjectName(QStringLiteral("Stop"));
+    const QString key = QStringLiteral("Stop");
 }
