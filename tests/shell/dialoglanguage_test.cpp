@@ -5,10 +5,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QTimer>
 #include <functional>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -61,6 +64,34 @@ TEST(DialogLanguage, TheQuestionsButtonsAreInTheChosenLanguageAndFollowASwitch)
         expected.sort();
         EXPECT_EQ(seen, expected);
         EXPECT_EQ(icon, QMessageBox::Question);
+    }
+}
+
+TEST(DialogLanguage, TheFileDialogIsInTheChosenLanguage)
+{
+    UiLanguage language;
+    QtUserDialogs dialogs;
+    for (const auto& [name, open, cancel] : {std::tuple{"Portugues", u"Abrir", u"Cancelar"},
+                                             std::tuple{"Spanish", u"Abrir", u"Cancelar"},
+                                             std::tuple{"English", u"Open", u"Cancel"}}) {
+        SCOPED_TRACE(name);
+        language.applyLanguage(QString::fromLatin1(name));
+        QStringList seen;
+        QTimer::singleShot(0, [&seen] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            const auto* box = dialog->findChild<QDialogButtonBox*>();
+            ASSERT_NE(box, nullptr);
+            for (QAbstractButton* button : box->buttons()) {
+                seen << button->text().remove(QLatin1Char('&'));
+            }
+            dialog->reject();
+        });
+        static_cast<void>(dialogs.openFileName({}));
+        QStringList expected{QString::fromUtf16(open), QString::fromUtf16(cancel)};
+        expected.sort();
+        seen.sort();
+        EXPECT_EQ(seen, expected);
     }
 }
 
