@@ -9,8 +9,8 @@
 
 namespace {
 
-// The message in the language the settings chose (Portuguese here, the default).
-const QString kInvalid = QStringLiteral("Configurações inválidas !!!");
+// A fixed text of the program: the same in every language.
+const QString kInvalid = QStringLiteral("Invalid Configurations !!!");
 
 class FixedLocale : public LocaleSource
 {

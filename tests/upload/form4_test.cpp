@@ -65,9 +65,9 @@ TEST_F(Form4Test, OpeningListsTheProgramsInTheStoredLanguageAndHidesTheMainWindo
         const char* version;
     } cases[] = {
         {"Spanish", "Por favor seleccione el programa deseado para instalar!",
-         "Instalar el programa", "Puerto serie", "Versión <7.8"},
+         "Instalar el programa", "Puerto serie", "Version <7.8"},
         {nullptr, "Por favor selecione o programa pretendido para instalar!", "Instalar o programa",
-         "Porta Série", "Versão <7.8"},
+         "Porta Série", "Version <7.8"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.title);

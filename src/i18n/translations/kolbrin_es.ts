@@ -5,7 +5,8 @@
     <name>ConfigLoader</name>
     <message>
         <source>Invalid Configurations !!!</source>
-        <translation>¡¡¡ Configuraciones no válidas !!!</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Invalid Configurations !!!</translation>
     </message>
 </context>
 <context>
@@ -102,11 +103,13 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
     <name>Form2</name>
     <message>
         <source>Special Keys</source>
-        <translation>Teclas especiales</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Special Keys</translation>
     </message>
     <message>
         <source>Baud Rate</source>
-        <translation>Velocidad (baudios)</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Baud Rate</translation>
     </message>
     <message>
         <source>Do not deliver a reading equal to the last one delivered</source>
@@ -114,7 +117,8 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
     </message>
     <message>
         <source>Modem</source>
-        <translation>Módem</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Modem</translation>
     </message>
 </context>
 <context>
@@ -128,14 +132,16 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
     <name>Form4</name>
     <message>
         <source>Version &lt;7.8</source>
-        <translation>Versión &lt;7.8</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Version &lt;7.8</translation>
     </message>
 </context>
 <context>
     <name>Form5</name>
     <message>
         <source>Please wait...</source>
-        <translation>Por favor espere...</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Please wait...</translation>
     </message>
 </context>
 <context>
@@ -274,11 +280,13 @@ No se tecleó nada. %3</translation>
     <name>LibraryInstaller</name>
     <message>
         <source>Qel Setup</source>
-        <translation>Instalación Qel</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Qel Setup</translation>
     </message>
     <message>
         <source>Please stop all programs and run this program again!</source>
-        <translation>¡Por favor cierre todos los programas y ejecute este programa de nuevo!</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Please stop all programs and run this program again!</translation>
     </message>
     <message>
         <source>%1
@@ -309,23 +317,28 @@ El programa sigue con la biblioteca que encuentre; la instalación se intenta de
     <name>ListSender</name>
     <message>
         <source>User Variable ?</source>
-        <translation>¿ Variable de usuario ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>User Variable ?</translation>
     </message>
     <message>
         <source>Position ?</source>
-        <translation>¿ Posición ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Position ?</translation>
     </message>
     <message>
         <source>Element Size ?</source>
-        <translation>¿ Tamaño del elemento ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Element Size ?</translation>
     </message>
     <message>
         <source>Description Size ?</source>
-        <translation>¿ Tamaño de la descripción ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Description Size ?</translation>
     </message>
     <message>
         <source>Send sucessfull !</source>
-        <translation>¡ Envío correcto !</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Send sucessfull !</translation>
     </message>
     <message>
         <source>Text CSV (*.csv);; All Files (*.*)</source>
@@ -729,7 +742,8 @@ Las lecturas siguen y se entregan, pero no se borra ningún terminal hasta que e
     <name>ReadingSession</name>
     <message>
         <source>Port Open (%1%2</source>
-        <translation>Puerto abierto (%1%2</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Port Open (%1%2</translation>
     </message>
 </context>
 <context>
@@ -955,7 +969,8 @@ Las lecturas siguen y se entregan, pero no se borra ningún terminal hasta que e
         <source>Error opening file :%1
 
 %2</source>
-        <translation>Error al abrir el fichero :%1
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Error opening file :%1
 
 %2</translation>
     </message>

@@ -5,7 +5,8 @@
     <name>ConfigLoader</name>
     <message>
         <source>Invalid Configurations !!!</source>
-        <translation>Configurações inválidas !!!</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Invalid Configurations !!!</translation>
     </message>
 </context>
 <context>
@@ -102,11 +103,13 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
     <name>Form2</name>
     <message>
         <source>Special Keys</source>
-        <translation>Teclas especiais</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Special Keys</translation>
     </message>
     <message>
         <source>Baud Rate</source>
-        <translation>Velocidade (baud)</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Baud Rate</translation>
     </message>
     <message>
         <source>Do not deliver a reading equal to the last one delivered</source>
@@ -114,6 +117,7 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
     </message>
     <message>
         <source>Modem</source>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
         <translation>Modem</translation>
     </message>
 </context>
@@ -128,14 +132,16 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
     <name>Form4</name>
     <message>
         <source>Version &lt;7.8</source>
-        <translation>Versão &lt;7.8</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Version &lt;7.8</translation>
     </message>
 </context>
 <context>
     <name>Form5</name>
     <message>
         <source>Please wait...</source>
-        <translation>Por favor aguarde...</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Please wait...</translation>
     </message>
 </context>
 <context>
@@ -274,11 +280,13 @@ Nada foi escrito. %3</translation>
     <name>LibraryInstaller</name>
     <message>
         <source>Qel Setup</source>
-        <translation>Instalação Qel</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Qel Setup</translation>
     </message>
     <message>
         <source>Please stop all programs and run this program again!</source>
-        <translation>Por favor feche todos os programas e execute este programa de novo!</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Please stop all programs and run this program again!</translation>
     </message>
     <message>
         <source>%1
@@ -309,23 +317,28 @@ O programa continua com a biblioteca que encontrar; a instalação é tentada de
     <name>ListSender</name>
     <message>
         <source>User Variable ?</source>
-        <translation>Variável do utilizador ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>User Variable ?</translation>
     </message>
     <message>
         <source>Position ?</source>
-        <translation>Posição ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Position ?</translation>
     </message>
     <message>
         <source>Element Size ?</source>
-        <translation>Tamanho do elemento ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Element Size ?</translation>
     </message>
     <message>
         <source>Description Size ?</source>
-        <translation>Tamanho da descrição ?</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Description Size ?</translation>
     </message>
     <message>
         <source>Send sucessfull !</source>
-        <translation>Envio com sucesso !</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Send sucessfull !</translation>
     </message>
     <message>
         <source>Text CSV (*.csv);; All Files (*.*)</source>
@@ -729,7 +742,8 @@ As leituras continuam e são entregues, mas nenhum terminal é apagado até o re
     <name>ReadingSession</name>
     <message>
         <source>Port Open (%1%2</source>
-        <translation>Porta aberta (%1%2</translation>
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Port Open (%1%2</translation>
     </message>
 </context>
 <context>
@@ -955,7 +969,8 @@ As leituras continuam e são entregues, mas nenhum terminal é apagado até o re
         <source>Error opening file :%1
 
 %2</source>
-        <translation>Erro ao abrir o ficheiro :%1
+        <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
+        <translation>Error opening file :%1
 
 %2</translation>
     </message>
