@@ -128,12 +128,20 @@ void Form2::buildControls()
     label3->setBuddy(m_myFileName);
     label6->setBuddy(m_myExternalProgram);
     auto* frame2Layout = new QGridLayout(m_frame2);
+    // Options in two columns (what the reading does, then the file policy), so that the dialog
+    // fits a 1280x720 screen in every language.
+    auto* options = new QGridLayout;
     int row = 0;
     for (QWidget* line :
-         std::initializer_list<QWidget*>{m_autoStart, m_autoClear, m_incrNumber, m_newFile,
-                                         m_appendFile, m_useTermId, m_skipDuplicates}) {
-        frame2Layout->addWidget(line, row++, 0, 1, 3);
+         std::initializer_list<QWidget*>{m_autoStart, m_autoClear, m_useTermId, m_skipDuplicates}) {
+        options->addWidget(line, row++, 0);
     }
+    row = 0;
+    for (QWidget* line : std::initializer_list<QWidget*>{m_incrNumber, m_newFile, m_appendFile}) {
+        options->addWidget(line, row++, 1);
+    }
+    frame2Layout->addLayout(options, 0, 0, 1, 3);
+    row = 1;
     frame2Layout->addWidget(label3, row, 0);
     frame2Layout->addWidget(m_myFileName, row, 1);
     frame2Layout->addWidget(command1, row++, 2);

@@ -13,9 +13,12 @@
 #include "readinghistory.h"
 #include "readinghistorywindow.h"
 #include "upload/form4.h"
+#include "windowdecoration.h"
+#include "windowplacement.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -78,7 +81,12 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.tick(); });
 
     createMenus();
+    WindowDecoration::applyToApplication();
     resize(kInitialSize);
+    if (platform.windowStore != nullptr) {
+        m_placement = std::make_unique<WindowPlacement>(*platform.windowStore);
+        m_placement->restore(*this);
+    }
     m_core->language.setWindowProvider(CaptionWindow::Main, [this] {
         captionReadingHistory();
         return &m_captioner;
@@ -98,10 +106,12 @@ QMenu* Form1::addMenu(const char* name)
     return menu;
 }
 
-QAction* Form1::addItem(QMenu* menu, const char* name)
+QAction* Form1::addItem(QMenu* menu, const char* name, const QKeySequence& shortcut)
 {
     QAction* action = menu->addAction(QString::fromLatin1(name));
     action->setObjectName(QString::fromLatin1(name));
+    // The menu shows the key beside the entry.
+    action->setShortcut(shortcut);
     return action;
 }
 
@@ -110,20 +120,22 @@ void Form1::createMenus()
     QMenu* file = addMenu("File");
     // The New File entry is shown but carries no command.
     addItem(file, "NewFile");
-    connect(addItem(file, "Load"), &QAction::triggered, this, [this] { m_core->documents.load(); });
-    connect(addItem(file, "SaveAs"), &QAction::triggered, this,
+    connect(addItem(file, "Load", QKeySequence(Qt::CTRL | Qt::Key_O)), &QAction::triggered, this,
+            [this] { m_core->documents.load(); });
+    connect(addItem(file, "SaveAs", QKeySequence(Qt::CTRL | Qt::Key_S)), &QAction::triggered, this,
             [this] { m_core->documents.saveAs(); });
-    connect(addItem(file, "Print_"), &QAction::triggered, this,
+    connect(addItem(file, "Print_", QKeySequence(Qt::CTRL | Qt::Key_P)), &QAction::triggered, this,
             [this] { m_core->documents.print(); });
-    connect(addItem(file, "Exit"), &QAction::triggered, this, &QWidget::close);
+    connect(addItem(file, "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
+            &QWidget::close);
 
     QMenu* configurations = addMenu("Configurations");
-    connect(addItem(configurations, "GeneralConf"), &QAction::triggered, this,
-            [this] { m_form2->showGeneralConf(); });
+    connect(addItem(configurations, "GeneralConf", QKeySequence(Qt::CTRL | Qt::Key_Comma)),
+            &QAction::triggered, this, [this] { m_form2->showGeneralConf(); });
 
     QMenu* communicate = addMenu("Communicate");
-    connect(addItem(communicate, "Read_entries"), &QAction::triggered, this,
-            [this] { m_core->readData(); });
+    connect(addItem(communicate, "Read_entries", QKeySequence(Qt::Key_F5)), &QAction::triggered,
+            this, [this] { m_core->readData(); });
     connect(addItem(communicate, "Clear_all_entries"), &QAction::triggered, this,
             [this] { m_core->clearing.clearAll(); });
     connect(addItem(communicate, "SendEntries"), &QAction::triggered, this,
@@ -137,7 +149,7 @@ void Form1::createMenus()
     captionReadingHistory();
 
     QMenu* help = addMenu("Help");
-    connect(addItem(help, "Aboutus"), &QAction::triggered, this,
+    connect(addItem(help, "Aboutus", QKeySequence(Qt::Key_F1)), &QAction::triggered, this,
             [this] { Form3::showAboutBox(m_form3, this); });
 }
 
@@ -158,6 +170,9 @@ void Form1::Form_Unload()
         return;
     }
     m_unloaded = true;
+    if (m_placement) {
+        m_placement->save(*this);
+    }
     m_core->shutdown();
     if (Form2* form2 = m_form2->form()) {
         form2->close();

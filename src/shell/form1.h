@@ -5,6 +5,7 @@
 #include "upload/form4.h"
 #include "upload/uploadhost.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -20,6 +21,7 @@ class QTimer;
 class QtTextPrinter;
 class ReadingHistory;
 class ReadingHistoryWindow;
+class WindowPlacement;
 struct ProgramPlatform;
 
 /// The main window: document view, status bar with its two panels, menus and polling timer.
@@ -68,7 +70,7 @@ protected:
 private:
     void createMenus();
     QMenu* addMenu(const char* name);
-    QAction* addItem(QMenu* menu, const char* name);
+    QAction* addItem(QMenu* menu, const char* name, const QKeySequence& shortcut = {});
     void Form_Resize();
     void Form_Unload();
     /// Captions the history entry and window when the language has changed: their texts are
@@ -90,5 +92,6 @@ private:
     QPointer<ReadingHistoryWindow> m_history;
     QAction* m_readingHistoryAction = nullptr;
     int m_historyLanguage = -1; ///< the language the history entry is captioned in
+    std::unique_ptr<WindowPlacement> m_placement;
     bool m_unloaded = false;
 };

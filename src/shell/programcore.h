@@ -59,6 +59,8 @@ struct ProgramPlatform
     std::optional<InstallLocations> installLocations = {};
     /// The record of readings and terminal changes; none: one held in memory.
     Journal* journal = nullptr;
+    /// Where the main window's size and place last between runs; none: not kept.
+    SettingsStore* windowStore = nullptr;
 };
 
 /// The main window's parts the logic works with.
