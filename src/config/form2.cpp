@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -96,6 +97,13 @@ void Form2::buildControls()
     auto* modemLayout = new QVBoxLayout(modem);
     modemLayout->addWidget(m_autoAnswer);
     modemLayout->addStretch(1);
+    // Beside the modem, where the band has room: the dialog grows no taller for it.
+    m_keepInTray = named(new QCheckBox(this), "KeepInTray");
+    m_keepInTray->setText(QCoreApplication::translate("Form2", "Stay in the tray when closed"));
+    m_keepInTray->setToolTip(m_keepInTray->text());
+    auto* modemColumn = new QVBoxLayout;
+    modemColumn->addWidget(modem);
+    modemColumn->addWidget(m_keepInTray);
 
     QPushButton* command2 = button("Command2", this);
     command2->setText(QStringLiteral("OK"));
@@ -107,7 +115,7 @@ void Form2::buildControls()
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_frame1, 1);
-    top->addWidget(modem, 1);
+    top->addLayout(modemColumn, 1);
     top->addLayout(okCancel);
 
     // Middle: the automatic-mode frame and the special keys share one place.
@@ -289,6 +297,7 @@ ConfigurationValues Form2::values() const
     values.UseTermId = m_useTermId->isChecked();
     values.SkipDuplicateReadings = m_skipDuplicates->isChecked();
     values.AutoAnswer = m_autoAnswer->isChecked();
+    values.KeepInTray = m_keepInTray->isChecked();
     return values;
 }
 
@@ -315,6 +324,7 @@ void Form2::setValues(const ConfigurationValues& values)
     m_useTermId->setChecked(values.UseTermId);
     m_skipDuplicates->setChecked(values.SkipDuplicateReadings);
     m_autoAnswer->setChecked(values.AutoAnswer);
+    m_keepInTray->setChecked(values.KeepInTray);
 }
 
 WorkingMode Form2::selectedMode() const

@@ -12,10 +12,12 @@
 #include "qttextprinter.h"
 #include "readinghistory.h"
 #include "readinghistorywindow.h"
+#include "trayicon.h"
 #include "upload/form4.h"
 #include "windowdecoration.h"
 #include "windowplacement.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeySequence>
@@ -87,6 +89,18 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
         m_placement = std::make_unique<WindowPlacement>(*platform.windowStore);
         m_placement->restore(*this);
     }
+    if (TrayIcon::available()) {
+        const auto showWindow = [this] {
+            m_inTray = false;
+            showNormal();
+            raise();
+            activateWindow();
+        };
+        m_tray = new TrayIcon(
+            m_core->state, {showWindow, [this] { m_core->readData(); }, [this] { exitProgram(); }},
+            this);
+        m_tray->follow(*m_core);
+    }
     m_core->language.setWindowProvider(CaptionWindow::Main, [this] {
         captionReadingHistory();
         return &m_captioner;
@@ -127,7 +141,7 @@ void Form1::createMenus()
     connect(addItem(file, "Print_", QKeySequence(Qt::CTRL | Qt::Key_P)), &QAction::triggered, this,
             [this] { m_core->documents.print(); });
     connect(addItem(file, "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
-            &QWidget::close);
+            &Form1::exitProgram);
 
     QMenu* configurations = addMenu("Configurations");
     connect(addItem(configurations, "GeneralConf", QKeySequence(Qt::CTRL | Qt::Key_Comma)),
@@ -228,8 +242,27 @@ void Form1::captionReadingHistory()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (m_tray != nullptr && m_core->state.settings.KeepInTray && !m_exiting) {
+        // The program runs on in the tray; windows closed meanwhile must not end it.
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_inTray = true;
+        hide();
+        event->ignore();
+        return;
+    }
+    QApplication::setQuitOnLastWindowClosed(true);
     Form_Unload();
     event->accept();
+}
+
+void Form1::exitProgram()
+{
+    m_exiting = true;
+    close();
+    // Closing a hidden window does not count as the last window closed.
+    if (m_inTray) {
+        QCoreApplication::quit();
+    }
 }
 
 void Form1::Form_Resize()
@@ -273,7 +306,8 @@ bool Form1::timerEnabled() const
 
 bool Form1::isMinimised() const
 {
-    return isMinimized();
+    // Hidden in the tray counts as minimised: out of the user's way, so keyboard mode reads.
+    return isMinimized() || m_inTray;
 }
 
 void Form1::setMainWindowVisible(bool visible)

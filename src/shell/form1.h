@@ -21,6 +21,7 @@ class QTimer;
 class QtTextPrinter;
 class ReadingHistory;
 class ReadingHistoryWindow;
+class TrayIcon;
 class WindowPlacement;
 struct ProgramPlatform;
 
@@ -59,6 +60,11 @@ public:
     void showReadingHistory();
     [[nodiscard]] ReadingHistoryWindow* readingHistoryWindow() const;
 
+    /// The tray icon; null where the desktop has no tray.
+    [[nodiscard]] TrayIcon* trayIcon() const { return m_tray; }
+    /// Ends the program even when it is set to stay in the tray (the tray's Exit).
+    void exitProgram();
+
     /// Room the menu bar, status bar and borders take, in 1/1440 inch.
     static constexpr int kWidthMarginTwips = 130;
     static constexpr int kHeightMarginTwips = 1020;
@@ -93,5 +99,8 @@ private:
     QAction* m_readingHistoryAction = nullptr;
     int m_historyLanguage = -1; ///< the language the history entry is captioned in
     std::unique_ptr<WindowPlacement> m_placement;
+    TrayIcon* m_tray = nullptr;
+    bool m_inTray = false;  ///< hidden, running on in the tray
+    bool m_exiting = false; ///< closing ends the program, whatever the tray setting
     bool m_unloaded = false;
 };

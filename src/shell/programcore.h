@@ -113,6 +113,11 @@ public:
     /// Removes readings older than JournalDays from the journal.
     void removeOldReadings();
 
+    /// Told when a reading begins, and when it has ended and is settled (journaled, delivered
+    /// or not); either may be empty.
+    std::function<void()> readingBegins;
+    std::function<void()> readingEnded;
+
     /// Where messages go.
     [[nodiscard]] UserDialogs& dialogs() const { return m_dialogs; }
     /// Where window events run during long work (the wait window lets them run too).
@@ -143,6 +148,8 @@ public:
     ProgramUpload upload;
 
 private:
+    static void tell(const std::function<void()>& listener);
+
     CommLibrary& m_library;
     SettingsStore& m_store;
     EventPump& m_pump;
