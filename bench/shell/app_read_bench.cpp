@@ -75,6 +75,7 @@ double placeToFile(int records, int perDocument, const std::vector<std::string>&
            "MyFileName="
         << output.string() << "\nAsciiDataFormat2=[Doc][XXXX]\n";
 
+    perDocument = std::min(perDocument, records);
     TerminalFile terminal = TerminalFile::numbered(records / perDocument, perDocument);
     terminal.id = "BENCH1";
     terminal.bodyTemplate = "[Code][XXXXXXXX] [Qty][XXXX]";

@@ -89,7 +89,7 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
         m_placement = std::make_unique<WindowPlacement>(*platform.windowStore);
         m_placement->restore(*this);
     }
-    if (TrayIcon::available()) {
+    if (TrayIcon::useful()) {
         const auto showWindow = [this] {
             m_inTray = false;
             showNormal();
@@ -242,7 +242,8 @@ void Form1::captionReadingHistory()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
-    if (m_tray != nullptr && m_core->state.settings.KeepInTray && !m_exiting) {
+    if (m_tray != nullptr && TrayIcon::available() && m_core->state.settings.KeepInTray &&
+        !m_exiting) {
         // The program runs on in the tray; windows closed meanwhile must not end it.
         QApplication::setQuitOnLastWindowClosed(false);
         m_inTray = true;

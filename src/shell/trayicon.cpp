@@ -1,6 +1,7 @@
 #include "trayicon.h"
 
 #include "common/appstate.h"
+#include "desktopnotification.h"
 #include "programcore.h"
 #include "windowdecoration.h"
 
@@ -93,7 +94,9 @@ TrayIcon::TrayIcon(const AppState& state, Commands commands, QObject* parent)
     connect(m_timer, &QTimer::timeout, this, &TrayIcon::refresh);
     m_timer->start(kRefreshMs);
     refresh();
-    m_icon->show();
+    if (available()) {
+        m_icon->show();
+    }
 }
 
 TrayIcon::~TrayIcon()
@@ -104,6 +107,11 @@ TrayIcon::~TrayIcon()
 bool TrayIcon::available()
 {
     return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+bool TrayIcon::useful()
+{
+    return available() || DesktopNotification::available();
 }
 
 void TrayIcon::follow(ProgramCore& core)
@@ -147,6 +155,10 @@ QString TrayIcon::toolTip() const
 
 void TrayIcon::notify(const ReadingNotice& notice)
 {
+    if (!m_icon->isVisible() || !QSystemTrayIcon::supportsMessages()) {
+        DesktopNotification::send(notice);
+        return;
+    }
     m_icon->showMessage(notice.title, notice.text,
                         notice.failure ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information,
                         kNoticeMs);

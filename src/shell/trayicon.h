@@ -16,7 +16,8 @@ struct AppState;
 
 /// Kolbrin in the system tray: an icon that shows the state (no port, waiting for a terminal,
 /// terminal present, reading), a menu with Show, Read data and Exit, and the notification at the
-/// end of each reading.
+/// end of each reading. On a desktop without a tray only the notifications remain, sent to the
+/// freedesktop notification service.
 class TrayIcon : public QObject
 {
     Q_OBJECT
@@ -34,6 +35,8 @@ public:
 
     /// Whether the desktop shows tray icons at all; without one the window must not hide.
     [[nodiscard]] static bool available();
+    /// Whether there is a tray or a notification service: without either this is not needed.
+    [[nodiscard]] static bool useful();
 
     /// Follows the program's readings: the icon shows one under way, and each reading's end
     /// is notified with what the journal holds of it.
