@@ -88,8 +88,12 @@ int main(int argc, char** argv)
     const std::unique_ptr<Journal> journal = openJournal(
         SqliteJournal::defaultFilePath(),
         store.readSetting(SettingsKey::JournalDatabase, SettingsDefault::JournalDatabase));
+    // The window's place, in the same file under [Window]; a failed write is not worth a message.
+    IniSettingsStore windowStore(IniSettingsStore::defaultFilePath(), nullptr,
+                                 QStringLiteral("Window"));
     ProgramPlatform platform{store, dialogs, library, pump, *keys, locale};
     platform.journal = journal.get();
+    platform.windowStore = &windowStore;
     Form1 window(platform);
     dialogs.setParentWindow(&window);
     window.show();

@@ -26,6 +26,14 @@ QString normaliseLineBreaks(const QString& text)
     return out;
 }
 
+QString normalisedContinuation(const QString& piece, bool textEndsWithBreak)
+{
+    if (textEndsWithBreak && piece.startsWith(QLatin1Char('\r'))) {
+        return normaliseLineBreaks(piece.mid(1));
+    }
+    return normaliseLineBreaks(piece);
+}
+
 QString withPlatformLineEndings(const QString& text)
 {
 #ifdef Q_OS_WIN

@@ -79,6 +79,7 @@ void ConfigLoader::loadSettings(Settings& settings)
     settings.SkipDuplicateReadings =
         C::checkFlag(read(K::SkipDuplicateReadings, D::SkipDuplicateReadings));
     settings.AutoAnswer = C::checkFlag(read(K::AutoAnswer, D::AutoAnswer));
+    settings.KeepInTray = C::checkFlag(read(K::KeepInTray, D::KeepInTray));
 
     // First run (or a language stored as "Null"): English first, then the locale's language
     // where it is one of ours, so the key exists afterwards whatever the locale.

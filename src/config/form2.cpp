@@ -98,6 +98,13 @@ void Form2::buildControls()
     auto* modemLayout = new QVBoxLayout(modem);
     modemLayout->addWidget(m_autoAnswer);
     modemLayout->addStretch(1);
+    // Beside the modem, where the band has room: the dialog grows no taller for it.
+    m_keepInTray = named(new QCheckBox(this), "KeepInTray");
+    m_keepInTray->setText(QCoreApplication::translate("Form2", "Stay in the tray when closed"));
+    m_keepInTray->setToolTip(m_keepInTray->text());
+    auto* modemColumn = new QVBoxLayout;
+    modemColumn->addWidget(modem);
+    modemColumn->addWidget(m_keepInTray);
 
     QPushButton* command2 = button("Command2", this);
     command2->setText(QStringLiteral("OK"));
@@ -109,7 +116,7 @@ void Form2::buildControls()
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_frame1, 1);
-    top->addWidget(modem, 1);
+    top->addLayout(modemColumn, 1);
     top->addLayout(okCancel);
 
     // Middle: the automatic-mode frame and the special keys share one place.
@@ -130,12 +137,20 @@ void Form2::buildControls()
     label3->setBuddy(m_myFileName);
     label6->setBuddy(m_myExternalProgram);
     auto* frame2Layout = new QGridLayout(m_frame2);
+    // Options in two columns (what the reading does, then the file policy), so that the dialog
+    // fits a 1280x720 screen in every language.
+    auto* options = new QGridLayout;
     int row = 0;
     for (QWidget* line :
-         std::initializer_list<QWidget*>{m_autoStart, m_autoClear, m_incrNumber, m_newFile,
-                                         m_appendFile, m_useTermId, m_skipDuplicates}) {
-        frame2Layout->addWidget(line, row++, 0, 1, 3);
+         std::initializer_list<QWidget*>{m_autoStart, m_autoClear, m_useTermId, m_skipDuplicates}) {
+        options->addWidget(line, row++, 0);
     }
+    row = 0;
+    for (QWidget* line : std::initializer_list<QWidget*>{m_incrNumber, m_newFile, m_appendFile}) {
+        options->addWidget(line, row++, 1);
+    }
+    frame2Layout->addLayout(options, 0, 0, 1, 3);
+    row = 1;
     frame2Layout->addWidget(label3, row, 0);
     frame2Layout->addWidget(m_myFileName, row, 1);
     frame2Layout->addWidget(command1, row++, 2);
@@ -286,6 +301,7 @@ ConfigurationValues Form2::values() const
     values.UseTermId = m_useTermId->isChecked();
     values.SkipDuplicateReadings = m_skipDuplicates->isChecked();
     values.AutoAnswer = m_autoAnswer->isChecked();
+    values.KeepInTray = m_keepInTray->isChecked();
     return values;
 }
 
@@ -312,6 +328,7 @@ void Form2::setValues(const ConfigurationValues& values)
     m_useTermId->setChecked(values.UseTermId);
     m_skipDuplicates->setChecked(values.SkipDuplicateReadings);
     m_autoAnswer->setChecked(values.AutoAnswer);
+    m_keepInTray->setChecked(values.KeepInTray);
 }
 
 WorkingMode Form2::selectedMode() const

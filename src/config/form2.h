@@ -78,6 +78,7 @@ private:
     QRadioButton* m_manualMode = nullptr;
     QRadioButton* m_insertKeys = nullptr;
     QCheckBox* m_autoAnswer = nullptr;
+    QCheckBox* m_keepInTray = nullptr;
     QGroupBox* m_frame2 = nullptr;
     QCheckBox* m_autoStart = nullptr;
     QCheckBox* m_autoClear = nullptr;

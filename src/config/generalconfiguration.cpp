@@ -98,6 +98,7 @@ ConfigurationValues GeneralConfiguration::load(SettingsStore& store)
     values.SkipDuplicateReadings =
         C::checkFlag(read(store, K::SkipDuplicateReadings, D::SkipDuplicateReadings));
     values.AutoAnswer = C::checkFlag(read(store, K::AutoAnswer, D::AutoAnswer));
+    values.KeepInTray = C::checkFlag(read(store, K::KeepInTray, D::KeepInTray));
     return values;
 }
 
@@ -153,6 +154,10 @@ bool GeneralConfiguration::save(const ConfigurationValues& values)
     if (zeroOne(C::checkFlag(read(m_store, K::SkipDuplicateReadings, D::SkipDuplicateReadings))) !=
         skip) {
         saved &= m_store.writeSetting(K::SkipDuplicateReadings, skip);
+    }
+    const QString keepInTray = zeroOne(values.KeepInTray);
+    if (zeroOne(C::checkFlag(read(m_store, K::KeepInTray, D::KeepInTray))) != keepInTray) {
+        saved &= m_store.writeSetting(K::KeepInTray, keepInTray);
     }
     // Nothing is switched on values the store did not keep: the next start would disagree.
     if (!saved) {

@@ -35,6 +35,7 @@ struct ConfigurationValues
     bool UseTermId = false;
     bool AutoAnswer = false;
     bool SkipDuplicateReadings = false;
+    bool KeepInTray = false;
 
     friend bool operator==(const ConfigurationValues&, const ConfigurationValues&) = default;
 };

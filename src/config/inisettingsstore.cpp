@@ -12,10 +12,10 @@
 #include <QStandardPaths>
 #include <algorithm>
 
-IniSettingsStore::IniSettingsStore(QString filePath, UserDialogs* dialogs)
+IniSettingsStore::IniSettingsStore(QString filePath, UserDialogs* dialogs, const QString& section)
     : m_filePath(std::move(filePath))
     , m_dialogs(dialogs)
-    , m_document(QStringLiteral("Setup"))
+    , m_document(section)
 {
 }
 

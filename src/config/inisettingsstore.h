@@ -7,9 +7,10 @@
 
 class UserDialogs;
 
-/// The settings store as an INI file (section [Setup], UTF-8). The file is read again when it
-/// changed on disk, and every write replaces it atomically. Values written stay in effect for
-/// this run even when the file cannot be written; the user is told once, naming the file.
+/// The settings store as an INI file (section [Setup], or another one, UTF-8). The file is read
+/// again when it changed on disk, and every write replaces it atomically. Values written stay in
+/// effect for this run even when the file cannot be written; the user is told once, naming the
+/// file.
 ///
 /// A file larger than kMaxFileBytes is not read: the user is told (file, size, limit), the
 /// defaults are in force, and the file is never written over while it stays that large, so that
@@ -22,8 +23,10 @@ public:
     /// bounds the memory a file costs to load (a 50 MB file took 373 MB).
     static constexpr qint64 kMaxFileBytes = qint64(1) << 20;
 
-    /// dialogs may be null (no messages, e.g. in tools).
-    IniSettingsStore(QString filePath, UserDialogs* dialogs);
+    /// dialogs may be null (no messages, e.g. in tools). `section` is the group read and
+    /// written; the others in the file are kept as they are.
+    IniSettingsStore(QString filePath, UserDialogs* dialogs,
+                     const QString& section = QStringLiteral("Setup"));
 
     /// Kolbrin/Kolbrin.ini in the user's configuration folder.
     [[nodiscard]] static QString defaultFilePath();

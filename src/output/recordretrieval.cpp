@@ -2,10 +2,10 @@
 
 #include "common/appstate.h"
 #include "common/documentview.h"
+#include "common/linebreaks.h"
 #include "common/settings.h"
 #include "common/templatelength.h"
 #include "common/textcodec.h"
-#include "common/textutil.h"
 #include "common/userdialogs.h"
 #include "config/configloader.h"
 #include "i18n/uilanguage.h"
@@ -38,6 +38,7 @@ void RecordRetrieval::readTerminalData()
 
     std::optional<BusyPointer> busy(std::in_place, m_dialogs);
     m_view.setText(QString());
+    m_read.clear();
 
     bool lossy = false;
     bool lossyBody = false;
@@ -76,6 +77,8 @@ void RecordRetrieval::readTerminalData()
             break;
         }
     } while (withHeaders);
+    showRead();
+    m_read = QString();
     busy.reset();
 
     if (lossy || lossyBody) {
@@ -106,8 +109,34 @@ QString RecordRetrieval::templateProblem() const
         .arg(problem);
 }
 
+void RecordRetrieval::appendRead(const QString& piece)
+{
+    m_read += normalisedContinuation(piece, m_read.endsWith(QLatin1Char('\n')));
+}
+
+void RecordRetrieval::trimReadStart()
+{
+    // The window reports a no-break space as a space, so it is trimmed as one.
+    qsizetype spaces = 0;
+    while (spaces < m_read.size() &&
+           (m_read[spaces] == QLatin1Char(' ') || m_read[spaces] == QChar::Nbsp)) {
+        ++spaces;
+    }
+    if (spaces > 0) {
+        m_read.remove(0, spaces);
+    }
+}
+
+void RecordRetrieval::showRead()
+{
+    m_view.setText(m_read);
+}
+
 RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool isHeader)
 {
+    if (result == CommLibrary::kCommError || result == CommLibrary::kNoTerminal) {
+        showRead(); // what was read stays in view under the message
+    }
     if (result == CommLibrary::kCommError) {
         m_state.LastReading = ReadingEnd::Interrupted;
         m_dialogs.showError(m_language.MsgCommError());
@@ -131,10 +160,10 @@ RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool 
     const QString text = TextCodec::fromWindows1252(m_library.GetStringFromPtr(token, result));
     if (isHeader) {
         // A header ends with LF CR; the view turns that into its one line break.
-        m_view.setText(m_view.text() + text + QStringLiteral("\n\r"));
-        m_view.setText(trimSpaces(m_view.text()));
+        appendRead(text + QStringLiteral("\n\r"));
+        trimReadStart();
     } else {
-        m_view.setText(m_view.text() + text);
+        appendRead(text);
     }
     return Step::Go;
 }

@@ -34,6 +34,13 @@ private:
     /// Why a template of the settings is not used; empty when both are.
     [[nodiscard]] QString templateProblem() const;
     Step handleResult(int result, int token, bool isHeader);
+    /// The text read so far is built here and shown once: the view would lay out its whole text
+    /// again for every piece, which made a reading's cost grow with its square. It holds what the
+    /// view would hold had every piece been added to it (line breaks made one kind as each
+    /// piece comes, spaces trimmed at the start after each header).
+    void appendRead(const QString& piece);
+    void trimReadStart();
+    void showRead();
 
     CommLibrary& m_library;
     AppState& m_state;
@@ -41,4 +48,5 @@ private:
     DocumentView& m_view;
     UserDialogs& m_dialogs;
     const UiLanguage& m_language;
+    QString m_read;
 };

@@ -12,10 +12,15 @@
 #include "qttextprinter.h"
 #include "readinghistory.h"
 #include "readinghistorywindow.h"
+#include "trayicon.h"
 #include "upload/form4.h"
+#include "windowdecoration.h"
+#include "windowplacement.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QFontDatabase>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -78,7 +83,24 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.tick(); });
 
     createMenus();
+    WindowDecoration::applyToApplication();
     resize(kInitialSize);
+    if (platform.windowStore != nullptr) {
+        m_placement = std::make_unique<WindowPlacement>(*platform.windowStore);
+        m_placement->restore(*this);
+    }
+    if (TrayIcon::useful()) {
+        const auto showWindow = [this] {
+            m_inTray = false;
+            showNormal();
+            raise();
+            activateWindow();
+        };
+        m_tray = new TrayIcon(
+            m_core->state, {showWindow, [this] { m_core->readData(); }, [this] { exitProgram(); }},
+            this);
+        m_tray->follow(*m_core);
+    }
     m_core->language.setWindowProvider(CaptionWindow::Main, [this] {
         captionReadingHistory();
         return &m_captioner;
@@ -98,10 +120,12 @@ QMenu* Form1::addMenu(const char* name)
     return menu;
 }
 
-QAction* Form1::addItem(QMenu* menu, const char* name)
+QAction* Form1::addItem(QMenu* menu, const char* name, const QKeySequence& shortcut)
 {
     QAction* action = menu->addAction(QString::fromLatin1(name));
     action->setObjectName(QString::fromLatin1(name));
+    // The menu shows the key beside the entry.
+    action->setShortcut(shortcut);
     return action;
 }
 
@@ -110,20 +134,22 @@ void Form1::createMenus()
     QMenu* file = addMenu("File");
     // The New File entry is shown but carries no command.
     addItem(file, "NewFile");
-    connect(addItem(file, "Load"), &QAction::triggered, this, [this] { m_core->documents.load(); });
-    connect(addItem(file, "SaveAs"), &QAction::triggered, this,
+    connect(addItem(file, "Load", QKeySequence(Qt::CTRL | Qt::Key_O)), &QAction::triggered, this,
+            [this] { m_core->documents.load(); });
+    connect(addItem(file, "SaveAs", QKeySequence(Qt::CTRL | Qt::Key_S)), &QAction::triggered, this,
             [this] { m_core->documents.saveAs(); });
-    connect(addItem(file, "Print_"), &QAction::triggered, this,
+    connect(addItem(file, "Print_", QKeySequence(Qt::CTRL | Qt::Key_P)), &QAction::triggered, this,
             [this] { m_core->documents.print(); });
-    connect(addItem(file, "Exit"), &QAction::triggered, this, &QWidget::close);
+    connect(addItem(file, "Exit", QKeySequence(Qt::CTRL | Qt::Key_Q)), &QAction::triggered, this,
+            &Form1::exitProgram);
 
     QMenu* configurations = addMenu("Configurations");
-    connect(addItem(configurations, "GeneralConf"), &QAction::triggered, this,
-            [this] { m_form2->showGeneralConf(); });
+    connect(addItem(configurations, "GeneralConf", QKeySequence(Qt::CTRL | Qt::Key_Comma)),
+            &QAction::triggered, this, [this] { m_form2->showGeneralConf(); });
 
     QMenu* communicate = addMenu("Communicate");
-    connect(addItem(communicate, "Read_entries"), &QAction::triggered, this,
-            [this] { m_core->readData(); });
+    connect(addItem(communicate, "Read_entries", QKeySequence(Qt::Key_F5)), &QAction::triggered,
+            this, [this] { m_core->readData(); });
     connect(addItem(communicate, "Clear_all_entries"), &QAction::triggered, this,
             [this] { m_core->clearing.clearAll(); });
     connect(addItem(communicate, "SendEntries"), &QAction::triggered, this,
@@ -137,7 +163,7 @@ void Form1::createMenus()
     captionReadingHistory();
 
     QMenu* help = addMenu("Help");
-    connect(addItem(help, "Aboutus"), &QAction::triggered, this,
+    connect(addItem(help, "Aboutus", QKeySequence(Qt::Key_F1)), &QAction::triggered, this,
             [this] { Form3::showAboutBox(m_form3, this); });
 }
 
@@ -158,6 +184,9 @@ void Form1::Form_Unload()
         return;
     }
     m_unloaded = true;
+    if (m_placement) {
+        m_placement->save(*this);
+    }
     m_core->shutdown();
     if (Form2* form2 = m_form2->form()) {
         form2->close();
@@ -213,8 +242,28 @@ void Form1::captionReadingHistory()
 
 void Form1::closeEvent(QCloseEvent* event)
 {
+    if (m_tray != nullptr && TrayIcon::available() && m_core->state.settings.KeepInTray &&
+        !m_exiting) {
+        // The program runs on in the tray; windows closed meanwhile must not end it.
+        QApplication::setQuitOnLastWindowClosed(false);
+        m_inTray = true;
+        hide();
+        event->ignore();
+        return;
+    }
+    QApplication::setQuitOnLastWindowClosed(true);
     Form_Unload();
     event->accept();
+}
+
+void Form1::exitProgram()
+{
+    m_exiting = true;
+    close();
+    // Closing a hidden window does not count as the last window closed.
+    if (m_inTray) {
+        QCoreApplication::quit();
+    }
 }
 
 void Form1::Form_Resize()
@@ -258,7 +307,8 @@ bool Form1::timerEnabled() const
 
 bool Form1::isMinimised() const
 {
-    return isMinimized();
+    // Hidden in the tray counts as minimised: out of the user's way, so keyboard mode reads.
+    return isMinimized() || m_inTray;
 }
 
 void Form1::setMainWindowVisible(bool visible)

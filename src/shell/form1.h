@@ -5,6 +5,7 @@
 #include "upload/form4.h"
 #include "upload/uploadhost.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
 #include <memory>
@@ -20,6 +21,8 @@ class QTimer;
 class QtTextPrinter;
 class ReadingHistory;
 class ReadingHistoryWindow;
+class TrayIcon;
+class WindowPlacement;
 struct ProgramPlatform;
 
 /// The main window: document view, status bar with its two panels, menus and polling timer.
@@ -57,6 +60,11 @@ public:
     void showReadingHistory();
     [[nodiscard]] ReadingHistoryWindow* readingHistoryWindow() const;
 
+    /// The tray icon; null where the desktop has no tray.
+    [[nodiscard]] TrayIcon* trayIcon() const { return m_tray; }
+    /// Ends the program even when it is set to stay in the tray (the tray's Exit).
+    void exitProgram();
+
     /// Room the menu bar, status bar and borders take, in 1/1440 inch.
     static constexpr int kWidthMarginTwips = 130;
     static constexpr int kHeightMarginTwips = 1020;
@@ -68,7 +76,7 @@ protected:
 private:
     void createMenus();
     QMenu* addMenu(const char* name);
-    QAction* addItem(QMenu* menu, const char* name);
+    QAction* addItem(QMenu* menu, const char* name, const QKeySequence& shortcut = {});
     void Form_Resize();
     void Form_Unload();
     /// Captions the history entry and window when the language has changed: their texts are
@@ -90,5 +98,9 @@ private:
     QPointer<ReadingHistoryWindow> m_history;
     QAction* m_readingHistoryAction = nullptr;
     int m_historyLanguage = -1; ///< the language the history entry is captioned in
+    std::unique_ptr<WindowPlacement> m_placement;
+    TrayIcon* m_tray = nullptr;
+    bool m_inTray = false;  ///< hidden, running on in the tray
+    bool m_exiting = false; ///< closing ends the program, whatever the tray setting
     bool m_unloaded = false;
 };

@@ -39,12 +39,19 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , readingDelivery(journal, state, w.view, p.dialogs, w.controls, fileDelivery, keyboardDelivery,
                       deliveryClearing)
     , cycle(p.library, state, w.controls, w.view, p.dialogs, language, p.store, modem,
-            {[this] { retrieval.readTerminalData(); },
+            {[this] {
+                 tell(readingBegins);
+                 retrieval.readTerminalData();
+                 if (!state.DataReceived) {
+                     tell(readingEnded); // nothing to deliver
+                 }
+             },
              [this] {
                  readingDelivery.deliver();
                  // The reading is settled (journaled, delivered, cleared or not): its rows go to
                  // a shared journal now; if that cannot be reached they wait for the next time.
                  (void)journal.forward();
+                 tell(readingEnded);
              }})
     , detection(p.library, state, session, p.pump, p.dialogs)
     , templateImport(p.library, state, p.dialogs)
@@ -64,10 +71,19 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
 
 ProgramCore::~ProgramCore() = default;
 
+void ProgramCore::tell(const std::function<void()>& listener)
+{
+    if (listener) {
+        listener();
+    }
+}
+
 void ProgramCore::readData()
 {
+    tell(readingBegins);
     retrieval.readTerminalData();
     readingDelivery.recordShownOnly();
+    tell(readingEnded);
 }
 
 ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&)>& runInstallation)

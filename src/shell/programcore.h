@@ -59,6 +59,8 @@ struct ProgramPlatform
     std::optional<InstallLocations> installLocations = {};
     /// The record of readings and terminal changes; none: one held in memory.
     Journal* journal = nullptr;
+    /// Where the main window's size and place last between runs; none: not kept.
+    SettingsStore* windowStore = nullptr;
 };
 
 /// The main window's parts the logic works with.
@@ -111,6 +113,11 @@ public:
     /// Removes readings older than JournalDays from the journal.
     void removeOldReadings();
 
+    /// Told when a reading begins, and when it has ended and is settled (journaled, delivered
+    /// or not); either may be empty.
+    std::function<void()> readingBegins;
+    std::function<void()> readingEnded;
+
     /// Where messages go.
     [[nodiscard]] UserDialogs& dialogs() const { return m_dialogs; }
     /// Where window events run during long work (the wait window lets them run too).
@@ -141,6 +148,8 @@ public:
     ProgramUpload upload;
 
 private:
+    static void tell(const std::function<void()>& listener);
+
     CommLibrary& m_library;
     SettingsStore& m_store;
     EventPump& m_pump;

@@ -1,7 +1,5 @@
 #include "qtuserdialogs.h"
 
-#include "common/appidentity.h"
-
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -11,7 +9,8 @@ namespace {
 
 QString titleOrDefault(const QString& title)
 {
-    return title.isEmpty() ? AppIdentity::productName() : title;
+    // Untitled, a window shows the program's name and version (the application's display name).
+    return title;
 }
 
 } // namespace

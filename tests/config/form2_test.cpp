@@ -399,3 +399,46 @@ TEST_P(ImportTest, ReplacesTheTemplateBox)
     EXPECT_TRUE(dialogs.shown.isEmpty());
     EXPECT_EQ(store.value(QStringLiteral("AsciiDataFormat")), std::nullopt) << "stored by OK only";
 }
+
+TEST_F(Form2Test, FitsA1280By720ScreenInEveryModeAndLanguage)
+{
+    // The dialog as it opens fits the screen with room for a panel and its title bar, also in
+    // the larger font desktops use, and no control in it is squeezed below the size it needs
+    // (a cut-off row).
+    const QSize screen(1280, 720 - 80);
+    const char* const modes[] = {"AutomaticMode", "ManualMode", "InsertKeys"};
+    const char* const languages[] = {"Portugues", "English", "Spanish"};
+    const QFont before = QApplication::font();
+    QFont font = before;
+    font.setPointSizeF(11);
+    QApplication::setFont(font);
+    for (const char* language : languages) {
+        for (const char* mode : modes) {
+            SCOPED_TRACE(std::string(language) + " " + mode);
+            put((std::string("Language=") + language).c_str());
+            host.showGeneralConf();
+            click(mode);
+            QApplication::processEvents();
+            Form2* form = host.form();
+            const QSize frame = form->frameGeometry().size();
+            EXPECT_LE(frame.width(), screen.width());
+            EXPECT_LE(frame.height(), screen.height());
+            for (QWidget* child : form->findChildren<QWidget*>()) {
+                if (!child->isVisible() || child->parentWidget()->inherits("QComboBox")) {
+                    continue;
+                }
+                const QRect inDialog(child->mapTo(form, QPoint(0, 0)), child->size());
+                EXPECT_TRUE(form->rect().contains(inDialog))
+                    << child->objectName().toStdString() << " at " << inDialog.y() << "+"
+                    << inDialog.height() << " in " << form->height();
+                if (child->minimumSizeHint().isValid() && child->parentWidget() == form) {
+                    EXPECT_GE(child->height(), child->minimumSizeHint().height())
+                        << child->objectName().toStdString();
+                }
+            }
+            click("Command3");
+            QApplication::processEvents();
+        }
+    }
+    QApplication::setFont(before);
+}

@@ -18,7 +18,8 @@ TEST_F(ConfigurationTest, OkWritesEveryControlInOrderAsItStandsThenReloads)
                                      .ComPort = QStringLiteral("Com12"),
                                      .BaudRate = QStringLiteral("38400"),
                                      .Language = QStringLiteral("Spanish"),
-                                     .UseTermId = true};
+                                     .UseTermId = true,
+                                     .KeepInTray = true};
     EXPECT_TRUE(core.configuration.save(values));
     EXPECT_EQ(calls(), QStringLiteral(
                            "write MyFileName= out.txt ,write MyExternalProgram=notify \"done\","
@@ -27,8 +28,9 @@ TEST_F(ConfigurationTest, OkWritesEveryControlInOrderAsItStandsThenReloads)
                            "write NewFile=False,write AppendFile=True,"
                            "write AsciiDataFormat=[Code]{ENTER},write AsciiDataFormat2=[Doc],"
                            "write ComPort=Com12,write BaudRate=38400,write Language=Spanish,"
-                           "write UseTerminalId=1,write AutoAnswer=0"));
+                           "write UseTerminalId=1,write KeepInTray=1,write AutoAnswer=0"));
     EXPECT_TRUE(core.state.settings.AutomaticMode);
+    EXPECT_TRUE(core.state.settings.KeepInTray);
     EXPECT_EQ(core.state.settings.BodyTemplate, QStringLiteral("[Code]{ENTER}\r\n"));
     EXPECT_EQ(core.state.settings.ComPortNumber, 12);
     EXPECT_EQ(core.language.languageIndex(), 2);

@@ -2,6 +2,7 @@
 #include "common/documentview.h"
 #include "common/memorysettingsstore.h"
 #include "common/templatelength.h"
+#include "common/textutil.h"
 #include "config/configloader.h"
 #include "config/localesource.h"
 #include "fakecommlibrary.h"
@@ -226,5 +227,58 @@ TEST_F(RecordRetrievalTest, ATemplateAboveTheLimitIsRefusedBeforeTheTerminalIsAs
         for (const char* part : {c.setting, "8,193 characters", "8,192", "not read"}) {
             EXPECT_TRUE(message.contains(QLatin1String(part))) << message.toStdString();
         }
+    }
+}
+
+TEST_F(RecordRetrievalTest, TheTextIsWhatAddingEveryPieceToTheViewMadeIt)
+{
+    // The view used to be set to its own text plus each piece (header pieces plus LF CR, then
+    // trimmed of spaces): line breaks were made one kind piece by piece, so a CR ending one
+    // piece and an LF opening the next are two breaks, an LF CR across pieces one.
+    struct Case
+    {
+        const char* name;
+        std::vector<std::pair<bool, QByteArray>> pieces; // header?, text
+    };
+    const Case cases[] = {
+        {"CR at a piece's end, LF at the next one's start",
+         {{true, "H1\r"}, {false, "\nE1\r"}, {true, "\nH2"}, {false, "E2\r\n"}}},
+        {"CR opening the entries after the header's LF CR", {{true, "H1"}, {false, "\r\rE1"}}},
+        {"spaces and no-break spaces before the first header",
+         {{true, " \xA0 H1 "}, {false, "  E1  \n"}, {true, "  H2"}, {false, "E2"}}},
+        {"entries with leading spaces before a header that returned nothing",
+         {{true, ""}, {false, "   E1\n\r\n"}, {true, "H2\r"}, {false, "\n\rE2 "}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeCommLibrary lib;
+        MemoryDocumentView doc;
+        AppState st;
+        RecordRetrieval reader{lib, st, config, doc, dialogs, language};
+        setTemplates(QStringLiteral("[Doc]"), QStringLiteral("[Code]"));
+        MemoryDocumentView expected;
+        for (const auto& [isHeader, text] : c.pieces) {
+            const QString function =
+                isHeader ? QStringLiteral("I_ReadHeader") : QStringLiteral("I_ReadEntries");
+            if (text.isEmpty()) {
+                lib.script(function, {0});
+                continue;
+            }
+            lib.scriptText(function, text);
+            // What the window shows: a no-break space reads back as a space.
+            QString piece = QString::fromLatin1(text);
+            piece.replace(QChar::Nbsp, QLatin1Char(' '));
+            if (isHeader) {
+                expected.setText(expected.text() + piece + QStringLiteral("\n\r"));
+                expected.setText(trimSpaces(expected.text()));
+            } else {
+                expected.setText(expected.text() + piece);
+            }
+        }
+        lib.script(QStringLiteral("I_ReadHeader"), {-3});
+        reader.readTerminalData();
+        QString shown = doc.text();
+        shown.replace(QChar::Nbsp, QLatin1Char(' '));
+        EXPECT_EQ(shown, expected.text());
     }
 }

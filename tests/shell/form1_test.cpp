@@ -1,5 +1,6 @@
 #include "common/memorysettingsstore.h"
 #include "config/form2.h"
+#include "config/inisettingsstore.h"
 #include "config/localesource.h"
 #include "fakecommlibrary.h"
 #include "fakewindow.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -105,14 +107,17 @@ TEST_F(Form1Test, MenusComeInOrderAndTakeTheStoredLanguage)
         names.append(menu->objectName());
         captions.append(menu->title());
         for (QAction* item : menu->actions()) {
-            names.append(item->objectName());
+            // Each entry with the key the menu shows beside it, if any.
+            const QString key = item->shortcut().toString(QKeySequence::PortableText);
+            names.append(item->objectName() + (key.isEmpty() ? QString() : u'=' + key));
             captions.append(item->text());
         }
     }
     EXPECT_EQ(names.join(QLatin1Char(' ')),
-              QStringLiteral("File NewFile Load SaveAs Print_ Exit Configurations GeneralConf "
-                             "Communicate Read_entries Clear_all_entries SendEntries ClearEntries "
-                             "SendProgram2 ReadingHistory Help Aboutus"));
+              QStringLiteral("File NewFile Load=Ctrl+O SaveAs=Ctrl+S Print_=Ctrl+P Exit=Ctrl+Q "
+                             "Configurations GeneralConf=Ctrl+, Communicate Read_entries=F5 "
+                             "Clear_all_entries SendEntries ClearEntries SendProgram2 "
+                             "ReadingHistory Help Aboutus=F1"));
     EXPECT_EQ(captions.at(0), QStringLiteral("Fichero"));
     EXPECT_EQ(captions.at(5), QStringLiteral("Salir"));
     EXPECT_EQ(captions.at(12), QStringLiteral("Borrar lista"));
@@ -160,4 +165,54 @@ TEST_F(Form1Test, TheConfigurationDialogIsCaptionedHiddenAndShownByItsMenu)
     EXPECT_TRUE(dialog->isVisible());
     window.close();
     EXPECT_FALSE(dialog->isVisible());
+}
+
+TEST_F(Form1Test, SizePlaceAndMaximisedStateComeBackAfterARestart)
+{
+    struct Case
+    {
+        const char* name;
+        QRect geometry;
+        bool maximised;
+    };
+    const Case cases[] = {{"normal", QRect(40, 60, 700, 500), false},
+                          {"maximised", QRect(80, 30, 640, 480), true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir config;
+        const QString file = config.filePath(QStringLiteral("Kolbrin.ini"));
+        {
+            QFile ini(file);
+            ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+            ini.write("[Setup]\nLanguage=English\n");
+        }
+        const auto run = [&](const std::function<void(Form1&)>& use) {
+            IniSettingsStore windowStore(file, nullptr, QStringLiteral("Window"));
+            ProgramPlatform platform{store, dialogs, library, pump, keys, locale};
+            platform.windowStore = &windowStore;
+            Form1 form(platform);
+            form.show();
+            QApplication::processEvents();
+            use(form);
+            form.close();
+        };
+        run([&](Form1& form) {
+            form.setGeometry(c.geometry);
+            QApplication::processEvents();
+            if (c.maximised) {
+                form.showMaximized();
+                QApplication::processEvents();
+            }
+        });
+        run([&](Form1& form) {
+            EXPECT_EQ(form.isMaximized(), c.maximised);
+            EXPECT_EQ(c.maximised ? form.normalGeometry() : form.geometry(), c.geometry);
+        });
+        // Kept under [Window]; the settings stay as they were.
+        IniSettingsStore setup(file, nullptr);
+        EXPECT_EQ(setup.value(QStringLiteral("Language")), QStringLiteral("English"));
+        EXPECT_FALSE(setup.value(QStringLiteral("Width")).has_value());
+        IniSettingsStore placement(file, nullptr, QStringLiteral("Window"));
+        EXPECT_EQ(placement.value(QStringLiteral("Width")), QString::number(c.geometry.width()));
+    }
 }
