@@ -219,11 +219,24 @@ void Form2::buildControls()
     }
     connect(command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-    connect(command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(command2, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command2_Click(); }); });
     connect(command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
-    connect(command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
-    connect(command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
+    connect(command5, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command5_Click(); }); });
+    connect(command6, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command6_Click(); }); });
+    connect(command7, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command7_Click(); }); });
+}
+
+void Form2::runPortCommand(const std::function<void()>& command)
+{
+    if (m_portGuard) {
+        m_portGuard(this, command);
+    } else {
+        command();
+    }
 }
 
 void Form2::buildSpecialKeys()

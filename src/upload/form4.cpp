@@ -79,8 +79,10 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     resize(560, 360);
 
     connect(m_check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
-    connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(m_list1, &QListWidget::itemDoubleClicked, this, [this] { Command1_Click(); });
+    connect(m_command1, &QPushButton::clicked, this,
+            [this] { m_host.runPortCommand(this, [this] { Command1_Click(); }); });
+    connect(m_list1, &QListWidget::itemDoubleClicked, this,
+            [this] { m_host.runPortCommand(this, [this] { Command1_Click(); }); });
 
     // The provider outlives a dialog that is gone (a newer one may have replaced it already):
     // it then answers that there is no upload dialog.

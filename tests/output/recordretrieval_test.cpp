@@ -5,6 +5,7 @@
 #include "config/configloader.h"
 #include "config/localesource.h"
 #include "fakecommlibrary.h"
+#include "fakewindow.h"
 #include "i18n/uilanguage.h"
 #include "output/recordretrieval.h"
 #include "recordingdialogs.h"
@@ -44,7 +45,8 @@ protected:
     FakeCommLibrary library;
     AppState state;
     MemoryDocumentView view;
-    RecordRetrieval retrieval{library, state, config, view, dialogs, language};
+    FakeWindowControls window;
+    RecordRetrieval retrieval{library, state, config, view, dialogs, language, window};
 };
 
 } // namespace

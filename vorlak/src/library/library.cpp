@@ -221,6 +221,32 @@ void Library::startReading(std::int32_t* textToken)
     m_token = 0;
 }
 
+void Library::setProgressCallback(VORLAK_ProgressCallback callback, void* context)
+{
+    std::lock_guard lock(m_mutex);
+    m_progress = callback;
+    m_progressContext = context;
+}
+
+void Library::followProgress(TerminalClient& client)
+{
+    if (m_progress == nullptr) {
+        client.setBytesReceived({});
+        return;
+    }
+    // Records are formatted once the whole stream is in; until then only bytes grow.
+    client.setBytesReceived([this](std::uint64_t bytes) { reportProgress(0, bytes); });
+}
+
+void Library::reportProgress(std::int32_t records, std::uint64_t bytes) const
+{
+    if (m_progress == nullptr) {
+        return;
+    }
+    const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    m_progress(records, static_cast<std::int32_t>(std::min(bytes, limit)), m_progressContext);
+}
+
 std::int32_t Library::publish(std::string text, std::int32_t* textToken)
 {
     if (text.empty()) {
@@ -250,7 +276,9 @@ std::int32_t Library::readHeader(char* terminalId, const char* headerTemplate, s
     }
     std::string stream;
     const auto document = static_cast<std::uint32_t>(-static_cast<std::int64_t>(index));
+    followProgress(*client);
     const auto result = client->read(Scope::Header, document, stream);
+    client->setBytesReceived({});
     if (result.link == LinkResult::Ok) {
         writeIdentity(terminalId, result.terminalId);
     }
@@ -262,6 +290,7 @@ std::int32_t Library::readHeader(char* terminalId, const char* headerTemplate, s
         return VORLAK_ERR_COMM;
     }
     m_lastHeaderIndex = index;
+    reportProgress(1, stream.size());
     return publish(formatRecord(headerTemplate, records->front()), textToken);
 }
 
@@ -287,7 +316,9 @@ std::int32_t Library::readEntries(char* terminalId, const char* bodyTemplate, st
         document = 0;
     }
     std::string stream;
+    followProgress(*client);
     const auto result = client->read(scope, document, stream);
+    client->setBytesReceived({});
     if (result.link == LinkResult::Ok) {
         writeIdentity(terminalId, result.terminalId);
     }
@@ -302,6 +333,7 @@ std::int32_t Library::readEntries(char* terminalId, const char* bodyTemplate, st
     for (const Record& record : *records) {
         text += formatRecord(bodyTemplate, record);
     }
+    reportProgress(static_cast<std::int32_t>(records->size()), stream.size());
     return publish(std::move(text), textToken);
 }
 
