@@ -203,6 +203,10 @@ void Form2::buildControls()
     bottom->addWidget(m_language, 5, 1);
     bottom->addWidget(m_label5, 6, 0);
     bottom->addWidget(m_baudRate, 6, 1);
+    // Shown only while Auto detect runs: the port it is trying.
+    m_detecting = named(new QLabel(this), "DetectingPort");
+    m_detecting->hide();
+    bottom->addWidget(m_detecting, 7, 0, 1, 3);
     bottom->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -406,9 +410,13 @@ void Form2::runBusy(const std::function<void()>& work)
 void Form2::Command5_Click()
 {
     runBusy([this] {
-        const PortDetection::Result result =
-            m_model.detectPort(m_comPort->currentText(), m_baudRate->currentText(),
-                               [this](const QString& text) { m_comPort->setCurrentText(text); });
+        const PortDetection::Result result = m_model.detectPort(
+            m_comPort->currentText(), m_baudRate->currentText(), [this](const QString& text) {
+                m_comPort->setCurrentText(text);
+                m_detecting->setText(tr("Trying %1...").arg(text));
+                m_detecting->show();
+            });
+        m_detecting->hide();
         m_comPort->setCurrentText(result.comPortText);
     });
 }

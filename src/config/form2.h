@@ -81,6 +81,7 @@ private:
     GeneralConfiguration& m_model;
     WidgetCaptioner m_captioner;
     PortGuard m_portGuard;
+    QLabel* m_detecting = nullptr;
 
     QGroupBox* m_frame1 = nullptr;
     QRadioButton* m_automaticMode = nullptr;

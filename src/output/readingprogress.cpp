@@ -4,27 +4,22 @@
 #include <QLocale>
 #include <algorithm>
 
-namespace {
-
-QLocale localeOf(int languageIndex)
+QString countText(int languageIndex, qint64 value)
 {
-    switch (languageIndex) {
-    case 1:
-        return QLocale(QLocale::Portuguese, QLocale::Brazil);
-    case 2:
-        return QLocale(QLocale::Spanish, QLocale::Spain);
-    default:
-        return QLocale(QLocale::English, QLocale::UnitedStates);
+    // Qt's Spanish locale leaves the leading group of a large number ungrouped ("1234.567"),
+    // so the grouping is done here, the same way for every number.
+    QLocale numbers(QLocale::English, QLocale::UnitedStates);
+    QString text = numbers.toString(value);
+    if (languageIndex == 1 || languageIndex == 2) {
+        text.replace(QLatin1Char(','), QLatin1Char('.'));
     }
+    return text;
 }
-
-} // namespace
 
 QString readingProgressText(int languageIndex, int documents, qint64 records)
 {
-    const QLocale numbers = localeOf(languageIndex);
     return QCoreApplication::translate("ReadingProgress", "Reading: %1 documents, %2 records")
-        .arg(numbers.toString(documents), numbers.toString(records));
+        .arg(countText(languageIndex, documents), countText(languageIndex, records));
 }
 
 qint64 estimatedRecordCount(const QString& entriesText, const QString& bodyTemplate)

@@ -8,6 +8,10 @@
 /// "Reading: 3 documents, 1,234 records".
 [[nodiscard]] QString readingProgressText(int languageIndex, int documents, qint64 records);
 
+/// A count as the string table's language (0 English, 1 Portuguese, 2 Spanish) writes it, in
+/// groups of three digits: 1,234,567 in English, 1.234.567 in Portuguese and Spanish.
+[[nodiscard]] QString countText(int languageIndex, qint64 value);
+
 /// Records in the entries text of one call when the library does not count them: the text's
 /// line breaks divided by those of one formatted record (the body template's, at least one).
 [[nodiscard]] qint64 estimatedRecordCount(const QString& entriesText, const QString& bodyTemplate);

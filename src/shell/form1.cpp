@@ -147,8 +147,10 @@ void Form1::createMenus()
     connect(addItem(file, "Exit"), &QAction::triggered, this, &QWidget::close);
 
     QMenu* configurations = addMenu("Configurations");
-    connect(addItem(configurations, "GeneralConf"), &QAction::triggered, this,
-            [this] { m_form2->showGeneralConf(); });
+    connect(addItem(configurations, "GeneralConf"), &QAction::triggered, this, [this] {
+        m_form2->showGeneralConf();
+        enablePortButtons(m_form2->form(), m_portCommandsEnabled);
+    });
 
     QMenu* communicate = addMenu("Communicate");
     const auto addPortItem = [this, communicate](const char* name,
@@ -293,13 +295,20 @@ void Form1::setPortCommandsEnabled(bool enabled)
     for (QAction* action : std::as_const(m_portActions)) {
         action->setEnabled(enabled);
     }
-    // The dialogs' own port commands: OK, detection and template import of the configuration,
-    // Install of the upload (which keeps its own state while it installs).
-    if (Form2* form2 = m_form2->form()) {
-        for (const char* name : {"Command2", "Command5", "Command6", "Command7"}) {
-            if (auto* button = form2->findChild<QPushButton*>(QLatin1String(name))) {
-                button->setEnabled(enabled);
-            }
+    enablePortButtons(m_form2->form(), enabled);
+}
+
+void Form1::enablePortButtons(Form2* form2, bool enabled)
+{
+    // The configuration dialog's own port commands: OK, detection and the template imports.
+    // (The upload dialog is open only while this window is hidden, and greys Install itself
+    // while it installs.)
+    if (form2 == nullptr) {
+        return;
+    }
+    for (const char* name : {"Command2", "Command5", "Command6", "Command7"}) {
+        if (auto* button = form2->findChild<QPushButton*>(QLatin1String(name))) {
+            button->setEnabled(enabled);
         }
     }
 }

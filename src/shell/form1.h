@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class Form2;
 class Form2Host;
 class CommLibrary;
 class Form3;
@@ -96,6 +97,7 @@ private:
     /// when Exit was asked for during work that has now ended.
     void updatePortCommands();
     void setPortCommandsEnabled(bool enabled);
+    static void enablePortButtons(Form2* form2, bool enabled);
     /// Runs work that may call the library, counted so that Exit waits for it.
     void runWork(const std::function<void()>& work);
     void closeIfExitPending();

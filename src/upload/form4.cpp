@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "i18n/uilanguage.h"
+#include "output/readingprogress.h"
 #include "programupload.h"
 
 #include <QCheckBox>
@@ -10,6 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -62,6 +64,11 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     m_panel1 = new QLabel(m_statusBar1);
     m_panel1->setObjectName(QStringLiteral("StatusBar1Panel1"));
     m_statusBar1->addWidget(m_panel1, 1);
+    m_progress = new QProgressBar(m_statusBar1);
+    m_progress->setObjectName(QStringLiteral("UploadProgress"));
+    m_progress->setTextVisible(true);
+    m_progress->hide();
+    m_statusBar1->addWidget(m_progress, 1);
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(m_label2);
@@ -172,6 +179,21 @@ void Form4::done(int result)
 void Form4::setUploadStatus(const QString& text)
 {
     m_panel1->setText(text);
+    if (text.isEmpty()) {
+        m_progress->hide();
+    }
+}
+
+void Form4::setUploadProgress(qint64 sent, qint64 total, int attempt)
+{
+    // The bar counts in bytes up to the largest image taken, well within its int range.
+    m_progress->setRange(0, static_cast<int>(total));
+    m_progress->setValue(static_cast<int>(sent));
+    const int language = m_language.languageIndex();
+    m_progress->setFormat(
+        tr("Attempt %1: %2 of %3 bytes")
+            .arg(QString::number(attempt), countText(language, sent), countText(language, total)));
+    m_progress->show();
 }
 
 void Form4::setControlsEnabled(bool enabled)

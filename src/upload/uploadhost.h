@@ -26,6 +26,13 @@ class UploadProgress
 {
 public:
     virtual ~UploadProgress() = default;
-    /// Empty text clears the panel.
+    /// Empty text clears the panel (and the progress with it).
     virtual void setUploadStatus(const QString& text) = 0;
+    /// Bytes of the attempt written so far, of `total`, between the writes of an attempt.
+    virtual void setUploadProgress(qint64 sent, qint64 total, int attempt)
+    {
+        static_cast<void>(sent);
+        static_cast<void>(total);
+        static_cast<void>(attempt);
+    }
 };
