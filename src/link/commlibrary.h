@@ -103,7 +103,7 @@ public:
     /// How far the reading call under way (I_ReadHeader, I_ReadEntries) has got.
     struct ReadProgress
     {
-        /// Records formatted so far: 0 while the bytes come, all of the call's at its end.
+        /// Records received so far (a library may tell them only at the call's end).
         std::int64_t records = 0;
         std::int64_t bytes = 0;
     };

@@ -223,8 +223,8 @@ VORLAK_API int32_t VORLAK_CALL VORLAK_LastOpenError(char* buffer, int32_t capaci
 
 /**
  * @brief What VORLAK_SetProgressCallback calls while a reading call is under way.
- * @param records records of the call formatted so far (exact once the call has formatted them
- *        all, which it does after the last byte has come)
+ * @param records records of the call received complete so far (counted about every 250 ms
+ *        as bytes come), and all of the call's once it has formatted them
  * @param bytes bytes of the call's record stream received so far
  * @param context the pointer given to VORLAK_SetProgressCallback
  */

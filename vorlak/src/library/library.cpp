@@ -234,8 +234,19 @@ void Library::followProgress(TerminalClient& client)
         client.setBytesReceived({});
         return;
     }
-    // Records are formatted once the whole stream is in; until then only bytes grow.
-    client.setBytesReceived([this](std::uint64_t bytes) { reportProgress(0, bytes); });
+    // The records complete in the stream's start are counted as it comes, at most every
+    // kProgressPeriod (counting reads the whole start again); the formatted ones at the end.
+    m_progressCounted = {};
+    m_progressRecords = 0;
+    client.setBytesReceived([this](std::uint64_t held, std::string_view contiguous) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_progressCounted >= kProgressPeriod) {
+            m_progressCounted = now;
+            m_progressRecords =
+                static_cast<std::int32_t>(protocol::countCompleteRecords(contiguous));
+        }
+        reportProgress(m_progressRecords, held);
+    });
 }
 
 void Library::reportProgress(std::int32_t records, std::uint64_t bytes) const

@@ -4,6 +4,7 @@
 #include "transport/serialport.h"
 #include "vorlak.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -95,6 +96,9 @@ private:
 
     VORLAK_ProgressCallback m_progress = nullptr;
     void* m_progressContext = nullptr;
+    static constexpr std::chrono::milliseconds kProgressPeriod{250};
+    std::chrono::steady_clock::time_point m_progressCounted;
+    std::int32_t m_progressRecords = 0; // complete in the reading call's stream so far
 };
 
 } // namespace vorlak

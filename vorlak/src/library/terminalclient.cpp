@@ -348,7 +348,7 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
             const std::uint64_t heldBeforeFrames = assembly.held();
             takeFrames();
             if (m_bytesReceived && assembly.held() > heldBeforeFrames) {
-                m_bytesReceived(assembly.held());
+                m_bytesReceived(assembly.held(), assembly.contiguous());
             }
         }
 
@@ -426,7 +426,7 @@ TerminalClient::CallResult TerminalClient::readPaged(Scope scope, std::uint32_t 
         }
         stream += reply.data;
         if (m_bytesReceived && !reply.data.empty()) {
-            m_bytesReceived(stream.size());
+            m_bytesReceived(stream.size(), stream);
         }
         if (m_retries == 0) {
             growBlock();
