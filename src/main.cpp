@@ -4,6 +4,7 @@
 #include "config/localesource.h"
 #include "journal/journal.h"
 #include "journal/sqlitejournal.h"
+#include "link/linkthread.h"
 #include "link/vorlaklibrary.h"
 #include "output/keystrokesink.h"
 #include "shell/commandline.h"
@@ -78,7 +79,10 @@ int main(int argc, char** argv)
     QtUserDialogs dialogs;
     IniSettingsStore store(IniSettingsStore::defaultFilePath(), &dialogs);
     SystemLocaleSource locale;
-    VorlakLibrary library(dialogs);
+    VorlakLibrary vorlak(dialogs);
+    // Every library call runs on the link thread while the window stays alive. The library is
+    // loaded here, on the window's thread, because a missing one is reported in a message box.
+    LinkThread library(vorlak, [&vorlak] { vorlak.load(); });
     QtEventPump pump;
     const std::unique_ptr<KeystrokeSink> keys = platformKeystrokeSink();
 

@@ -33,6 +33,11 @@ AcquisitionCycle::AcquisitionCycle(CommLibrary& library, AppState& state,
 
 void AcquisitionCycle::tick()
 {
+    // A tick during a slow call (its wait lets window events run) would only queue behind it:
+    // the next tick after the call asks again.
+    if (m_library.callInFlight()) {
+        return;
+    }
     if (m_state.settings.AutoAnswer && !m_state.ModemConnected) {
         modemPath();
     } else {

@@ -32,7 +32,8 @@ public:
                      SettingsStore& store, ModemAnswer& modem, Steps steps);
 
     /// One tick of the polling timer. Ticks may nest (the question, the external program and
-    /// the modem pause let events run); the arrival flag is set before anything slow.
+    /// the modem pause let events run); the arrival flag is set before anything slow. A tick
+    /// while a library call is in flight does nothing.
     void tick();
 
 private:

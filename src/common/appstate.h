@@ -31,6 +31,8 @@ struct AppState
     /// How the last reading ended, and how many documents (headers) or entry texts it brought.
     ReadingEnd LastReading = ReadingEnd::Complete;
     int DocumentsRead = 0;
+    /// The user stopped the last reading (Stop, Esc or Exit): it is interrupted, and they know.
+    bool ReadingStopped = false;
     /// When the last reading began (UTC).
     QDateTime ReadingStarted;
     /// The last reading is in the journal: without that it is not safe to clear the terminal.

@@ -14,4 +14,8 @@ public:
     virtual void setTimerEnabled(bool enabled) = 0;
     [[nodiscard]] virtual bool timerEnabled() const = 0;
     [[nodiscard]] virtual bool isMinimised() const = 0;
+    /// How far the reading under way has got, in panel 1; a window may offer to stop it too.
+    virtual void showReadingProgress(const QString& text) { setStatusText(1, text); }
+    /// The reading has ended: whatever showReadingProgress offered goes.
+    virtual void endReadingProgress() {}
 };

@@ -221,6 +221,10 @@ void Form2::buildControls()
     bottom->addWidget(m_language, 5, 1);
     bottom->addWidget(m_label5, 6, 0);
     bottom->addWidget(m_baudRate, 6, 1);
+    // Shown only while Auto detect runs: the port it is trying.
+    m_detecting = named(new QLabel(this), "DetectingPort");
+    m_detecting->hide();
+    bottom->addWidget(m_detecting, 7, 0, 1, 3);
     bottom->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
@@ -237,11 +241,24 @@ void Form2::buildControls()
     }
     connect(command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(command4, &QPushButton::clicked, this, [this] { Command4_Click(); });
-    connect(command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
+    connect(command2, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command2_Click(); }); });
     connect(command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
-    connect(command5, &QPushButton::clicked, this, [this] { Command5_Click(); });
-    connect(command6, &QPushButton::clicked, this, [this] { Command6_Click(); });
-    connect(command7, &QPushButton::clicked, this, [this] { Command7_Click(); });
+    connect(command5, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command5_Click(); }); });
+    connect(command6, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command6_Click(); }); });
+    connect(command7, &QPushButton::clicked, this,
+            [this] { runPortCommand([this] { Command7_Click(); }); });
+}
+
+void Form2::runPortCommand(const std::function<void()>& command)
+{
+    if (m_portGuard) {
+        m_portGuard(this, command);
+    } else {
+        command();
+    }
 }
 
 void Form2::buildSpecialKeys()
@@ -415,9 +432,13 @@ void Form2::runBusy(const std::function<void()>& work)
 void Form2::Command5_Click()
 {
     runBusy([this] {
-        const PortDetection::Result result =
-            m_model.detectPort(m_comPort->currentText(), m_baudRate->currentText(),
-                               [this](const QString& text) { m_comPort->setCurrentText(text); });
+        const PortDetection::Result result = m_model.detectPort(
+            m_comPort->currentText(), m_baudRate->currentText(), [this](const QString& text) {
+                m_comPort->setCurrentText(text);
+                m_detecting->setText(tr("Trying %1...").arg(text));
+                m_detecting->show();
+            });
+        m_detecting->hide();
         m_comPort->setCurrentText(result.comPortText);
     });
 }

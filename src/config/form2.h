@@ -30,6 +30,12 @@ public:
 
     [[nodiscard]] CaptionTarget& captioner() { return m_captioner; }
 
+    /// Runs a command that needs the port (OK, port detection, template import) when the link
+    /// to the terminal is free; without a guard the command runs at once. A command put off
+    /// is dropped with its dialog (the context).
+    using PortGuard = std::function<void(QObject* context, const std::function<void()>& command)>;
+    void setPortGuard(PortGuard guard) { m_portGuard = std::move(guard); }
+
     /// What the controls hold now.
     [[nodiscard]] ConfigurationValues values() const;
     void setValues(const ConfigurationValues& values);
@@ -70,8 +76,12 @@ private:
     void discard();
     void runBusy(const std::function<void()>& work);
 
+    void runPortCommand(const std::function<void()>& command);
+
     GeneralConfiguration& m_model;
     WidgetCaptioner m_captioner;
+    PortGuard m_portGuard;
+    QLabel* m_detecting = nullptr;
 
     QGroupBox* m_frame1 = nullptr;
     QRadioButton* m_automaticMode = nullptr;

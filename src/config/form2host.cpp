@@ -19,6 +19,14 @@ Form2Host::~Form2Host()
     delete m_form.data();
 }
 
+void Form2Host::setPortGuard(std::function<void(QObject*, const std::function<void()>&)> guard)
+{
+    m_portGuard = std::move(guard);
+    if (m_form != nullptr) {
+        m_form->setPortGuard(m_portGuard);
+    }
+}
+
 Form2* Form2Host::form() const
 {
     return m_form.data();
@@ -29,6 +37,7 @@ Form2* Form2Host::ensureForm()
     if (m_form == nullptr) {
         // Known before it loads: loading applies the language, which asks for this dialog.
         m_form = new Form2(m_model, m_parent);
+        m_form->setPortGuard(m_portGuard);
         QObject::connect(m_form.data(), &Form2::discarded, m_form.data(),
                          [this, discardedForm = m_form.data()] {
                              if (m_form == discardedForm) {

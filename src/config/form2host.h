@@ -3,9 +3,11 @@
 #include "generalconfiguration.h"
 
 #include <QPointer>
+#include <functional>
 
 class CaptionTarget;
 class Form2;
+class QObject;
 class QWidget;
 class UiLanguage;
 
@@ -29,6 +31,8 @@ public:
     [[nodiscard]] CaptionTarget* captionTarget();
     /// The current dialog; nullptr when there is none.
     [[nodiscard]] Form2* form() const;
+    /// Given to every dialog this host creates (see Form2::setPortGuard).
+    void setPortGuard(std::function<void(QObject*, const std::function<void()>&)> guard);
 
 private:
     Form2* ensureForm();
@@ -37,4 +41,5 @@ private:
     UiLanguage& m_language;
     QPointer<QWidget> m_parent;
     QPointer<Form2> m_form;
+    std::function<void(QObject*, const std::function<void()>&)> m_portGuard;
 };

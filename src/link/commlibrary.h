@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 /// Every function of the terminal communication library, callable without raw buffers.
@@ -98,4 +99,29 @@ public:
 
     /// Why the last open call failed; nullopt when none failed or the library cannot tell.
     [[nodiscard]] virtual std::optional<OpenError> lastOpenError() { return std::nullopt; }
+
+    /// How far the reading call under way (I_ReadHeader, I_ReadEntries) has got.
+    struct ReadProgress
+    {
+        /// Records received so far (a library may tell them only at the call's end).
+        std::int64_t records = 0;
+        std::int64_t bytes = 0;
+    };
+    using ProgressHandler = std::function<void(ReadProgress)>;
+    /// Has `handler` told the progress of every reading call from now on (an empty handler
+    /// stops it). False when the library cannot tell (the maker's library does not): then
+    /// nothing is told. The handler runs on the thread that set it.
+    virtual bool setReadProgress(ProgressHandler handler)
+    {
+        static_cast<void>(handler);
+        return false;
+    }
+    /// True while a call runs on another thread and the caller's thread handles window events
+    /// meanwhile: work that needs the library waits for its turn (the polling tick skips).
+    [[nodiscard]] virtual bool callInFlight() const { return false; }
+    /// Told true when a call starts where callInFlight() was false, and false when it ends.
+    virtual void setCallObserver(std::function<void(bool inFlight)> observer)
+    {
+        static_cast<void>(observer);
+    }
 };

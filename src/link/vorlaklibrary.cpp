@@ -42,6 +42,7 @@ struct VorlakLibrary::Functions
     decltype(&::VORLAK_Sleep) sleep = nullptr;
     // Our own extension; the maker's library does not have it, so its absence is no fault.
     decltype(&::VORLAK_LastOpenError) lastOpenError = nullptr;
+    decltype(&::VORLAK_SetProgressCallback) setProgressCallback = nullptr;
 };
 
 namespace {
@@ -146,6 +147,10 @@ VorlakLibrary::VorlakLibrary(UserDialogs& dialogs, SearchPath searchPath)
 
 VorlakLibrary::~VorlakLibrary()
 {
+    // The library outlives this object in the process: it must not call back into it.
+    if (m_progress && m_functions->setProgressCallback != nullptr) {
+        m_functions->setProgressCallback(nullptr, nullptr);
+    }
     if (m_library.isLoaded()) {
         m_library.unload();
     }
@@ -271,6 +276,7 @@ void VorlakLibrary::resolveFunctions()
     resolve(f.dtrDisable, "IO_dtr_control_disable");
     resolve(f.sleep, "VORLAK_Sleep");
     resolve(f.lastOpenError, "VORLAK_LastOpenError", false);
+    resolve(f.setProgressCallback, "VORLAK_SetProgressCallback", false);
 
     if (missing.isEmpty()) {
         return;
@@ -516,4 +522,27 @@ std::optional<CommLibrary::OpenError> VorlakLibrary::lastOpenError()
     error.text = TextCodec::fromWindows1252(
         buffer.left(static_cast<qsizetype>(qstrnlen(buffer.constData(), buffer.size()))));
     return error;
+}
+
+bool VorlakLibrary::setReadProgress(ProgressHandler handler)
+{
+    const auto fn = functions().setProgressCallback;
+    if (!fn) {
+        return false;
+    }
+    m_progress = std::move(handler);
+    if (m_progress) {
+        fn(&VorlakLibrary::relayProgress, this);
+    } else {
+        fn(nullptr, nullptr);
+    }
+    return true;
+}
+
+void VorlakLibrary::relayProgress(std::int32_t records, std::int32_t bytes, void* context)
+{
+    const auto* self = static_cast<const VorlakLibrary*>(context);
+    if (self != nullptr && self->m_progress) {
+        self->m_progress({records, bytes});
+    }
 }

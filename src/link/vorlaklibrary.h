@@ -83,6 +83,9 @@ public:
     void IO_dtr_control_disable(std::int32_t port) override;
     void VORLAK_Sleep(std::int32_t milliseconds) override;
     std::optional<OpenError> lastOpenError() override;
+    /// Through the library's optional VORLAK_SetProgressCallback; the handler runs on the
+    /// thread of the reading call.
+    bool setReadProgress(ProgressHandler handler) override;
 
 private:
     struct Functions;
@@ -92,6 +95,7 @@ private:
     bool openLibrary();
     void resolveFunctions();
     void report(const QString& text);
+    static void relayProgress(std::int32_t records, std::int32_t bytes, void* context);
 
     UserDialogs& m_dialogs;
     SearchPath m_searchPath;
@@ -99,4 +103,5 @@ private:
     std::unique_ptr<Functions> m_functions;
     bool m_attempted = false;
     QString m_problem;
+    ProgressHandler m_progress;
 };

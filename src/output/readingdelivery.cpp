@@ -99,7 +99,10 @@ void ReadingDelivery::deliver()
         reading.result = QString::fromUtf16(JournalResult::Incomplete);
         reading.message = interruptedMessage(m_state.DocumentsRead);
         add(reading);
-        m_dialogs.showWarning(reading.message);
+        // Who stopped the reading needs no message about it; the program may be closing.
+        if (!m_state.ReadingStopped) {
+            m_dialogs.showWarning(reading.message);
+        }
         return;
     }
     if (skippedAsDuplicate(reading)) {

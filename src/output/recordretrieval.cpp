@@ -3,6 +3,7 @@
 #include "common/appstate.h"
 #include "common/documentview.h"
 #include "common/linebreaks.h"
+#include "common/mainwindowcontrols.h"
 #include "common/settings.h"
 #include "common/templatelength.h"
 #include "common/textcodec.h"
@@ -10,19 +11,21 @@
 #include "config/configloader.h"
 #include "i18n/uilanguage.h"
 #include "link/commlibrary.h"
+#include "readingprogress.h"
 
 #include <QCoreApplication>
 #include <optional>
 
 RecordRetrieval::RecordRetrieval(CommLibrary& library, AppState& state, ConfigLoader& config,
                                  DocumentView& view, UserDialogs& dialogs,
-                                 const UiLanguage& language)
+                                 const UiLanguage& language, MainWindowControls& window)
     : m_library(library)
     , m_state(state)
     , m_config(config)
     , m_view(view)
     , m_dialogs(dialogs)
     , m_language(language)
+    , m_window(window)
 {
 }
 
@@ -39,6 +42,18 @@ void RecordRetrieval::readTerminalData()
     std::optional<BusyPointer> busy(std::in_place, m_dialogs);
     m_view.setText(QString());
     m_read.clear();
+    // A stop asked for just before (Exit while the presence check was in flight) holds.
+    m_reading = true;
+    m_records = 0;
+    m_callRecords = 0;
+    const QString panelBefore = m_window.statusText(1);
+    m_libraryCounts = m_library.setReadProgress([this](CommLibrary::ReadProgress progress) {
+        // A header call's one record is not an entry.
+        if (m_entriesCall) {
+            m_callRecords = progress.records;
+            showProgress();
+        }
+    });
 
     bool lossy = false;
     bool lossyBody = false;
@@ -56,8 +71,12 @@ void RecordRetrieval::readTerminalData()
     m_state.ReadingJournaled = false;
     m_state.ReadingCleared = false;
 
+    showProgress();
+
     const auto readAndHandle = [&](bool isHeader, int index) {
         std::int32_t token = 0;
+        m_callRecords = 0;
+        m_entriesCall = !isHeader;
         const std::int32_t result =
             isHeader ? m_library.I_ReadHeader(m_state.TerminalId, headerTemplate, index, token)
                      : m_library.I_ReadEntries(m_state.TerminalId, bodyTemplate, index, token);
@@ -69,6 +88,9 @@ void RecordRetrieval::readTerminalData()
 
     int index = 0;
     do {
+        if (m_stopRequested) {
+            break;
+        }
         --index;
         if (withHeaders && readAndHandle(true, index) == Step::Stop) {
             break;
@@ -80,6 +102,18 @@ void RecordRetrieval::readTerminalData()
     showRead();
     m_read = QString();
     busy.reset();
+    if (m_libraryCounts) {
+        m_library.setReadProgress({});
+    }
+    // Stopped by the user: what was read is kept in the view but is not all there is.
+    m_state.ReadingStopped = m_stopRequested;
+    if (m_stopRequested) {
+        m_state.LastReading = ReadingEnd::Interrupted;
+    }
+    m_stopRequested = false;
+    m_reading = false;
+    m_window.endReadingProgress();
+    m_window.setStatusText(1, panelBefore);
 
     if (lossy || lossyBody) {
         m_dialogs.showWarning(QCoreApplication::translate(
@@ -164,6 +198,16 @@ RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool 
         trimReadStart();
     } else {
         appendRead(text);
+        m_records += m_libraryCounts ? m_callRecords
+                                     : estimatedRecordCount(text, m_state.settings.BodyTemplate);
     }
+    m_callRecords = 0;
+    showProgress();
     return Step::Go;
+}
+
+void RecordRetrieval::showProgress()
+{
+    m_window.showReadingProgress(readingProgressText(
+        m_language.languageIndex(), m_state.DocumentsRead, m_records + m_callRecords));
 }

@@ -6,6 +6,7 @@
 class CommLibrary;
 class ConfigLoader;
 class DocumentView;
+class MainWindowControls;
 class UiLanguage;
 class UserDialogs;
 struct AppState;
@@ -16,7 +17,7 @@ class RecordRetrieval
 {
 public:
     RecordRetrieval(CommLibrary& library, AppState& state, ConfigLoader& config, DocumentView& view,
-                    UserDialogs& dialogs, const UiLanguage& language);
+                    UserDialogs& dialogs, const UiLanguage& language, MainWindowControls& window);
 
     /// Reloads the settings, empties the view and reads document after document (index -1, -2,
     /// ...) while a header template is present, or every entry in one call without one. A
@@ -24,7 +25,17 @@ public:
     /// (DataReceived is then cleared). Text
     /// read before a failure stays in the view and DataReceived stays set; LastReading then says
     /// the reading was interrupted, and DocumentsRead how far it got.
+    /// While it reads, panel 1 shows the documents and records so far (records within a call
+    /// when the library tells them, otherwise as each call ends); afterwards it shows what it
+    /// showed before.
     void readTerminalData();
+
+    /// Ends the reading under way before its next document (the call in flight finishes); the
+    /// reading then counts as interrupted (ReadingStopped set): neither delivered nor cleared.
+    /// Asked for between readings, it stops the next one before its first document.
+    void requestStop() { m_stopRequested = true; }
+    /// A reading is under way (its calls may let window events run).
+    [[nodiscard]] bool reading() const { return m_reading; }
 
     /// A template counts as present when it is longer than 2 characters.
     [[nodiscard]] static bool isPresent(qsizetype templateLength) { return templateLength > 2; }
@@ -41,6 +52,7 @@ private:
     void appendRead(const QString& piece);
     void trimReadStart();
     void showRead();
+    void showProgress();
 
     CommLibrary& m_library;
     AppState& m_state;
@@ -49,4 +61,14 @@ private:
     UserDialogs& m_dialogs;
     const UiLanguage& m_language;
     QString m_read;
+    MainWindowControls& m_window;
+    bool m_stopRequested = false;
+    bool m_reading = false;
+    /// Records of the calls ended so far, and of the entries call under way as the library
+    /// tells them.
+    qint64 m_records = 0;
+    qint64 m_callRecords = 0;
+    bool m_entriesCall = false;
+    /// The library tells the records of each call; otherwise they are counted from the text.
+    bool m_libraryCounts = false;
 };

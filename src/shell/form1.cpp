@@ -8,6 +8,7 @@
 #include "form3.h"
 #include "form5.h"
 #include "install/libraryinstaller.h"
+#include "link/commlibrary.h"
 #include "programcore.h"
 #include "qttextprinter.h"
 #include "readinghistory.h"
@@ -23,6 +24,8 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QTimer>
@@ -32,6 +35,10 @@ namespace {
 constexpr int kPollIntervalMs = 500;
 constexpr double kDocumentFontPoints = 9.75;
 constexpr QSize kInitialSize(820, 560);
+constexpr int kDisableDelayMs = 250;
+/// A command put off while a call is in flight asks again this often, this many times.
+constexpr int kRetryMs = 20;
+constexpr int kRetries = 50;
 
 QFont documentFont()
 {
@@ -51,6 +58,7 @@ QFont documentFont()
 Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     : QMainWindow(parent)
     , m_captioner(this)
+    , m_library(platform.library)
 {
     setObjectName(QStringLiteral("Form1"));
 
@@ -68,7 +76,17 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     m_panel2 = new QLabel(this);
     m_panel2->setObjectName(QStringLiteral("StatusBar1Panel2"));
     statusBar()->addWidget(m_panel1, 1);
+    m_stop = new QPushButton(tr("Stop"), this);
+    m_stop->setObjectName(QStringLiteral("StopReading"));
+    m_stop->setToolTip(tr("Stop the reading before the next document (Esc); the terminal keeps "
+                          "its data"));
+    m_stop->hide();
+    statusBar()->addWidget(m_stop);
     statusBar()->addWidget(m_panel2, 1);
+    connect(m_stop, &QPushButton::clicked, this, &Form1::stopReading);
+    m_escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    m_escape->setEnabled(false);
+    connect(m_escape, &QShortcut::activated, this, &Form1::stopReading);
 
     m_timer1 = new QTimer(this);
     m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -80,7 +98,17 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     m_form2 = std::make_unique<Form2Host>(m_core->configuration, m_core->language, this);
     m_readingHistory = std::make_unique<ReadingHistory>(m_core->journal, m_core->readingDelivery,
                                                         *m_view, m_core->language);
-    connect(m_timer1, &QTimer::timeout, this, [this] { m_core->cycle.tick(); });
+    connect(m_timer1, &QTimer::timeout, this,
+            [this] { runWork([this] { m_core->cycle.tick(); }); });
+
+    m_disableDelay = new QTimer(this);
+    m_disableDelay->setSingleShot(true);
+    m_disableDelay->setInterval(kDisableDelayMs);
+    connect(m_disableDelay, &QTimer::timeout, this, &Form1::updatePortCommands);
+    m_library.setCallObserver([this](bool inFlight) { onLinkActivity(inFlight); });
+    m_form2->setPortGuard([this](QObject* context, const std::function<void()>& command) {
+        runPortCommand(context, command);
+    });
 
     createMenus();
     WindowDecoration::applyToApplication();
@@ -109,6 +137,7 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
 
 Form1::~Form1()
 {
+    m_library.setCallObserver({});
     // The history window is a child, which Qt would delete after the logic it refers to.
     delete m_history;
 }
@@ -145,19 +174,26 @@ void Form1::createMenus()
 
     QMenu* configurations = addMenu("Configurations");
     connect(addItem(configurations, "GeneralConf", QKeySequence(Qt::CTRL | Qt::Key_Comma)),
-            &QAction::triggered, this, [this] { m_form2->showGeneralConf(); });
+            &QAction::triggered, this, [this] {
+                m_form2->showGeneralConf();
+                enablePortButtons(m_form2->form(), m_portCommandsEnabled);
+            });
 
     QMenu* communicate = addMenu("Communicate");
-    connect(addItem(communicate, "Read_entries", QKeySequence(Qt::Key_F5)), &QAction::triggered,
-            this, [this] { m_core->readData(); });
-    connect(addItem(communicate, "Clear_all_entries"), &QAction::triggered, this,
-            [this] { m_core->clearing.clearAll(); });
-    connect(addItem(communicate, "SendEntries"), &QAction::triggered, this,
-            [this] { m_core->lists.sendList(); });
-    connect(addItem(communicate, "ClearEntries"), &QAction::triggered, this,
-            [this] { m_core->clearing.clearList(); });
-    connect(addItem(communicate, "SendProgram2"), &QAction::triggered, this,
-            &Form1::showUploadDialog);
+    const auto addPortItem = [this, communicate](const char* name,
+                                                 const std::function<void()>& command,
+                                                 const QKeySequence& shortcut = {}) {
+        QAction* action = addItem(communicate, name, shortcut);
+        m_portActions.append(action);
+        connect(action, &QAction::triggered, this,
+                [this, command] { runPortCommand(this, [this, command] { runWork(command); }); });
+    };
+    addPortItem(
+        "Read_entries", [this] { m_core->readData(); }, QKeySequence(Qt::Key_F5));
+    addPortItem("Clear_all_entries", [this] { m_core->clearing.clearAll(); });
+    addPortItem("SendEntries", [this] { m_core->lists.sendList(); });
+    addPortItem("ClearEntries", [this] { m_core->clearing.clearList(); });
+    addPortItem("SendProgram2", [this] { showUploadDialog(); });
     m_readingHistoryAction = addItem(communicate, "ReadingHistory");
     connect(m_readingHistoryAction, &QAction::triggered, this, &Form1::showReadingHistory);
     captionReadingHistory();
@@ -252,18 +288,146 @@ void Form1::closeEvent(QCloseEvent* event)
         return;
     }
     QApplication::setQuitOnLastWindowClosed(true);
+    // Exit during a reading stops it before its next document; the call in flight finishes
+    // (the library cannot be interrupted mid-call) and the reading ends as interrupted, so
+    // nothing is delivered or cleared. The window closes, and the port with it, once that
+    // work has left the stack.
+    if (m_workDepth > 0 || linkBusy()) {
+        m_exitPending = true;
+        m_core->retrieval.requestStop();
+        m_stop->setEnabled(false);
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
+    // Exit from the tray: the hidden window's close does not count as the last one closed.
+    if (m_inTray) {
+        QCoreApplication::quit();
+    }
 }
 
 void Form1::exitProgram()
 {
     m_exiting = true;
     close();
-    // Closing a hidden window does not count as the last window closed.
-    if (m_inTray) {
-        QCoreApplication::quit();
+}
+
+bool Form1::linkBusy() const
+{
+    return m_library.callInFlight() || m_core->retrieval.reading();
+}
+
+void Form1::onLinkActivity(bool inFlight)
+{
+    if (inFlight) {
+        if (m_portCommandsEnabled && !m_disableDelay->isActive()) {
+            m_disableDelay->start();
+        }
+        return;
     }
+    m_disableDelay->stop();
+    // Later, not now: the next call of the same work usually starts before events run again,
+    // and the commands then stay as they are instead of flickering.
+    QTimer::singleShot(0, this, &Form1::updatePortCommands);
+}
+
+void Form1::updatePortCommands()
+{
+    setPortCommandsEnabled(!linkBusy());
+    closeIfExitPending();
+}
+
+void Form1::setPortCommandsEnabled(bool enabled)
+{
+    if (enabled == m_portCommandsEnabled) {
+        return;
+    }
+    m_portCommandsEnabled = enabled;
+    for (QAction* action : std::as_const(m_portActions)) {
+        action->setEnabled(enabled);
+    }
+    enablePortButtons(m_form2->form(), enabled);
+}
+
+void Form1::enablePortButtons(Form2* form2, bool enabled)
+{
+    // The configuration dialog's own port commands: OK, detection and the template imports.
+    // (The upload dialog is open only while this window is hidden, and greys Install itself
+    // while it installs.)
+    if (form2 == nullptr) {
+        return;
+    }
+    for (const char* name : {"Command2", "Command5", "Command6", "Command7"}) {
+        if (auto* button = form2->findChild<QPushButton*>(QLatin1String(name))) {
+            button->setEnabled(enabled);
+        }
+    }
+}
+
+void Form1::runPortCommand(QObject* context, const std::function<void()>& command)
+{
+    tryPortCommand(QPointer<QObject>(context), command, kRetries);
+}
+
+void Form1::tryPortCommand(const QPointer<QObject>& context, const std::function<void()>& command,
+                           int retriesLeft)
+{
+    if (context == nullptr || m_exitPending) {
+        return;
+    }
+    if (!linkBusy()) {
+        command();
+        return;
+    }
+    // A reading holds the link for long: its commands are disabled, not queued.
+    if (m_core->retrieval.reading() || retriesLeft <= 0) {
+        return;
+    }
+    QTimer::singleShot(kRetryMs, this, [this, context, command, retriesLeft] {
+        tryPortCommand(context, command, retriesLeft - 1);
+    });
+}
+
+void Form1::runWork(const std::function<void()>& work)
+{
+    ++m_workDepth;
+    work();
+    --m_workDepth;
+    closeIfExitPending();
+}
+
+void Form1::closeIfExitPending()
+{
+    if (m_exitPending && m_workDepth == 0 && !linkBusy()) {
+        m_exitPending = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+void Form1::stopReading()
+{
+    // Only a reading under way: a stop asked for in between would hold for the next one.
+    if (m_core->retrieval.reading()) {
+        m_core->retrieval.requestStop();
+        m_stop->setEnabled(false);
+    }
+}
+
+void Form1::showReadingProgress(const QString& text)
+{
+    setStatusText(1, text);
+    if (m_stop->isHidden()) {
+        m_stop->setEnabled(!m_exitPending);
+        m_stop->show();
+        m_escape->setEnabled(true);
+    }
+}
+
+void Form1::endReadingProgress()
+{
+    m_stop->hide();
+    m_escape->setEnabled(false);
 }
 
 void Form1::Form_Resize()

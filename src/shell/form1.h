@@ -8,13 +8,18 @@
 #include <QKeySequence>
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <memory>
 
+class Form2;
 class Form2Host;
+class CommLibrary;
 class Form3;
 class ProgramCore;
 class QLabel;
 class QMenu;
+class QPushButton;
+class QShortcut;
 class QTextEdit;
 class QTextEditDocumentView;
 class QTimer;
@@ -48,9 +53,20 @@ public:
     void setTimerEnabled(bool enabled) override;
     [[nodiscard]] bool timerEnabled() const override;
     [[nodiscard]] bool isMinimised() const override;
+    /// Panel 1 with the Stop button beside it (Esc stops too).
+    void showReadingProgress(const QString& text) override;
+    void endReadingProgress() override;
 
     // UploadHost
     void setMainWindowVisible(bool visible) override;
+    /// Runs `command` now when the link is free; while a short call is in flight it runs as
+    /// soon as the call has ended (within a second, otherwise it is dropped); during a reading
+    /// it is dropped (the commands are disabled then).
+    void runPortCommand(QObject* context, const std::function<void()>& command) override;
+
+    /// The commands that need the terminal or the port are enabled.
+    [[nodiscard]] bool portCommandsEnabled() const { return m_portCommandsEnabled; }
+    [[nodiscard]] QPushButton* stopButton() const { return m_stop; }
 
     /// Shows the program-upload dialog (not modal), creating it when needed.
     void showUploadDialog();
@@ -82,6 +98,20 @@ private:
     /// Captions the history entry and window when the language has changed: their texts are
     /// not in the shared string table, so this runs whenever the main window is captioned.
     void captionReadingHistory();
+    /// A library call is in flight or a reading is under way.
+    [[nodiscard]] bool linkBusy() const;
+    void onLinkActivity(bool inFlight);
+    /// Enables or disables the port commands as the link is busy or free, and closes the window
+    /// when Exit was asked for during work that has now ended.
+    void updatePortCommands();
+    void setPortCommandsEnabled(bool enabled);
+    static void enablePortButtons(Form2* form2, bool enabled);
+    /// Runs work that may call the library, counted so that Exit waits for it.
+    void runWork(const std::function<void()>& work);
+    void closeIfExitPending();
+    void tryPortCommand(const QPointer<QObject>& context, const std::function<void()>& command,
+                        int retriesLeft);
+    void stopReading();
 
     WidgetCaptioner m_captioner;
     QTextEdit* m_text1 = nullptr;
@@ -103,4 +133,14 @@ private:
     bool m_inTray = false;  ///< hidden, running on in the tray
     bool m_exiting = false; ///< closing ends the program, whatever the tray setting
     bool m_unloaded = false;
+    CommLibrary& m_library;
+    QList<QAction*> m_portActions;
+    bool m_portCommandsEnabled = true;
+    /// A call in flight greys the port commands only after this, so that the presence checks of
+    /// the polling timer, each well under it, do not make them flicker.
+    QTimer* m_disableDelay = nullptr;
+    QPushButton* m_stop = nullptr;
+    QShortcut* m_escape = nullptr;
+    int m_workDepth = 0;
+    bool m_exitPending = false;
 };

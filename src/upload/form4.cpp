@@ -1,6 +1,7 @@
 #include "form4.h"
 
 #include "i18n/uilanguage.h"
+#include "output/readingprogress.h"
 #include "programupload.h"
 
 #include <QCheckBox>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QStatusBar>
@@ -63,6 +65,11 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     m_panel1 = new QLabel(m_statusBar1);
     m_panel1->setObjectName(QStringLiteral("StatusBar1Panel1"));
     m_statusBar1->addWidget(m_panel1, 1);
+    m_progress = new QProgressBar(m_statusBar1);
+    m_progress->setObjectName(QStringLiteral("UploadProgress"));
+    m_progress->setTextVisible(true);
+    m_progress->hide();
+    m_statusBar1->addWidget(m_progress, 1);
 
     auto* portRow = new QHBoxLayout;
     portRow->addWidget(m_label2);
@@ -80,8 +87,10 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     resize(560, 360);
 
     connect(m_check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
-    connect(m_command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
-    connect(m_list1, &QListWidget::itemDoubleClicked, this, [this] { Command1_Click(); });
+    connect(m_command1, &QPushButton::clicked, this,
+            [this] { m_host.runPortCommand(this, [this] { Command1_Click(); }); });
+    connect(m_list1, &QListWidget::itemDoubleClicked, this,
+            [this] { m_host.runPortCommand(this, [this] { Command1_Click(); }); });
 
     // The provider outlives a dialog that is gone (a newer one may have replaced it already):
     // it then answers that there is no upload dialog.
@@ -173,6 +182,21 @@ void Form4::done(int result)
 void Form4::setUploadStatus(const QString& text)
 {
     m_panel1->setText(text);
+    if (text.isEmpty()) {
+        m_progress->hide();
+    }
+}
+
+void Form4::setUploadProgress(qint64 sent, qint64 total, int attempt)
+{
+    // The bar counts in bytes up to the largest image taken, well within its int range.
+    m_progress->setRange(0, static_cast<int>(total));
+    m_progress->setValue(static_cast<int>(sent));
+    const int language = m_language.languageIndex();
+    m_progress->setFormat(
+        tr("Attempt %1: %2 of %3 bytes")
+            .arg(QString::number(attempt), countText(language, sent), countText(language, total)));
+    m_progress->show();
 }
 
 void Form4::setControlsEnabled(bool enabled)

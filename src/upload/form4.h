@@ -10,6 +10,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class UiLanguage;
@@ -35,6 +36,9 @@ public:
 
     /// Status panel 1.
     void setUploadStatus(const QString& text) override;
+    /// The progress bar beside panel 1: bytes of the attempt sent, and the attempt's number.
+    void setUploadProgress(qint64 sent, qint64 total, int attempt) override;
+    [[nodiscard]] QProgressBar* progressBar() const { return m_progress; }
 
     /// True while Install runs; the dialog does not close meanwhile.
     [[nodiscard]] bool isInstalling() const { return m_installing; }
@@ -59,6 +63,7 @@ private:
     QPushButton* m_command1 = nullptr;
     QStatusBar* m_statusBar1 = nullptr;
     QLabel* m_panel1 = nullptr;
+    QProgressBar* m_progress = nullptr;
 
     bool m_loaded = false;
     bool m_mainHidden = false;

@@ -109,6 +109,7 @@ void UploadProtocol::sendChar(char character)
 {
     addToChecksums(static_cast<unsigned char>(character));
     m_library.IO_Write(m_port, QByteArray(1, character));
+    advance(1);
 }
 
 void UploadProtocol::sendText(const QByteArray& text)
@@ -116,7 +117,25 @@ void UploadProtocol::sendText(const QByteArray& text)
     for (const char byte : text) {
         addToChecksums(static_cast<unsigned char>(byte));
     }
-    m_library.IO_Write(m_port, text);
+    if (text.isEmpty()) {
+        m_library.IO_Write(m_port, text);
+        return;
+    }
+    // In pieces, so that the progress moves while a large image goes out; the bytes on the
+    // wire are the same.
+    for (qsizetype from = 0; from < text.size(); from += kWritePiece) {
+        const QByteArray piece = text.mid(from, kWritePiece);
+        m_library.IO_Write(m_port, piece);
+        advance(piece.size());
+    }
+}
+
+void UploadProtocol::advance(qint64 count)
+{
+    m_sent += count;
+    if (m_total > 0) {
+        m_progress.setUploadProgress(m_sent, m_total, m_attempt);
+    }
 }
 
 QByteArray UploadProtocol::checksumBytes(std::int32_t checksum1, std::int32_t checksum2)
@@ -255,6 +274,12 @@ UploadProtocol::Reply UploadProtocol::sendAttempt(const Program& program, int at
     m_pump.processEvents();
     drainInput();
 
+    // "S", the header and the image, each followed by their two checksums.
+    constexpr qint64 kChecksumBytes = 4;
+    m_sent = 0;
+    m_total = 1 + program.header.size() + program.image.size() + 2 * kChecksumBytes;
+    m_attempt = attempt;
+    m_progress.setUploadProgress(0, m_total, attempt);
     resetChecksums();
     sendChar('S');
     sendText(program.header);
@@ -312,6 +337,7 @@ QByteArray UploadProtocol::waitForReply()
 
 void UploadProtocol::finish(const QString& message)
 {
+    m_total = 0;
     m_progress.setUploadStatus(QString());
     m_pump.processEvents();
     if (!message.isEmpty()) {

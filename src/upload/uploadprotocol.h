@@ -78,6 +78,9 @@ public:
     /// Presence checks before the terminal is taken to be off the cradle: one check may miss a
     /// terminal that a loaded machine did not let answer in time.
     static constexpr int kPresenceChecks = 3;
+    /// The image goes out in writes of at most this many bytes, the progress told after each:
+    /// about half a second each at kUploadSpeed.
+    static constexpr int kWritePiece = 2048;
 
     UploadProtocol(CommLibrary& library, AppState& state, ReadingSession& session,
                    SettingsStore& store, EventPump& pump, UserDialogs& dialogs,
@@ -119,6 +122,8 @@ private:
     void drainInput();
     [[nodiscard]] QByteArray waitForReply();
     void finish(const QString& message);
+    /// Tells the progress after `count` more bytes of the attempt have been written.
+    void advance(qint64 count);
 
     CommLibrary& m_library;
     AppState& m_state;
@@ -134,4 +139,8 @@ private:
     std::int32_t m_checksum2 = 0;
     /// The port of the upload in progress.
     std::int32_t m_port = 0;
+    /// Bytes of the attempt in progress: written so far, in all, and its number.
+    qint64 m_sent = 0;
+    qint64 m_total = 0;
+    int m_attempt = 0;
 };

@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <memory>
@@ -73,7 +74,20 @@ protected:
 TEST_F(Form2EndToEndTest, DetectionFindsTheTerminalOnPortThreeAndTheTemplatesComeFromIt)
 {
     startUp("Com1", {}); // port 1 does not open: the program starts without a session
+    // The port being tried is shown while detection lets events run.
+    QStringList trying;
+    pump.onEvents = [&] {
+        auto* label = control<QLabel>("DetectingPort");
+        if (label->isVisibleTo(host->form()) && !trying.contains(label->text())) {
+            trying.append(label->text());
+        }
+    };
     click("Command5");
+    pump.onEvents = nullptr;
+    EXPECT_EQ(trying,
+              (QStringList{QStringLiteral("Trying Com1..."), QStringLiteral("Trying Com2..."),
+                           QStringLiteral("Trying Com3...")}));
+    EXPECT_FALSE(control<QLabel>("DetectingPort")->isVisibleTo(host->form()));
     EXPECT_EQ(control<QComboBox>("ComPort")->currentText(), QStringLiteral("Com3"));
     EXPECT_EQ(core.state.settings.ComPortNumber, 3);
     EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 3)"));

@@ -6,10 +6,13 @@
 #include "config/configloader.h"
 #include "config/localesource.h"
 #include "fakecommlibrary.h"
+#include "fakewindow.h"
 #include "i18n/uilanguage.h"
+#include "output/readingprogress.h"
 #include "output/recordretrieval.h"
 #include "recordingdialogs.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -45,7 +48,8 @@ protected:
     FakeCommLibrary library;
     AppState state;
     MemoryDocumentView view;
-    RecordRetrieval retrieval{library, state, config, view, dialogs, language};
+    FakeWindowControls window;
+    RecordRetrieval retrieval{library, state, config, view, dialogs, language, window};
 };
 
 } // namespace
@@ -115,7 +119,7 @@ TEST_F(RecordRetrievalTest, FailuresStopWithOneMessageAndKeepWhatWasRead)
         RecordingDialogs shown;
         MemoryDocumentView doc;
         AppState st;
-        RecordRetrieval reader{lib, st, config, doc, shown, language};
+        RecordRetrieval reader{lib, st, config, doc, shown, language, window};
         setTemplates(QStringLiteral("[Doc]"), QStringLiteral("[Code]"));
         lib.scriptText(QStringLiteral("I_ReadHeader"), "H1");
         lib.scriptText(QStringLiteral("I_ReadEntries"), "E1\r\n");
@@ -177,7 +181,8 @@ TEST_F(RecordRetrievalTest, OnlyAReadingThatEndsNormallyWithEveryTemplateIsCompl
             terminal.scriptText(QStringLiteral("I_ReadEntries"), "5601\r\n");
         }
         terminal.script(QStringLiteral("I_ReadHeader"), {third});
-        RecordRetrieval(terminal, state, config, view, dialogs, language).readTerminalData();
+        RecordRetrieval(terminal, state, config, view, dialogs, language, window)
+            .readTerminalData();
         EXPECT_TRUE(state.DataReceived);
         EXPECT_EQ(state.LastReading, end);
         EXPECT_EQ(state.DocumentsRead, 2);
@@ -254,7 +259,7 @@ TEST_F(RecordRetrievalTest, TheTextIsWhatAddingEveryPieceToTheViewMadeIt)
         FakeCommLibrary lib;
         MemoryDocumentView doc;
         AppState st;
-        RecordRetrieval reader{lib, st, config, doc, dialogs, language};
+        RecordRetrieval reader{lib, st, config, doc, dialogs, language, window};
         setTemplates(QStringLiteral("[Doc]"), QStringLiteral("[Code]"));
         MemoryDocumentView expected;
         for (const auto& [isHeader, text] : c.pieces) {
@@ -281,4 +286,104 @@ TEST_F(RecordRetrievalTest, TheTextIsWhatAddingEveryPieceToTheViewMadeIt)
         shown.replace(QChar::Nbsp, QLatin1Char(' '));
         EXPECT_EQ(shown, expected.text());
     }
+}
+
+namespace {
+
+/// Window controls that keep every progress text and can stop the reading at one of them.
+class ProgressWindow : public FakeWindowControls
+{
+public:
+    void showReadingProgress(const QString& text) override
+    {
+        shown.append(text);
+        if (onProgress) {
+            onProgress(text);
+        }
+    }
+    void endReadingProgress() override { ++ended; }
+
+    QStringList shown;
+    int ended = 0;
+    std::function<void(const QString&)> onProgress;
+};
+
+class ReadingProgressTest : public RecordRetrievalTest
+{
+protected:
+    ProgressWindow progressWindow;
+    RecordRetrieval watched{library, state, config, view, dialogs, language, progressWindow};
+};
+
+} // namespace
+
+TEST_F(ReadingProgressTest, CountsGrowPerDocumentWithALibraryThatDoesNotCountAndPanelOneReturns)
+{
+    setTemplates(QStringLiteral("[Doc]"), QStringLiteral("[Code]"));
+    for (const char* entries : {"E1\r\nE2\r\n", "E3\r\n"}) {
+        library.scriptText(QStringLiteral("I_ReadHeader"), "H");
+        library.scriptText(QStringLiteral("I_ReadEntries"), entries);
+    }
+    progressWindow.panel1 = QStringLiteral("/data/last.txt");
+    watched.readTerminalData();
+    EXPECT_EQ(progressWindow.shown,
+              (QStringList{QStringLiteral("Reading: 0 documents, 0 records"),
+                           QStringLiteral("Reading: 1 documents, 0 records"),
+                           QStringLiteral("Reading: 1 documents, 2 records"),
+                           QStringLiteral("Reading: 2 documents, 2 records"),
+                           QStringLiteral("Reading: 2 documents, 3 records")}));
+    EXPECT_EQ(progressWindow.ended, 1);
+    EXPECT_EQ(progressWindow.panel1, QStringLiteral("/data/last.txt"));
+    EXPECT_EQ(state.LastReading, ReadingEnd::Complete);
+    EXPECT_FALSE(state.ReadingStopped);
+}
+
+TEST_F(ReadingProgressTest, StopEndsTheReadingBeforeTheNextDocumentAsInterrupted)
+{
+    setTemplates(QStringLiteral("[Doc]"), QStringLiteral("[Code]"));
+    for (int document = 0; document < 3; ++document) {
+        library.scriptText(QStringLiteral("I_ReadHeader"), "H");
+        library.scriptText(QStringLiteral("I_ReadEntries"), "E\r\n");
+    }
+    // Asked for during the first document's entries call, as the Stop button would be.
+    progressWindow.onProgress = [this](const QString& text) {
+        if (text == QStringLiteral("Reading: 1 documents, 1 records")) {
+            watched.requestStop();
+        }
+    };
+    watched.readTerminalData();
+    EXPECT_EQ(readingCalls(),
+              (QStringList{QStringLiteral("I_ReadHeader -1"), QStringLiteral("I_ReadEntries -1")}));
+    EXPECT_EQ(state.LastReading, ReadingEnd::Interrupted);
+    EXPECT_TRUE(state.ReadingStopped);
+    EXPECT_TRUE(state.DataReceived);
+    EXPECT_FALSE(watched.reading());
+
+    // The next reading is not stopped by the stop of the last one.
+    progressWindow.onProgress = nullptr;
+    library.scriptText(QStringLiteral("I_ReadHeader"), "H");
+    watched.readTerminalData();
+    EXPECT_EQ(state.LastReading, ReadingEnd::Complete);
+    EXPECT_FALSE(state.ReadingStopped);
+}
+
+TEST(ReadingProgressText, NumbersAreGroupedAsTheLanguageWritesThem)
+{
+    const struct
+    {
+        int language;
+        const char* expected;
+    } cases[] = {
+        {0, "Reading: 3 documents, 1,234,567 records"},
+        {1, "Reading: 3 documents, 1.234.567 records"},
+        {2, "Reading: 3 documents, 1.234.567 records"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(readingProgressText(c.language, 3, 1234567), QString::fromLatin1(c.expected))
+            << c.language;
+    }
+    EXPECT_EQ(estimatedRecordCount(QStringLiteral("a\r\nb\r\nc\r\nd\r\n"),
+                                   QStringLiteral("[A]\r\n[B]\r\n")),
+              2);
+    EXPECT_EQ(estimatedRecordCount(QStringLiteral("a\r\nb\r\n"), QStringLiteral("[A]")), 2);
 }

@@ -88,6 +88,27 @@ TEST_F(UploadProtocolTest, OneAttemptPutsFiveWritesOnTheWire)
     EXPECT_GT(dialogs.busyMaxDepth, 0);
 }
 
+TEST_F(UploadProtocolTest, ALargeImageGoesOutInPiecesWithTheProgressOfEachAttempt)
+{
+    QByteArray image(5000, '\0');
+    for (int i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<char>(i * 7);
+    }
+    writeTestFile(path(QStringLiteral("prog.bin")), image);
+    library.writesPerAttempt = 7;
+    library.replies = {"ERR\r\n", "OK\r\n"};
+    ASSERT_EQ(protocol.sendProgram(base()), Outcome::Sent);
+    // Two attempts of 1 + 8 + 4 + 5000 + 4 bytes; the image in writes of 2048 at most.
+    EXPECT_EQ(library.writeSizes, QStringLiteral("1 8 4 2048 2048 904 4 1 8 4 2048 2048 904 4 "));
+    EXPECT_EQ(library.written.mid(13, 5000), image);
+    const QStringList attempt = list("0/5017 #1|1/5017 #1|9/5017 #1|13/5017 #1|2061/5017 #1|"
+                                     "4109/5017 #1|5013/5017 #1|5017/5017 #1");
+    EXPECT_EQ(progress.progress, attempt + QStringList(attempt).replaceInStrings(
+                                               QStringLiteral("#1"), QStringLiteral("#2")));
+    // The panel is cleared at the end, which hides the progress too.
+    EXPECT_EQ(progress.texts.last(), QString());
+}
+
 TEST_F(UploadProtocolTest, TheReplyWait)
 {
     const QByteArray chatter(5000, 'x');

@@ -25,7 +25,7 @@ public:
     {
         FakeCommLibrary::IO_Write(port, bytes);
         writeSizes += QString::number(bytes.size()) + QLatin1Char(' ');
-        if (++m_writes % 5 == 0) {
+        if (++m_writes % writesPerAttempt == 0) {
             m_awaitingReply = true;
             if (!replies.empty()) {
                 incoming += replies.front();
@@ -51,6 +51,8 @@ public:
     std::deque<QByteArray> replies;
     std::int64_t waitedMs = 0;
     QString writeSizes; ///< e.g. "1 8 4 3 4 "
+    /// Writes of one attempt: 5, and more for an image that goes out in pieces.
+    int writesPerAttempt = 5;
 
 private:
     int m_writes = 0;
@@ -62,7 +64,13 @@ class RecordingProgress : public UploadProgress
 {
 public:
     void setUploadStatus(const QString& text) override { texts.append(text); }
+    /// Each progress as "sent/total #attempt".
+    void setUploadProgress(qint64 sent, qint64 total, int attempt) override
+    {
+        progress.append(QStringLiteral("%1/%2 #%3").arg(sent).arg(total).arg(attempt));
+    }
     QStringList texts;
+    QStringList progress;
 };
 
 /// "a|b|c" as a list.

@@ -235,6 +235,19 @@ TEST(RecordStream, RecordsOfOneShapeCostOneByteBeyondTheirValues)
     EXPECT_EQ(encodeRecords(records).size(), 10U + 2U + 2U + 1000U * 8U);
 }
 
+TEST(RecordStream, AStreamsStartCountsTheRecordsThatLieCompleteInIt)
+{
+    // names 10 bytes, count 1; then records of 10, 8 (same shape) and 4 bytes (another shape)
+    const std::string stream = encodeRecords(
+        {{{"Code", "5601"}, {"Qty", "3"}}, {{"Code", "5602"}, {"Qty", "4"}}, {{"Code", "7"}}});
+    ASSERT_EQ(stream.size(), 33U);
+    for (std::size_t length = 0; length <= stream.size(); ++length) {
+        const std::uint32_t expected = length >= 33 ? 3 : length >= 29 ? 2 : length >= 21 ? 1 : 0;
+        EXPECT_EQ(vorlak::protocol::countCompleteRecords(stream.substr(0, length)), expected)
+            << length;
+    }
+}
+
 TEST(RecordStream, EveryTruncationOrExtensionIsRefused)
 {
     const std::string stream =

@@ -221,6 +221,31 @@ VORLAK_API void VORLAK_CALL VORLAK_Sleep(int32_t milliseconds);
  */
 VORLAK_API int32_t VORLAK_CALL VORLAK_LastOpenError(char* buffer, int32_t capacity);
 
+/**
+ * @brief What VORLAK_SetProgressCallback calls while a reading call is under way.
+ * @param records records of the call received complete so far (counted about every 250 ms
+ *        as bytes come), and all of the call's once it has formatted them
+ * @param bytes bytes of the call's record stream received so far
+ * @param context the pointer given to VORLAK_SetProgressCallback
+ */
+typedef void(VORLAK_CALL* VORLAK_ProgressCallback)(int32_t records, int32_t bytes, void* context);
+
+/**
+ * @brief Registers a function told the progress of every reading call (I_ReadHeader,
+ *        I_ReadEntries) while it runs (an extension of
+ *        this library; other implementations may not export it, and a program must work
+ *        without it).
+ *
+ * The callback runs on the thread that made the reading call, inside the call, as bytes come
+ * and once more when the records are formatted; it must return quickly and must not call any
+ * function of this library. A null callback stops the reports.
+ *
+ * @param callback the function, or null
+ * @param context handed back to the callback unchanged
+ */
+VORLAK_API void VORLAK_CALL VORLAK_SetProgressCallback(VORLAK_ProgressCallback callback,
+                                                       void* context);
+
 #ifdef __cplusplus
 }
 #endif

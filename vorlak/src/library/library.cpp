@@ -221,6 +221,43 @@ void Library::startReading(std::int32_t* textToken)
     m_token = 0;
 }
 
+void Library::setProgressCallback(VORLAK_ProgressCallback callback, void* context)
+{
+    std::lock_guard lock(m_mutex);
+    m_progress = callback;
+    m_progressContext = context;
+}
+
+void Library::followProgress(TerminalClient& client)
+{
+    if (m_progress == nullptr) {
+        client.setBytesReceived({});
+        return;
+    }
+    // The records complete in the stream's start are counted as it comes, at most every
+    // kProgressPeriod (counting reads the whole start again); the formatted ones at the end.
+    m_progressCounted = {};
+    m_progressRecords = 0;
+    client.setBytesReceived([this](std::uint64_t held, std::string_view contiguous) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_progressCounted >= kProgressPeriod) {
+            m_progressCounted = now;
+            m_progressRecords =
+                static_cast<std::int32_t>(protocol::countCompleteRecords(contiguous));
+        }
+        reportProgress(m_progressRecords, held);
+    });
+}
+
+void Library::reportProgress(std::int32_t records, std::uint64_t bytes) const
+{
+    if (m_progress == nullptr) {
+        return;
+    }
+    const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    m_progress(records, static_cast<std::int32_t>(std::min(bytes, limit)), m_progressContext);
+}
+
 std::int32_t Library::publish(std::string text, std::int32_t* textToken)
 {
     if (text.empty()) {
@@ -250,7 +287,9 @@ std::int32_t Library::readHeader(char* terminalId, const char* headerTemplate, s
     }
     std::string stream;
     const auto document = static_cast<std::uint32_t>(-static_cast<std::int64_t>(index));
+    followProgress(*client);
     const auto result = client->read(Scope::Header, document, stream);
+    client->setBytesReceived({});
     if (result.link == LinkResult::Ok) {
         writeIdentity(terminalId, result.terminalId);
     }
@@ -262,6 +301,7 @@ std::int32_t Library::readHeader(char* terminalId, const char* headerTemplate, s
         return VORLAK_ERR_COMM;
     }
     m_lastHeaderIndex = index;
+    reportProgress(1, stream.size());
     return publish(formatRecord(headerTemplate, records->front()), textToken);
 }
 
@@ -287,7 +327,9 @@ std::int32_t Library::readEntries(char* terminalId, const char* bodyTemplate, st
         document = 0;
     }
     std::string stream;
+    followProgress(*client);
     const auto result = client->read(scope, document, stream);
+    client->setBytesReceived({});
     if (result.link == LinkResult::Ok) {
         writeIdentity(terminalId, result.terminalId);
     }
@@ -302,6 +344,7 @@ std::int32_t Library::readEntries(char* terminalId, const char* bodyTemplate, st
     for (const Record& record : *records) {
         text += formatRecord(bodyTemplate, record);
     }
+    reportProgress(static_cast<std::int32_t>(records->size()), stream.size());
     return publish(std::move(text), textToken);
 }
 

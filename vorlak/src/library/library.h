@@ -2,7 +2,9 @@
 
 #include "protocol/messages.h"
 #include "transport/serialport.h"
+#include "vorlak.h"
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -54,6 +56,8 @@ public:
     void rawDtr(std::int32_t port, bool raised);
 
     std::int32_t lastOpenError(char* buffer, std::int32_t capacity);
+    /// Who is told the progress of reading calls (VORLAK_SetProgressCallback); null: nobody.
+    void setProgressCallback(VORLAK_ProgressCallback callback, void* context);
 
 private:
     struct OpenPort
@@ -74,6 +78,9 @@ private:
     void startReading(std::int32_t* textToken);
     /// Makes `text` the current reading text; returns its length (0 for none).
     std::int32_t publish(std::string text, std::int32_t* textToken);
+    /// Has the client of a reading call report its bytes to the progress callback.
+    void followProgress(TerminalClient& client);
+    void reportProgress(std::int32_t records, std::uint64_t bytes) const;
 
     std::mutex m_mutex;
     std::map<std::int32_t, OpenPort> m_ports;
@@ -86,6 +93,12 @@ private:
     std::int32_t m_tokenCounter = 0;
 
     OpenError m_openError;
+
+    VORLAK_ProgressCallback m_progress = nullptr;
+    void* m_progressContext = nullptr;
+    static constexpr std::chrono::milliseconds kProgressPeriod{250};
+    std::chrono::steady_clock::time_point m_progressCounted;
+    std::int32_t m_progressRecords = 0; // complete in the reading call's stream so far
 };
 
 } // namespace vorlak

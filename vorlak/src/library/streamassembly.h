@@ -32,6 +32,14 @@ public:
     /// `budget` bytes long.
     [[nodiscard]] std::vector<protocol::ByteRange> plan(std::size_t budget,
                                                         std::size_t maxRanges) const;
+    /// The bytes held from the stream's start without a gap.
+    [[nodiscard]] std::string_view contiguous() const
+    {
+        if (m_have.empty() || m_have.front().offset != 0) {
+            return {};
+        }
+        return std::string_view(m_bytes).substr(0, m_have.front().length);
+    }
     /// The whole stream, once complete.
     [[nodiscard]] std::string take() { return std::move(m_bytes); }
 

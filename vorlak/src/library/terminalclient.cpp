@@ -345,7 +345,11 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
             lastByte = Clock::now();
             answering = answering || beyondIdleFill(buffer.data(), got.count);
             m_decoder.push(std::string_view(buffer.data(), got.count));
+            const std::uint64_t heldBeforeFrames = assembly.held();
             takeFrames();
+            if (m_bytesReceived && assembly.held() > heldBeforeFrames) {
+                m_bytesReceived(assembly.held(), assembly.contiguous());
+            }
         }
 
         if (broken) {
@@ -421,6 +425,9 @@ TerminalClient::CallResult TerminalClient::readPaged(Scope scope, std::uint32_t 
             return result;
         }
         stream += reply.data;
+        if (m_bytesReceived && !reply.data.empty()) {
+            m_bytesReceived(stream.size(), stream);
+        }
         if (m_retries == 0) {
             growBlock();
         }

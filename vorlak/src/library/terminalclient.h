@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -96,6 +97,10 @@ public:
     [[nodiscard]] std::size_t blockSize() const { return m_blockSize; }
     /// What the client has learnt of the line's errors (for tests and the benchmark).
     [[nodiscard]] const LineErrorEstimate& lineErrors() const { return m_lineErrors; }
+    /// Told the stream bytes held so far, and those held from the start without a gap, whenever
+    /// a reading call receives more; empty: nobody.
+    using BytesReceived = std::function<void(std::uint64_t held, std::string_view contiguous)>;
+    void setBytesReceived(BytesReceived told) { m_bytesReceived = std::move(told); }
 
 private:
     /// One request until a valid reply or the end of the attempts. `onRetry`, when given, may
@@ -130,6 +135,7 @@ private:
     std::size_t m_blockSize = kInitialBlock;
     int m_retries = 0; // attempts beyond the first in the last exchange
     LineErrorEstimate m_lineErrors;
+    BytesReceived m_bytesReceived;
     std::size_t m_window = kFirstWindow;
     std::chrono::steady_clock::time_point m_lineFreeAt{}; // when the bytes sent so far have left
     bool m_streamingUnsupported = false; // the terminal answered ReadChunks "unsupported"

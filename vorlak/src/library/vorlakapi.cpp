@@ -158,4 +158,10 @@ VORLAK_API int32_t VORLAK_CALL VORLAK_LastOpenError(char* buffer, int32_t capaci
     return guarded([&] { return library().lastOpenError(buffer, capacity); }, 3);
 }
 
+VORLAK_API void VORLAK_CALL VORLAK_SetProgressCallback(VORLAK_ProgressCallback callback,
+                                                       void* context)
+{
+    guardedVoid([&] { library().setProgressCallback(callback, context); });
+}
+
 } // extern "C"

@@ -123,4 +123,36 @@ std::optional<std::vector<Record>> decodeRecords(std::string_view stream)
     return records;
 }
 
+std::uint32_t countCompleteRecords(std::string_view prefix)
+{
+    ByteReader in(prefix);
+    const std::uint32_t nameCount = in.varint();
+    for (std::uint32_t i = 0; i < nameCount && in.ok(); ++i) {
+        static_cast<void>(in.text());
+    }
+    const std::uint32_t recordCount = in.varint();
+    if (!in.ok()) {
+        return 0;
+    }
+    std::uint32_t complete = 0;
+    std::uint32_t fieldCount = 0;
+    while (complete < recordCount) {
+        const std::uint32_t tag = in.varint();
+        if (tag != 0) {
+            fieldCount = tag - 1;
+            for (std::uint32_t i = 0; i < fieldCount && in.ok(); ++i) {
+                static_cast<void>(in.varint());
+            }
+        }
+        for (std::uint32_t i = 0; i < fieldCount && in.ok(); ++i) {
+            static_cast<void>(in.text());
+        }
+        if (!in.ok()) {
+            break;
+        }
+        ++complete;
+    }
+    return complete;
+}
+
 } // namespace vorlak::protocol

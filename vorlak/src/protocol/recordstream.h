@@ -30,4 +30,8 @@ inline constexpr std::size_t kMaxFieldName = 255;
 /// nullopt when `stream` is not exactly one well-formed record stream.
 [[nodiscard]] std::optional<std::vector<Record>> decodeRecords(std::string_view stream);
 
+/// How many records lie complete in `prefix`, the first bytes of a record stream as they
+/// arrive: for progress only, so a prefix that cannot be a stream's start counts 0.
+[[nodiscard]] std::uint32_t countCompleteRecords(std::string_view prefix);
+
 } // namespace vorlak::protocol
