@@ -10,16 +10,11 @@
 
 namespace {
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("ReadingNotification", text);
-}
-
 QString terminalName(const AppState& state, const std::optional<JournalReading>& journaled)
 {
     QString name =
         journaled ? journaled->terminal : trimSpaces(TextCodec::fromWindows1252(state.TerminalId));
-    return name.isEmpty() ? tr("Terminal") : name;
+    return name.isEmpty() ? QCoreApplication::translate("ReadingNotification", "Terminal") : name;
 }
 
 } // namespace
@@ -31,17 +26,25 @@ ReadingNotice readingNotice(const AppState& state, const std::optional<JournalRe
     if (!state.DataReceived) {
         if (state.LastReading == ReadingEnd::Interrupted) {
             return {terminal,
-                    tr("%1: the reading failed before any data arrived; the terminal keeps its "
-                       "data.")
+                    QCoreApplication::translate(
+                        "ReadingNotification",
+                        "%1: the reading failed before any data arrived; the terminal keeps its "
+                        "data.")
                         .arg(terminal),
                     true};
         }
-        return {terminal, tr("%1: the terminal holds nothing to read.").arg(terminal), false};
+        return {terminal,
+                QCoreApplication::translate("ReadingNotification",
+                                            "%1: the terminal holds nothing to read.")
+                    .arg(terminal),
+                false};
     }
     if (!state.ReadingJournaled || !journaled) {
         return {terminal,
-                tr("%1: the reading could not be written to the journal, so it was not "
-                   "delivered and the terminal keeps its data.")
+                QCoreApplication::translate(
+                    "ReadingNotification",
+                    "%1: the reading could not be written to the journal, so it was not "
+                    "delivered and the terminal keeps its data.")
                     .arg(terminal),
                 true};
     }
@@ -52,38 +55,50 @@ ReadingNotice readingNotice(const AppState& state, const std::optional<JournalRe
     if (result == QStringView(JournalResult::Delivered)) {
         if (reading.target.isEmpty()) {
             return {terminal,
-                    tr("%1: %2 documents, %3 records → typed as keystrokes")
+                    QCoreApplication::translate(
+                        "ReadingNotification", "%1: %2 documents, %3 records → typed as keystrokes")
                         .arg(terminal, documents, records),
                     false};
         }
-        return {terminal,
-                tr("%1: %2 documents, %3 records → %4")
-                    .arg(terminal, documents, records, QFileInfo(reading.target).fileName()),
-                false};
+        return {
+            terminal,
+            QCoreApplication::translate("ReadingNotification", "%1: %2 documents, %3 records → %4")
+                .arg(terminal, documents, records, QFileInfo(reading.target).fileName()),
+            false};
     }
     if (result == QStringView(JournalResult::ReadOnly)) {
         return {terminal,
-                tr("%1: %2 documents, %3 records → the window").arg(terminal, documents, records),
+                QCoreApplication::translate("ReadingNotification",
+                                            "%1: %2 documents, %3 records → the window")
+                    .arg(terminal, documents, records),
                 false};
     }
     if (result == QStringView(JournalResult::SkippedDuplicate)) {
         return {terminal,
-                tr("%1: the reading equals the last one delivered from this terminal, so it was "
-                   "not delivered again.")
+                QCoreApplication::translate(
+                    "ReadingNotification",
+                    "%1: the reading equals the last one delivered from this terminal, so it was "
+                    "not delivered again.")
                     .arg(terminal),
                 false};
     }
     if (result == QStringView(JournalResult::Incomplete)) {
         return {terminal,
-                tr("%1: the reading stopped after %2 documents; it was not delivered and the "
-                   "terminal keeps its data.")
+                QCoreApplication::translate(
+                    "ReadingNotification",
+                    "%1: the reading stopped after %2 documents; it was not delivered and the "
+                    "terminal keeps its data.")
                     .arg(terminal, documents),
                 true};
     }
     // Delivery failed (or never finished): the user was told why in a message box as well.
-    const QString why = reading.message.isEmpty() ? tr("no reason was given") : reading.message;
+    const QString why =
+        reading.message.isEmpty()
+            ? QCoreApplication::translate("ReadingNotification", "no reason was given")
+            : reading.message;
     return {terminal,
-            tr("%1: %2 documents, %3 records could not be delivered: %4")
+            QCoreApplication::translate("ReadingNotification",
+                                        "%1: %2 documents, %3 records could not be delivered: %4")
                 .arg(terminal, documents, records, why),
             true};
 }

@@ -16,22 +16,18 @@ namespace {
 constexpr int kRefreshMs = 500;
 constexpr int kNoticeMs = 8000;
 
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("TrayIcon", text);
-}
-
 QString stateText(TrayState state)
 {
     switch (state) {
     case TrayState::NoPort:
-        return tr("Kolbrin: the port is not open");
+        return QCoreApplication::translate("TrayIcon", "Kolbrin: the port is not open");
     case TrayState::Waiting:
-        return tr("Kolbrin: waiting for a terminal in the cradle");
+        return QCoreApplication::translate("TrayIcon",
+                                           "Kolbrin: waiting for a terminal in the cradle");
     case TrayState::TerminalPresent:
-        return tr("Kolbrin: a terminal is in the cradle");
+        return QCoreApplication::translate("TrayIcon", "Kolbrin: a terminal is in the cradle");
     case TrayState::Reading:
-        return tr("Kolbrin: reading the terminal");
+        return QCoreApplication::translate("TrayIcon", "Kolbrin: reading the terminal");
     }
     return {};
 }
@@ -80,10 +76,10 @@ TrayIcon::TrayIcon(const AppState& state, Commands commands, QObject* parent)
             }
         });
     };
-    add("TrayShow", tr("Show"), m_commands.show);
-    add("TrayReadData", tr("Read data"), m_commands.readData);
+    add("TrayShow", QCoreApplication::translate("TrayIcon", "Show"), m_commands.show);
+    add("TrayReadData", QCoreApplication::translate("TrayIcon", "Read data"), m_commands.readData);
     m_menu->addSeparator();
-    add("TrayExit", tr("Exit"), m_commands.exit);
+    add("TrayExit", QCoreApplication::translate("TrayIcon", "Exit"), m_commands.exit);
     m_icon->setContextMenu(m_menu);
     connect(m_icon, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason why) {

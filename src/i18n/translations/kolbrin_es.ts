@@ -100,6 +100,17 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
     </message>
 </context>
 <context>
+    <name>Form1</name>
+    <message>
+        <source>Stop</source>
+        <translation>Detener</translation>
+    </message>
+    <message>
+        <source>Stop the reading before the next document (Esc); the terminal keeps its data</source>
+        <translation>Detener la lectura antes del documento siguiente (Esc); el terminal conserva sus datos</translation>
+    </message>
+</context>
+<context>
     <name>Form2</name>
     <message>
         <source>Special Keys</source>
@@ -120,12 +131,24 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
         <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
         <translation>Modem</translation>
     </message>
+    <message>
+        <source>Stay in the tray when closed</source>
+        <translation>Permanecer en la bandeja del sistema al cerrar</translation>
+    </message>
+    <message>
+        <source>Trying %1...</source>
+        <translation>Probando %1...</translation>
+    </message>
 </context>
 <context>
     <name>Form3</name>
     <message>
         <source>The PC companion of the Qel data-collection terminals</source>
         <translation>El programa de PC de los terminales de captura de datos Qel</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Acerca de</translation>
     </message>
 </context>
 <context>
@@ -134,6 +157,10 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
         <source>Version &lt;7.8</source>
         <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
         <translation>Version &lt;7.8</translation>
+    </message>
+    <message>
+        <source>Attempt %1: %2 of %3 bytes</source>
+        <translation>Intento %1: %2 de %3 bytes</translation>
     </message>
 </context>
 <context>
@@ -739,6 +766,60 @@ Las lecturas siguen y se entregan, pero no se borra ningún terminal hasta que e
     </message>
 </context>
 <context>
+    <name>ReadingNotification</name>
+    <message>
+        <source>Terminal</source>
+        <translation>Terminal</translation>
+    </message>
+    <message>
+        <source>%1: the reading failed before any data arrived; the terminal keeps its data.</source>
+        <translation>%1: la lectura falló antes de llegar ningún dato; el terminal conserva sus datos.</translation>
+    </message>
+    <message>
+        <source>%1: the terminal holds nothing to read.</source>
+        <translation>%1: el terminal no tiene nada que leer.</translation>
+    </message>
+    <message>
+        <source>%1: the reading could not be written to the journal, so it was not delivered and the terminal keeps its data.</source>
+        <translation>%1: no se pudo registrar la lectura en el diario, así que no se entregó y el terminal conserva sus datos.</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records → typed as keystrokes</source>
+        <translation>%1: %2 documentos, %3 registros → escritos como pulsaciones de teclas</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records → %4</source>
+        <translation>%1: %2 documentos, %3 registros → %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records → the window</source>
+        <translation>%1: %2 documentos, %3 registros → la ventana</translation>
+    </message>
+    <message>
+        <source>%1: the reading equals the last one delivered from this terminal, so it was not delivered again.</source>
+        <translation>%1: la lectura es igual a la última entregada de este terminal, así que no se entregó de nuevo.</translation>
+    </message>
+    <message>
+        <source>%1: the reading stopped after %2 documents; it was not delivered and the terminal keeps its data.</source>
+        <translation>%1: la lectura se detuvo tras %2 documentos; no se entregó y el terminal conserva sus datos.</translation>
+    </message>
+    <message>
+        <source>no reason was given</source>
+        <translation>no se indicó el motivo</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records could not be delivered: %4</source>
+        <translation>%1: no se pudieron entregar %2 documentos, %3 registros: %4</translation>
+    </message>
+</context>
+<context>
+    <name>ReadingProgress</name>
+    <message>
+        <source>Reading: %1 documents, %2 records</source>
+        <translation>Leyendo: %1 documentos, %2 registros</translation>
+    </message>
+</context>
+<context>
     <name>ReadingSession</name>
     <message>
         <source>Port Open (%1%2</source>
@@ -961,6 +1042,37 @@ Las lecturas siguen y se entregan, pero no se borra ningún terminal hasta que e
     <message>
         <source>The header template (setting %1) is %2 characters long, more than the %3 characters a template may have</source>
         <translation>El formato de la cabecera (ajuste %1) tiene %2 caracteres, más de los %3 caracteres que puede tener un formato</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
+    <message>
+        <source>Kolbrin: the port is not open</source>
+        <translation>Kolbrin: el puerto no está abierto</translation>
+    </message>
+    <message>
+        <source>Kolbrin: waiting for a terminal in the cradle</source>
+        <translation>Kolbrin: esperando un terminal en el soporte</translation>
+    </message>
+    <message>
+        <source>Kolbrin: a terminal is in the cradle</source>
+        <translation>Kolbrin: hay un terminal en el soporte</translation>
+    </message>
+    <message>
+        <source>Kolbrin: reading the terminal</source>
+        <translation>Kolbrin: leyendo el terminal</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>Mostrar</translation>
+    </message>
+    <message>
+        <source>Read data</source>
+        <translation>Leer datos</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Salir</translation>
     </message>
 </context>
 <context>

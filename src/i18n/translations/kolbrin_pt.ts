@@ -100,6 +100,17 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
     </message>
 </context>
 <context>
+    <name>Form1</name>
+    <message>
+        <source>Stop</source>
+        <translation>Parar</translation>
+    </message>
+    <message>
+        <source>Stop the reading before the next document (Esc); the terminal keeps its data</source>
+        <translation>Parar a leitura antes do documento seguinte (Esc); o terminal mantém os seus dados</translation>
+    </message>
+</context>
+<context>
     <name>Form2</name>
     <message>
         <source>Special Keys</source>
@@ -120,12 +131,24 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
         <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
         <translation>Modem</translation>
     </message>
+    <message>
+        <source>Stay in the tray when closed</source>
+        <translation>Ficar na área de notificação ao fechar</translation>
+    </message>
+    <message>
+        <source>Trying %1...</source>
+        <translation>A tentar %1...</translation>
+    </message>
 </context>
 <context>
     <name>Form3</name>
     <message>
         <source>The PC companion of the Qel data-collection terminals</source>
         <translation>O programa de PC dos terminais de recolha de dados Qel</translation>
+    </message>
+    <message>
+        <source>About</source>
+        <translation>Acerca de</translation>
     </message>
 </context>
 <context>
@@ -134,6 +157,10 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
         <source>Version &lt;7.8</source>
         <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
         <translation>Version &lt;7.8</translation>
+    </message>
+    <message>
+        <source>Attempt %1: %2 of %3 bytes</source>
+        <translation>Tentativa %1: %2 de %3 bytes</translation>
     </message>
 </context>
 <context>
@@ -739,6 +766,60 @@ As leituras continuam e são entregues, mas nenhum terminal é apagado até o re
     </message>
 </context>
 <context>
+    <name>ReadingNotification</name>
+    <message>
+        <source>Terminal</source>
+        <translation>Terminal</translation>
+    </message>
+    <message>
+        <source>%1: the reading failed before any data arrived; the terminal keeps its data.</source>
+        <translation>%1: a leitura falhou antes de chegarem dados; o terminal mantém os seus dados.</translation>
+    </message>
+    <message>
+        <source>%1: the terminal holds nothing to read.</source>
+        <translation>%1: o terminal não tem nada para ler.</translation>
+    </message>
+    <message>
+        <source>%1: the reading could not be written to the journal, so it was not delivered and the terminal keeps its data.</source>
+        <translation>%1: não foi possível registar a leitura no diário, por isso não foi entregue e o terminal mantém os seus dados.</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records → typed as keystrokes</source>
+        <translation>%1: %2 documentos, %3 registos → escritos como teclas</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records → %4</source>
+        <translation>%1: %2 documentos, %3 registos → %4</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records → the window</source>
+        <translation>%1: %2 documentos, %3 registos → a janela</translation>
+    </message>
+    <message>
+        <source>%1: the reading equals the last one delivered from this terminal, so it was not delivered again.</source>
+        <translation>%1: a leitura é igual à última entregue deste terminal, por isso não foi entregue de novo.</translation>
+    </message>
+    <message>
+        <source>%1: the reading stopped after %2 documents; it was not delivered and the terminal keeps its data.</source>
+        <translation>%1: a leitura parou após %2 documentos; não foi entregue e o terminal mantém os seus dados.</translation>
+    </message>
+    <message>
+        <source>no reason was given</source>
+        <translation>não foi indicado o motivo</translation>
+    </message>
+    <message>
+        <source>%1: %2 documents, %3 records could not be delivered: %4</source>
+        <translation>%1: não foi possível entregar %2 documentos, %3 registos: %4</translation>
+    </message>
+</context>
+<context>
+    <name>ReadingProgress</name>
+    <message>
+        <source>Reading: %1 documents, %2 records</source>
+        <translation>A ler: %1 documentos, %2 registos</translation>
+    </message>
+</context>
+<context>
     <name>ReadingSession</name>
     <message>
         <source>Port Open (%1%2</source>
@@ -961,6 +1042,37 @@ As leituras continuam e são entregues, mas nenhum terminal é apagado até o re
     <message>
         <source>The header template (setting %1) is %2 characters long, more than the %3 characters a template may have</source>
         <translation>O formato do cabeçalho (configuração %1) tem %2 caracteres, mais do que os %3 caracteres que um formato pode ter</translation>
+    </message>
+</context>
+<context>
+    <name>TrayIcon</name>
+    <message>
+        <source>Kolbrin: the port is not open</source>
+        <translation>Kolbrin: a porta não está aberta</translation>
+    </message>
+    <message>
+        <source>Kolbrin: waiting for a terminal in the cradle</source>
+        <translation>Kolbrin: à espera de um terminal no suporte</translation>
+    </message>
+    <message>
+        <source>Kolbrin: a terminal is in the cradle</source>
+        <translation>Kolbrin: há um terminal no suporte</translation>
+    </message>
+    <message>
+        <source>Kolbrin: reading the terminal</source>
+        <translation>Kolbrin: a ler o terminal</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>Mostrar</translation>
+    </message>
+    <message>
+        <source>Read data</source>
+        <translation>Ler dados</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Sair</translation>
     </message>
 </context>
 <context>
