@@ -7,7 +7,7 @@
 class SilentDialogs : public UserDialogs
 {
 public:
-    void showMessage(const QString&, const QString&) override { ++messages; }
+    void showMessage(const QString&, const QString&, MessageIcon) override { ++messages; }
     bool askYesNo(const QString&, const QString&) override { return false; }
     std::optional<QString> askText(const QString&, const QString&, const QString&) override
     {

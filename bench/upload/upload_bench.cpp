@@ -68,7 +68,7 @@ public:
 class StderrDialogs : public UserDialogs
 {
 public:
-    void showMessage(const QString& text, const QString&) override
+    void showMessage(const QString& text, const QString&, MessageIcon) override
     {
         std::fprintf(stderr, "bench_upload: %s\n", qPrintable(text));
     }

@@ -49,7 +49,7 @@ Form3::Form3(QWidget* parent)
 {
     setObjectName(QStringLiteral("Form3"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QCoreApplication::translate("Form3", "About"));
+    setWindowTitle(AppIdentity::productName());
 
     m_image1 = new QLabel(this);
     m_image1->setObjectName(QStringLiteral("Image1"));

@@ -1,5 +1,7 @@
 #include "qtuserdialogs.h"
 
+#include "common/appidentity.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -9,8 +11,7 @@ namespace {
 
 QString titleOrDefault(const QString& title)
 {
-    // Untitled, a window shows the program's name and version (the application's display name).
-    return title;
+    return title.isEmpty() ? AppIdentity::productName() : title;
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "windowdecoration.h"
 
-#include "common/appidentity.h"
-
 #include <QGuiApplication>
 #include <QPainter>
 #include <QPixmap>
@@ -55,8 +53,7 @@ QIcon WindowDecoration::programIcon()
 
 void WindowDecoration::applyToApplication()
 {
+    // Only the icon: each window keeps the title it gives itself (no display name, which the
+    // platform would add to every title).
     QGuiApplication::setWindowIcon(programIcon());
-    // The platform adds " — <display name>" to every window title that does not already end
-    // with it, and shows it alone on an untitled window.
-    QGuiApplication::setApplicationDisplayName(AppIdentity::mainWindowCaption());
 }

@@ -2,9 +2,7 @@
 
 #include <QIcon>
 
-/// What every window of the program carries: the package's icon, and titles of one scheme
-/// ("<window> — Kolbrin <version>"; the main window and untitled message boxes show the
-/// program's name and version alone).
+/// What every window of the program carries: the package's icon.
 namespace WindowDecoration {
 
 /// The package's icon from the desktop's icon theme (installed as "kolbrin"), or, where the

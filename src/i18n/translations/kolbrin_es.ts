@@ -146,10 +146,6 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
         <source>The PC companion of the Qel data-collection terminals</source>
         <translation>El programa de PC de los terminales de captura de datos Qel</translation>
     </message>
-    <message>
-        <source>About</source>
-        <translation>Acerca de</translation>
-    </message>
 </context>
 <context>
     <name>Form4</name>

@@ -146,10 +146,6 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
         <source>The PC companion of the Qel data-collection terminals</source>
         <translation>O programa de PC dos terminais de recolha de dados Qel</translation>
     </message>
-    <message>
-        <source>About</source>
-        <translation>Acerca de</translation>
-    </message>
 </context>
 <context>
     <name>Form4</name>
