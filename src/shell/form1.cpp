@@ -96,8 +96,8 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
     m_printer = std::make_unique<QtTextPrinter>(m_text1->font());
     m_core = std::make_unique<ProgramCore>(platform, MainWindowParts{*this, *m_view, *m_printer});
     m_form2 = std::make_unique<Form2Host>(m_core->configuration, m_core->language, this);
-    m_readingHistory = std::make_unique<ReadingHistory>(m_core->journal, m_core->readingDelivery,
-                                                        *m_view, m_core->language);
+    m_readingHistory =
+        std::make_unique<ReadingHistory>(m_core->journal, m_core->readingDelivery, *m_view);
     connect(m_timer1, &QTimer::timeout, this,
             [this] { runWork([this] { m_core->cycle.tick(); }); });
 

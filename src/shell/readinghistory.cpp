@@ -47,12 +47,10 @@ QString resultText(const QString& result)
 
 } // namespace
 
-ReadingHistory::ReadingHistory(Journal& journal, ReadingDelivery& delivery, DocumentView& view,
-                               const UiLanguage& language)
+ReadingHistory::ReadingHistory(Journal& journal, ReadingDelivery& delivery, DocumentView& view)
     : m_journal(journal)
     , m_delivery(delivery)
     , m_view(view)
-    , m_language(language)
 {
 }
 

@@ -8,7 +8,6 @@
 
 class DocumentView;
 class ReadingDelivery;
-class UiLanguage;
 
 /// The texts of the reading-history window in the current language.
 struct ReadingHistoryCaptions
@@ -41,8 +40,7 @@ struct ReadingHistoryListing
 class ReadingHistory
 {
 public:
-    ReadingHistory(Journal& journal, ReadingDelivery& delivery, DocumentView& view,
-                   const UiLanguage& language);
+    ReadingHistory(Journal& journal, ReadingDelivery& delivery, DocumentView& view);
 
     /// The caption of the menu entry that opens the window, for a language index.
     [[nodiscard]] static QString menuCaption(int languageIndex);
@@ -65,6 +63,5 @@ private:
     Journal& m_journal;
     ReadingDelivery& m_delivery;
     DocumentView& m_view;
-    const UiLanguage& m_language;
     QList<JournalReading> m_readings; ///< as last listed, newest first
 };
