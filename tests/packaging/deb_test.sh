@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the .deb from a build folder and checks it: its control data and contents, then the
-# program unpacked with dpkg -x answering --version and --help without a display, refusing other
-# arguments, and reading a simulated terminal into a file under a virtual X server with the
-# library and simulator of the package alone.
+# Builds the .deb from a build folder and checks it: lintian finds no error, its control data and
+# contents, the manual pages render and are found by whatis, the AppStream metainfo validates, the
+# maintainer scripts never fail on udev, then the program unpacked with dpkg -x answering
+# --version and --help without a display, refusing other arguments, and reading a simulated
+# terminal into a file under a virtual X server with the library and simulator of the package
+# alone.
 #
 #   deb_test.sh <build folder> <version>
 set -euo pipefail
@@ -31,8 +33,18 @@ arch=$(dpkg --print-architecture)
 [ "$(basename "$deb")" = "kolbrin_${version}_${arch}.deb" ] ||
     fail "package file is $(basename "$deb"), expected kolbrin_${version}_${arch}.deb"
 
+# --- Debian's own checks ------------------------------------------------------------------------
+# Errors fail the test; warnings and notes are printed for whoever reads the log.
+lintian --fail-on error "$deb" >"$work/lintian.log" 2>&1 ||
+    { cat "$work/lintian.log"; fail "lintian found errors in the package"; }
+cat "$work/lintian.log"
+
 # --- control data ----------------------------------------------------------------------------
 field() { dpkg-deb -f "$deb" "$1"; }
+[[ "$(field Maintainer)" =~ ^[^\<]+\ \<[^@\>]+@[^\>]+\>$ ]] ||
+    fail "Maintainer has no e-mail address: $(field Maintainer)"
+tr ',' '\n' <<<"$(field Recommends)" | sed 's/^ *//; s/ .*//' | grep -qxF qt6-wayland ||
+    fail "Recommends lacks qt6-wayland: $(field Recommends)"
 [ "$(field Package)" = kolbrin ] || fail "Package is '$(field Package)'"
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', expected $version"
 depends=$(field Depends)
@@ -50,7 +62,10 @@ for path in /usr/bin/kolbrin /usr/bin/qel-sim /usr/lib/kolbrin/libvorlak.so \
     /usr/share/applications/kolbrin.desktop /usr/share/icons/hicolor/scalable/apps/kolbrin.svg \
     /usr/share/doc/kolbrin/README.md /usr/share/doc/kolbrin/user-guide.md \
     /usr/share/doc/kolbrin/ports.md /usr/share/kolbrin/examples/shop.json \
-    /usr/lib/udev/rules.d/61-kolbrin-cradles.rules; do
+    /usr/lib/udev/rules.d/61-kolbrin-cradles.rules /usr/share/doc/kolbrin/copyright \
+    /usr/share/doc/kolbrin/changelog.gz /usr/share/man/man1/kolbrin.1.gz \
+    /usr/share/man/man1/qel-sim.1.gz /usr/share/metainfo/org.example.kolbrin.metainfo.xml \
+    /usr/share/kolbrin/programs/ /usr/share/doc/kolbrin/screenshots/en/main.png; do
     grep -qx "$path" "$work/contents" || fail "$path is not in the package"
 done
 # Nothing of the build or the tests comes along.
@@ -67,6 +82,51 @@ grep -qx 'Exec=kolbrin' "$root/usr/share/applications/kolbrin.desktop" ||
     fail "the desktop entry does not start kolbrin"
 grep -q '<svg' "$root/usr/share/icons/hicolor/scalable/apps/kolbrin.svg" ||
     fail "the icon is not an SVG image"
+
+# The metainfo names the desktop entry and a screenshot of the user guide.
+metainfo="$root/usr/share/metainfo/org.example.kolbrin.metainfo.xml"
+appstreamcli validate --no-net "$metainfo" >"$work/appstream.log" 2>&1 ||
+    { cat "$work/appstream.log"; fail "appstreamcli does not accept the metainfo"; }
+grep -q '<launchable type="desktop-id">kolbrin.desktop</launchable>' "$metainfo" ||
+    fail "the metainfo does not launch kolbrin.desktop"
+grep -q "<release version=\"$version\"" "$metainfo" || fail "the metainfo lacks release $version"
+grep -q '/screenshots/en/main.png</image>' "$metainfo" || fail "the metainfo has no screenshot"
+
+# Manual pages: render without warnings, and found by whatis once indexed as after an install.
+for page in kolbrin qel-sim; do
+    LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$root/usr/share/man/man1/$page.1.gz" \
+        >"$work/$page.txt" 2>"$work/$page.err" || fail "man cannot render $page(1)"
+    [ ! -s "$work/$page.err" ] || { cat "$work/$page.err"; fail "$page(1) renders with warnings"; }
+done
+for option in --help --version --history --json --limit --export; do
+    grep -qe "$option" "$work/kolbrin.txt" || fail "kolbrin(1) does not describe $option"
+done
+for option in --terminal --link --state --removed --modem --line-rate --noise --seed \
+    --upload-fail; do
+    grep -qe "$option" "$work/qel-sim.txt" || fail "qel-sim(1) does not describe $option"
+done
+mandb -q "$root/usr/share/man" || fail "mandb cannot index the manual pages"
+for page in kolbrin qel-sim; do
+    whatis -M "$root/usr/share/man" "$page" | grep -q "^$page (1)" ||
+        fail "whatis (man -k) does not list $page(1)"
+done
+
+# The maintainer scripts reload udev when it is there and never fail because of it: not with a
+# udevadm that fails, not without one.
+dpkg-deb -e "$deb" "$work/control"
+mkdir "$work/fakebin"
+printf '#!/bin/sh\necho "$*" >>"%s"\nexit 1\n' "$work/udevadm.log" >"$work/fakebin/udevadm"
+chmod +x "$work/fakebin/udevadm"
+PATH="$work/fakebin:$PATH" sh "$work/control/postinst" configure ||
+    fail "postinst failed with a failing udevadm"
+grep -qx 'control --reload-rules' "$work/udevadm.log" || fail "postinst did not reload the rules"
+grep -q '^trigger .*--subsystem-match=tty' "$work/udevadm.log" ||
+    fail "postinst did not trigger the tty devices"
+PATH="$work/fakebin:$PATH" sh "$work/control/postrm" remove || fail "postrm failed with udevadm"
+PATH=/nonexistent /bin/sh "$work/control/postinst" configure || fail "postinst failed without udevadm"
+if grep -q ldconfig "$work/control/postinst" "$work/control/postrm"; then
+    fail "the maintainer scripts call ldconfig for the private library folder"
+fi
 
 program="$root/usr/bin/kolbrin"
 # No display, no platform: the answers come before Qt starts.
