@@ -1,5 +1,6 @@
 #include "programcore.h"
 
+#include "common/mainwindowcontrols.h"
 #include "common/settings.h"
 #include "common/settingsstore.h"
 #include "common/userdialogs.h"
@@ -11,6 +12,10 @@
 #include <QDir>
 
 namespace {
+
+/// String table rows of the menu and its entry that install a terminal program.
+constexpr int kRowCommunicationMenu = 7;
+constexpr int kRowUploadSoftware = 33;
 
 /// The journal given, or a new one in memory held by `owner`.
 Journal& journalOf(const ProgramPlatform& platform, std::unique_ptr<Journal>& owner)
@@ -59,12 +64,13 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
                     [this](bool autoAnswer) { switchAutoAnswer(autoAnswer); })
     , documents(w.view, w.controls, p.dialogs, w.printer, state.settings, fileDialog)
     , lists(p.library, state, p.dialogs, w.view, w.controls, fileDialog, language, &journal)
-    , upload(p.library, state, session, p.store, p.pump, p.dialogs, language, p.programFolder,
+    , upload(p.library, state, session, p.store, p.pump, p.dialogs, language, p.programSources,
              p.offlineFolder, p.uploadTiming, &journal)
     , m_library(p.library)
     , m_store(p.store)
     , m_pump(p.pump)
     , m_dialogs(p.dialogs)
+    , m_controls(w.controls)
     , m_installLocations(p.installLocations)
 {
 }
@@ -120,8 +126,13 @@ ProgramCore::Start ProgramCore::start(const std::function<void(LibraryInstaller&
     }
     Start outcome = Start::Reading;
     // Without an installed terminal program the user installs one first; the port stays shut.
-    if (!QDir(upload.offlineFolder()).exists()) {
+    if (!upload.programInstalled()) {
         outcome = Start::UploadNeeded;
+        m_controls.setStatusText(
+            2, QCoreApplication::translate("ProgramCore",
+                                           "No terminal program is installed yet: install one "
+                                           "with %1 > %2.")
+                   .arg(language.text(kRowCommunicationMenu), language.text(kRowUploadSoftware)));
     } else if (state.settings.AutoAnswer) {
         modem.waitForCall();
         outcome = Start::WaitingForCall;

@@ -50,8 +50,8 @@ struct ProgramPlatform
     EventPump& pump;
     KeystrokeSink& keys;
     const LocaleSource& locale;
-    /// Searched for terminal programs; empty: the folder of the running program.
-    QString programFolder = {};
+    /// Where terminal programs are looked for; none: ProgramSources::forThisMachine().
+    std::optional<ProgramSources> programSources = {};
     /// Where Install puts a terminal program; empty: offlineProgramFolder().
     QString offlineFolder = {};
     UploadTiming uploadTiming = {};
@@ -100,7 +100,7 @@ public:
     /// removes the temporary files a killed run left beside the output file, installs a fresh copy
     /// of the communication library before its first use (through `runInstallation`, which shows
     /// the wait window), then opens the reading session or waits for a modem call, unless no
-    /// terminal program is installed yet.
+    /// terminal program is installed yet (status panel 2 then says so).
     Start start(const std::function<void(LibraryInstaller&)>& runInstallation);
     /// The shutdown: ends the reading session, or restores the modem. Runs once.
     void shutdown();
@@ -154,6 +154,7 @@ private:
     SettingsStore& m_store;
     EventPump& m_pump;
     UserDialogs& m_dialogs;
+    MainWindowControls& m_controls;
     std::optional<InstallLocations> m_installLocations;
     bool m_shutDown = false;
 };

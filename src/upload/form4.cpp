@@ -37,6 +37,12 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(m_language.text(kRowSelectProgram));
 
+    m_notice = new QLabel(this);
+    m_notice->setObjectName(QStringLiteral("Notice"));
+    m_notice->setWordWrap(true);
+    m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_notice->hide();
+
     m_label2 = new QLabel(m_language.text(kRowSerialPort), this);
     m_label2->setObjectName(QStringLiteral("Label2"));
     m_comPortText = new QComboBox(this);
@@ -58,6 +64,10 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     m_command1 = new QPushButton(m_language.text(kRowInstall), this);
     m_command1->setObjectName(QStringLiteral("Command1"));
     m_command1->setAutoDefault(false);
+    m_browse = new QPushButton(tr("Browse..."), this);
+    m_browse->setObjectName(QStringLiteral("Browse"));
+    m_browse->setAutoDefault(false);
+    m_browse->hide();
 
     m_statusBar1 = new QStatusBar(this);
     m_statusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -76,10 +86,12 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     portRow->addWidget(m_comPortText);
     portRow->addStretch(1);
     auto* buttonRow = new QHBoxLayout;
+    buttonRow->addWidget(m_browse);
     buttonRow->addStretch(1);
     buttonRow->addWidget(m_check1);
     buttonRow->addWidget(m_command1);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_notice);
     layout->addLayout(portRow);
     layout->addWidget(m_list1, 1);
     layout->addLayout(buttonRow);
@@ -89,6 +101,7 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     connect(m_check1, &QCheckBox::toggled, this, [this] { Check1_Click(); });
     connect(m_command1, &QPushButton::clicked, this,
             [this] { m_host.runPortCommand(this, [this] { Command1_Click(); }); });
+    connect(m_browse, &QPushButton::clicked, this, &Form4::browseProgram);
     connect(m_list1, &QListWidget::itemDoubleClicked, this,
             [this] { m_host.runPortCommand(this, [this] { Command1_Click(); }); });
 
@@ -117,6 +130,10 @@ void Form4::Form_Load()
     const ProgramUpload::Listing listing = m_upload.open();
     // Not in the string table: set once open() has applied the stored language.
     m_check1->setText(QCoreApplication::translate("Form4", "Version <7.8"));
+    m_browse->setText(tr("Browse..."));
+    m_browse->setVisible(listing.browse);
+    m_notice->setText(listing.notice);
+    m_notice->setVisible(!listing.notice.isEmpty());
     m_list1->addItems(listing.programs);
     setUploadStatus(listing.status);
     if (!m_mainHidden) {
@@ -158,6 +175,26 @@ void Form4::Command1_Click()
     if (result == ProgramInstaller::Result::Installed) {
         close();
     }
+}
+
+void Form4::browseProgram()
+{
+    if (m_installing) {
+        return;
+    }
+    const std::optional<QString> program = m_upload.browse();
+    if (!program) {
+        return;
+    }
+    const QList<QListWidgetItem*> listed = m_list1->findItems(*program, Qt::MatchExactly);
+    QListWidgetItem* item = listed.isEmpty() ? nullptr : listed.front();
+    if (item == nullptr) {
+        m_list1->addItem(*program);
+        item = m_list1->item(m_list1->count() - 1);
+    }
+    m_list1->setCurrentItem(item);
+    item->setSelected(true);
+    m_list1->scrollToItem(item);
 }
 
 void Form4::Form_Unload()
@@ -205,4 +242,5 @@ void Form4::setControlsEnabled(bool enabled)
     m_check1->setEnabled(enabled);
     m_comPortText->setEnabled(enabled);
     m_command1->setEnabled(enabled);
+    m_browse->setEnabled(enabled);
 }

@@ -15,8 +15,9 @@ class QPushButton;
 class QStatusBar;
 class UiLanguage;
 
-/// The upload dialog: lists the program images below the program's folder and installs the
-/// chosen one. The main window is hidden while it is open.
+/// The upload dialog: lists the program images found where programs are looked for and installs
+/// the chosen one. With explained sources it says above the list why it is open and where it
+/// looked, and Browse... adds a program from anywhere. The main window is hidden while it is open.
 class Form4 : public QDialog, public UploadProgress
 {
     Q_OBJECT
@@ -31,6 +32,8 @@ public:
     void Check1_Click();
     /// Install; closes the dialog unless nothing was installed.
     void Command1_Click();
+    /// Browse...: adds the program the user chooses to the list (once) and selects it.
+    void browseProgram();
     /// Shows the main window again; runs when the dialog closes.
     void Form_Unload();
 
@@ -56,11 +59,13 @@ private:
     UiLanguage& m_language;
     WidgetCaptioner m_captioner;
 
+    QLabel* m_notice = nullptr;
     QLabel* m_label2 = nullptr;
     QComboBox* m_comPortText = nullptr;
     QListWidget* m_list1 = nullptr;
     QCheckBox* m_check1 = nullptr;
     QPushButton* m_command1 = nullptr;
+    QPushButton* m_browse = nullptr;
     QStatusBar* m_statusBar1 = nullptr;
     QLabel* m_panel1 = nullptr;
     QProgressBar* m_progress = nullptr;

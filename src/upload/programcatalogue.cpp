@@ -13,6 +13,31 @@ QString offlineProgramFolder()
            QStringLiteral("/qel/bin_offline");
 }
 
+ProgramSources ProgramSources::catalogueIn(const QStringList& dataFolders)
+{
+    ProgramSources sources;
+    sources.explained = true;
+    for (const QString& data : dataFolders) {
+        sources.folders.append(QDir::cleanPath(data + QStringLiteral("/kolbrin/programs")));
+    }
+    sources.folders.removeDuplicates();
+    return sources;
+}
+
+ProgramSources ProgramSources::programFolder(const QString& folder)
+{
+    return {{folder}, false};
+}
+
+ProgramSources ProgramSources::forThisMachine()
+{
+#if defined(Q_OS_WIN)
+    return programFolder(QCoreApplication::applicationDirPath());
+#else
+    return catalogueIn(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation));
+#endif
+}
+
 ProgramCatalogue::ProgramCatalogue(Limits limits)
     : m_limits(limits)
 {

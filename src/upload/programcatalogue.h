@@ -9,6 +9,27 @@
 /// user's data folder.
 [[nodiscard]] QString offlineProgramFolder();
 
+/// Where the upload dialog looks for terminal programs, and how much it tells about it.
+struct ProgramSources
+{
+    /// Searched in order, each with everything below it; a missing one adds nothing.
+    QStringList folders;
+    /// The dialog says where it looked (and where to put programs when it found none) and offers
+    /// Browse... to add a program from anywhere.
+    bool explained = false;
+
+    /// kolbrin/programs in each of `dataFolders` (the user's first, then the system's), in
+    /// that order and without repeats; explained.
+    [[nodiscard]] static ProgramSources catalogueIn(const QStringList& dataFolders);
+    /// The running program's folder with everything below it, unexplained.
+    [[nodiscard]] static ProgramSources programFolder(const QString& folder);
+    /// The machine's own. On Linux, the catalogue in the data folders (~/.local/share, then
+    /// /usr/local/share and /usr/share, as XDG_DATA_HOME and XDG_DATA_DIRS say): never the
+    /// executable's folder, which in /usr/bin holds every other program's files as well. On
+    /// Windows, the folder of the running program, where its installer puts the programs.
+    [[nodiscard]] static ProgramSources forThisMachine();
+};
+
 /// The program images (".bin" files) below a folder, for the upload dialog's list.
 class ProgramCatalogue
 {

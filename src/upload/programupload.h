@@ -1,10 +1,12 @@
 #pragma once
 
+#include "programcatalogue.h"
 #include "programinstaller.h"
 #include "uploadprotocol.h"
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 class CommLibrary;
 class EventPump;
@@ -26,18 +28,27 @@ public:
         QStringList programs; ///< the program images found, in the order found
         QString status;       ///< status panel 1: empty, or why the list may be incomplete
         QString comPortText;  ///< the stored port, e.g. "Com1"
+        /// Above the list, with explained sources: why the dialog is open and where it looked;
+        /// with no program found, where to put programs. Empty otherwise.
+        QString notice;
+        bool browse = false; ///< Browse... is offered
     };
 
-    /// `programFolder` is searched for programs and `offlineFolder` receives the installed one;
-    /// empty ones stand for the machine's own, found when they are used.
+    /// `sources` are searched for programs and `offlineFolder` receives the installed one; none
+    /// or an empty folder stands for the machine's own, found when it is used.
     ProgramUpload(CommLibrary& library, AppState& state, ReadingSession& session,
                   SettingsStore& store, EventPump& pump, UserDialogs& dialogs, UiLanguage& language,
-                  QString programFolder, QString offlineFolder, UploadTiming timing = {},
-                  Journal* journal = nullptr);
+                  std::optional<ProgramSources> sources, QString offlineFolder,
+                  UploadTiming timing = {}, Journal* journal = nullptr);
 
     /// Captions the upload dialog in the stored language and lists the program images below
-    /// the program folder, with the busy pointer while the folders are searched.
+    /// the source folders, with the busy pointer while the folders are searched.
     [[nodiscard]] Listing open();
+
+    /// Browse...: the program image the user chose in a file dialog, to be added to the list;
+    /// nothing when the dialog was cancelled, or when the file is no program image or has no
+    /// header beside it (the user is told which).
+    [[nodiscard]] std::optional<QString> browse();
 
     /// Install: copies the chosen program into the offline folder and, for old terminals,
     /// sends it, showing how far the upload got through `progress`. Recorded in the journal,
@@ -45,10 +56,12 @@ public:
     ProgramInstaller::Result install(const ProgramInstaller::Choice& choice,
                                      UploadProgress& progress);
 
-    /// The folder searched for programs: the running program's folder unless one was given.
-    [[nodiscard]] QString programFolder() const;
+    /// Where programs are looked for: ProgramSources::forThisMachine() unless given.
+    [[nodiscard]] ProgramSources sources() const;
     /// Where the terminal program is installed: offlineProgramFolder() unless one was given.
     [[nodiscard]] QString offlineFolder() const;
+    /// A terminal program has been installed: the offline folder exists.
+    [[nodiscard]] bool programInstalled() const;
 
 private:
     CommLibrary& m_library;
@@ -58,7 +71,7 @@ private:
     EventPump& m_pump;
     UserDialogs& m_dialogs;
     UiLanguage& m_language;
-    QString m_programFolder;
+    std::optional<ProgramSources> m_sources;
     QString m_offlineFolder;
     UploadTiming m_timing;
     Journal* m_journal;

@@ -71,8 +71,8 @@ protected:
         // is kept: a shorter one gives up on a simulator held off the processor, and then the
         // reading session reopens while the terminal is still taking the last attempt.
         ProgramUpload upload(library, state, session, store, pump, dialogs, language,
-                             path(QStringLiteral("programs")), path(QStringLiteral("offline")),
-                             UploadTiming{});
+                             ProgramSources::programFolder(path(QStringLiteral("programs"))),
+                             path(QStringLiteral("offline")), UploadTiming{});
         Form4 dialog(host, upload, language);
         dialog.show();
         auto* list = dialog.findChild<QListWidget*>(QStringLiteral("List1"));

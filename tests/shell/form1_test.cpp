@@ -11,10 +11,16 @@
 #include "upload/form4.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
@@ -30,6 +36,7 @@ protected:
     {
         ASSERT_TRUE(data.isValid());
         savedDataHome = qgetenv("XDG_DATA_HOME");
+        savedDataDirs = qgetenv("XDG_DATA_DIRS");
         qputenv("XDG_DATA_HOME", data.path().toUtf8());
         ASSERT_TRUE(QDir().mkpath(data.filePath(QStringLiteral("qel/bin_offline"))));
     }
@@ -37,10 +44,12 @@ protected:
     {
         window.close();
         qputenv("XDG_DATA_HOME", savedDataHome);
+        qputenv("XDG_DATA_DIRS", savedDataDirs);
     }
 
     QTemporaryDir data;
     QByteArray savedDataHome;
+    QByteArray savedDataDirs;
     MemorySettingsStore store;
     SystemLocaleSource locale{QLocale(QLocale::English, QLocale::UnitedStates)};
     RecordingDialogs dialogs;
@@ -66,14 +75,81 @@ TEST_F(Form1Test, LoadSetsTheCaptionLoadsTheSettingsAndOpensTheSession)
 
 TEST_F(Form1Test, WithoutTheOfflineFolderStartUpOpensTheUploadDialogInsteadOfThePort)
 {
+    ASSERT_TRUE(store.write(QStringLiteral("Language"), QStringLiteral("English")));
     ASSERT_TRUE(QDir(data.filePath(QStringLiteral("qel"))).removeRecursively());
     window.Form_Load();
     ASSERT_NE(window.uploadDialog(), nullptr);
     EXPECT_TRUE(window.uploadDialog()->isVisible());
     EXPECT_FALSE(library.calls.contains(QStringLiteral("I_OpenCom 1 9600")));
-    EXPECT_TRUE(window.statusText(2).isEmpty());
+    EXPECT_FALSE(window.Timer1()->isActive());
+    // Closed without installing: the main window comes back and says why the port is shut.
+    window.uploadDialog()->close();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.statusText(2), QStringLiteral("No terminal program is installed yet: install "
+                                                   "one with Communication > Upload software to "
+                                                   "the terminal."));
     EXPECT_FALSE(window.Timer1()->isActive());
 }
+
+#if !defined(Q_OS_WIN)
+TEST_F(Form1Test, AFirstStartFromAnInstalledTreeOffersTheCatalogueNeverTheProgramsOwnFolder)
+{
+    // The tree the install rules lay out, as a package puts it under /usr.
+    QTemporaryDir tree;
+    ASSERT_TRUE(tree.isValid());
+    QProcess install;
+    install.setProcessChannelMode(QProcess::MergedChannels);
+    install.start(QStringLiteral(KOLBRIN_CMAKE_COMMAND),
+                  {QStringLiteral("--install"),
+                   qEnvironmentVariable("KOLBRIN_BIN_DIR") + QStringLiteral("/.."),
+                   QStringLiteral("--prefix"), tree.path()});
+    ASSERT_TRUE(install.waitForFinished(120000));
+    ASSERT_EQ(install.exitCode(), 0) << install.readAll().toStdString();
+    const QString packageCatalogue = tree.filePath(QStringLiteral("share/kolbrin/programs"));
+    ASSERT_TRUE(QFileInfo(packageCatalogue).isDir());
+    qputenv("XDG_DATA_DIRS", tree.filePath(QStringLiteral("share")).toUtf8());
+
+    // A program's files beside the running program, like valgrind.bin in /usr/bin.
+    const QString beside =
+        QCoreApplication::applicationDirPath() +
+        QStringLiteral("/first-start-%1").arg(QCoreApplication::applicationPid());
+    const auto removeBeside = qScopeGuard([&] {
+        QFile::remove(beside + QStringLiteral(".bin"));
+        QFile::remove(beside + QStringLiteral(".hea"));
+    });
+    for (const char* extension : {".bin", ".hea"}) {
+        QFile file(beside + QString::fromLatin1(extension));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    QTemporaryDir elsewhere;
+    for (const char* name : {"/shop.bin", "/shop.hea"}) {
+        QFile file(elsewhere.path() + QString::fromLatin1(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("SHOP");
+    }
+
+    ASSERT_TRUE(store.write(QStringLiteral("Language"), QStringLiteral("English")));
+    ASSERT_TRUE(QDir(data.filePath(QStringLiteral("qel"))).removeRecursively());
+    window.Form_Load();
+    Form4* upload = window.uploadDialog();
+    ASSERT_NE(upload, nullptr);
+    auto* list = upload->findChild<QListWidget*>(QStringLiteral("List1"));
+    EXPECT_EQ(list->count(), 0);
+    const QString notice = upload->findChild<QLabel*>(QStringLiteral("Notice"))->text();
+    EXPECT_TRUE(notice.startsWith(QStringLiteral("No terminal program is installed yet")));
+    EXPECT_TRUE(notice.contains(data.filePath(QStringLiteral("kolbrin/programs")) +
+                                QStringLiteral(", ") + packageCatalogue))
+        << notice.toStdString();
+    EXPECT_FALSE(notice.contains(QCoreApplication::applicationDirPath() + QStringLiteral(".")));
+
+    // Browse... adds a program from anywhere.
+    dialogs.fileAnswers = {elsewhere.filePath(QStringLiteral("shop.bin"))};
+    upload->findChild<QPushButton*>(QStringLiteral("Browse"))->click();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), elsewhere.filePath(QStringLiteral("shop.bin")));
+    EXPECT_TRUE(list->item(0)->isSelected());
+}
+#endif
 
 TEST_F(Form1Test, WithAutoAnswerStartUpArmsTheModemAndClosingDisarmsIt)
 {

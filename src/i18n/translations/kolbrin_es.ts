@@ -158,6 +158,10 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
         <source>Attempt %1: %2 of %3 bytes</source>
         <translation>Intento %1: %2 de %3 bytes</translation>
     </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Buscar...</translation>
+    </message>
 </context>
 <context>
     <name>Form5</name>
@@ -569,6 +573,10 @@ Send the list without it?</source>
         <source>Old readings could not be removed from the journal: %1</source>
         <translation>No se pudieron eliminar las lecturas antiguas del registro: %1</translation>
     </message>
+    <message>
+        <source>No terminal program is installed yet: install one with %1 &gt; %2.</source>
+        <translation>Todavía no hay ningún programa del terminal instalado: instale uno con %1 &gt; %2.</translation>
+    </message>
 </context>
 <context>
     <name>ProgramInstaller</name>
@@ -626,6 +634,34 @@ La carpeta offline no ha cambiado.</translation>
     <message>
         <source>Not every folder below %1 was searched: too many.</source>
         <translation>No se buscó en todas las carpetas dentro de %1: son demasiadas.</translation>
+    </message>
+    <message>
+        <source>Programs were looked for in %1.</source>
+        <translation>Los programas se buscaron en %1.</translation>
+    </message>
+    <message>
+        <source>No terminal program is installed yet: choose one to install. Programs were looked for in %1.</source>
+        <translation>Todavía no hay ningún programa del terminal instalado: elija uno para instalar. Los programas se buscaron en %1.</translation>
+    </message>
+    <message>
+        <source>None was found: put a program&apos;s image (.bin) and header (.hea) into %1, or choose one with Browse...</source>
+        <translation>No se encontró ninguno: ponga la imagen (.bin) y la cabecera (.hea) de un programa en %1, o elija uno con Buscar...</translation>
+    </message>
+    <message>
+        <source>Choose a terminal program</source>
+        <translation>Elija un programa del terminal</translation>
+    </message>
+    <message>
+        <source>Terminal programs (*.bin *.BIN);;All files (*)</source>
+        <translation>Programas del terminal (*.bin *.BIN);;Todos los ficheros (*)</translation>
+    </message>
+    <message>
+        <source>%1 is not a terminal program: a program is an image file ending in .bin, with its header file (.hea) beside it.</source>
+        <translation>%1 no es un programa del terminal: un programa es un fichero de imagen terminado en .bin, con su fichero de cabecera (.hea) al lado.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be installed: its header file %2 is not beside it. A terminal program is two files in one folder, the image (.bin) and its header (.hea).</source>
+        <translation>%1 no se puede instalar: su fichero de cabecera %2 no está a su lado. Un programa del terminal son dos ficheros en una misma carpeta, la imagen (.bin) y su cabecera (.hea).</translation>
     </message>
 </context>
 <context>

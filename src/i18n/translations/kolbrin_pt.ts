@@ -158,6 +158,10 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
         <source>Attempt %1: %2 of %3 bytes</source>
         <translation>Tentativa %1: %2 de %3 bytes</translation>
     </message>
+    <message>
+        <source>Browse...</source>
+        <translation>Procurar...</translation>
+    </message>
 </context>
 <context>
     <name>Form5</name>
@@ -569,6 +573,10 @@ Enviar a lista sem ele?</translation>
         <source>Old readings could not be removed from the journal: %1</source>
         <translation>Não foi possível remover as leituras antigas do registo: %1</translation>
     </message>
+    <message>
+        <source>No terminal program is installed yet: install one with %1 &gt; %2.</source>
+        <translation>Ainda não está instalado nenhum programa do terminal: instale um em %1 &gt; %2.</translation>
+    </message>
 </context>
 <context>
     <name>ProgramInstaller</name>
@@ -626,6 +634,34 @@ A pasta offline não foi alterada.</translation>
     <message>
         <source>Not every folder below %1 was searched: too many.</source>
         <translation>Nem todas as pastas dentro de %1 foram procuradas: são demasiadas.</translation>
+    </message>
+    <message>
+        <source>Programs were looked for in %1.</source>
+        <translation>Os programas foram procurados em %1.</translation>
+    </message>
+    <message>
+        <source>No terminal program is installed yet: choose one to install. Programs were looked for in %1.</source>
+        <translation>Ainda não está instalado nenhum programa do terminal: escolha um para instalar. Os programas foram procurados em %1.</translation>
+    </message>
+    <message>
+        <source>None was found: put a program&apos;s image (.bin) and header (.hea) into %1, or choose one with Browse...</source>
+        <translation>Não foi encontrado nenhum: ponha a imagem (.bin) e o cabeçalho (.hea) de um programa em %1, ou escolha um com Procurar...</translation>
+    </message>
+    <message>
+        <source>Choose a terminal program</source>
+        <translation>Escolha um programa do terminal</translation>
+    </message>
+    <message>
+        <source>Terminal programs (*.bin *.BIN);;All files (*)</source>
+        <translation>Programas do terminal (*.bin *.BIN);;Todos os ficheiros (*)</translation>
+    </message>
+    <message>
+        <source>%1 is not a terminal program: a program is an image file ending in .bin, with its header file (.hea) beside it.</source>
+        <translation>%1 não é um programa do terminal: um programa é um ficheiro de imagem terminado em .bin, com o seu ficheiro de cabeçalho (.hea) ao lado.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be installed: its header file %2 is not beside it. A terminal program is two files in one folder, the image (.bin) and its header (.hea).</source>
+        <translation>%1 não pode ser instalado: o seu ficheiro de cabeçalho %2 não está ao lado. Um programa do terminal são dois ficheiros na mesma pasta, a imagem (.bin) e o seu cabeçalho (.hea).</translation>
     </message>
 </context>
 <context>
