@@ -13,10 +13,9 @@
 //
 // KOLBRIN_BENCH_RECORDS shortens the paced reading for a quick look; KOLBRIN_APP runs another
 // build of the program.
-#include "protocol/recordstream.h"
 #include "qelsimprocess.h"
 #include "scratchdir.h"
-#include "terminalfile.h"
+#include "terminalpayload.h"
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -37,21 +36,6 @@ constexpr int kSpeed = 9600;
 /// Records in each document: every document is a header and an entries call, and a piece added
 /// to the window.
 constexpr int kPerDocument = 10;
-
-std::size_t payloadBytes(const TerminalFile& terminal)
-{
-    std::vector<vorlak::Record> records;
-    for (const auto& document : terminal.documents) {
-        for (const auto& entry : document.entries) {
-            vorlak::Record record;
-            for (const auto& [name, value] : entry) {
-                record.push_back({name, value});
-            }
-            records.push_back(std::move(record));
-        }
-    }
-    return vorlak::protocol::encodeRecords(records).size();
-}
 
 /// Seconds from "place" to the output file holding `records` lines (documents of `perDocument`
 /// records, each read with its header), or a negative value when
@@ -170,7 +154,7 @@ int main(int argc, char** argv)
     const double pacedSeconds =
         placeToFile(paced, paced, {"--line-rate"}, std::chrono::seconds(900));
     TerminalFile terminal = TerminalFile::numbered(1, paced);
-    const double lineSeconds = static_cast<double>(payloadBytes(terminal)) * 10.0 / kSpeed;
+    const double lineSeconds = static_cast<double>(terminalPayloadBytes(terminal)) * 10.0 / kSpeed;
     printFigure("app_read_10000_at_9600_line_ratio",
                 pacedSeconds > 0 ? pacedSeconds / lineSeconds : -1.0, "ratio", "<=1.03");
     return small > 0 && large > 0 && pacedSeconds > 0 ? 0 : 1;

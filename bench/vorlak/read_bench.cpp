@@ -13,10 +13,9 @@
 //   vorlak_read_10000_records_per_second: the same reading without pacing (best of five).
 //   vorlak_read_100_documents_records_per_second: 100 documents of 100 records read with a
 //     header template, header and entries call per document (best of five).
-#include "protocol/recordstream.h"
 #include "qelsimprocess.h"
 #include "scratchdir.h"
-#include "terminalfile.h"
+#include "terminalpayload.h"
 #include "vorlak.h"
 
 #include <algorithm>
@@ -36,22 +35,6 @@ using Clock = std::chrono::steady_clock;
 constexpr int kPort = 7;
 constexpr int kSpeed = 9600;
 constexpr const char* kBody = "[Code][XXXXXXXX][Qty][XXXX]\r\n";
-
-// The record stream a terminal sends for these documents' entries.
-std::size_t payloadBytes(const TerminalFile& terminal)
-{
-    std::vector<vorlak::Record> records;
-    for (const auto& document : terminal.documents) {
-        for (const auto& entry : document.entries) {
-            vorlak::Record record;
-            for (const auto& [name, value] : entry) {
-                record.push_back({name, value});
-            }
-            records.push_back(std::move(record));
-        }
-    }
-    return vorlak::protocol::encodeRecords(records).size();
-}
 
 /// qel-sim serving `terminal` as port 7, opened for the terminal protocol.
 class Bench
@@ -177,7 +160,8 @@ int main()
     {
         Bench bench(pacedFile, {"--line-rate"});
         clean = bench.ok() ? bench.read(false, pacedRecords) : -1.0;
-        const double lineSeconds = static_cast<double>(payloadBytes(pacedFile)) * 10.0 / kSpeed;
+        const double lineSeconds =
+            static_cast<double>(terminalPayloadBytes(pacedFile)) * 10.0 / kSpeed;
         printRatio("vorlak_read_10000_line_ratio", clean, lineSeconds, "<=1.15", status);
     }
     const std::pair<const char*, const char*> noisy[] = {

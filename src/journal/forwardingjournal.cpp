@@ -1,11 +1,15 @@
 #include "forwardingjournal.h"
 
+#include "journalrows.h"
+
 #include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 #include <QUrlQuery>
 #include <atomic>
+
+using namespace JournalRows;
 
 namespace {
 
@@ -48,26 +52,6 @@ const QStringList kServerTables = {
                    "result TEXT NOT NULL,"
                    "UNIQUE (pc, local_id))"),
 };
-
-const QString kReadingColumns =
-    QStringLiteral("terminal, port, started, finished, documents, records, bytes, sha256, text, "
-                   "mode, target, result, cleared, message");
-
-QString timeText(const QDateTime& time)
-{
-    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QStringLiteral("");
-}
-
-QDateTime timeFrom(const QVariant& value)
-{
-    const QString text = value.toString();
-    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
-}
-
-QVariant textValue(const QString& text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
-}
 
 QString reasonOf(const QSqlError& error)
 {
@@ -278,23 +262,10 @@ bool ForwardingJournal::forwardBatch(bool& more)
                                    "EXCLUDED.sha256, text = EXCLUDED.text, mode = EXCLUDED.mode, "
                                    "target = EXCLUDED.target, result = EXCLUDED.result, cleared = "
                                    "EXCLUDED.cleared, message = EXCLUDED.message")
-                        .arg(kReadingColumns));
+                        .arg(readingColumns()));
                 query.addBindValue(m_pcId);
                 query.addBindValue(qlonglong(r->id));
-                query.addBindValue(textValue(r->terminal));
-                query.addBindValue(r->port);
-                query.addBindValue(timeText(r->started));
-                query.addBindValue(timeText(r->finished));
-                query.addBindValue(r->documents);
-                query.addBindValue(r->records);
-                query.addBindValue(qlonglong(r->bytes));
-                query.addBindValue(textValue(r->sha256));
-                query.addBindValue(textValue(r->text));
-                query.addBindValue(textValue(r->mode));
-                query.addBindValue(textValue(r->target));
-                query.addBindValue(textValue(r->result));
-                query.addBindValue(r->cleared ? 1 : 0);
-                query.addBindValue(textValue(r->message));
+                bindReading(query, *r);
             } else {
                 const std::optional<JournalEvent> e = m_local->event(entry.rowId);
                 if (!e) {
@@ -306,11 +277,7 @@ bool ForwardingJournal::forwardBatch(bool& more)
                     "(?, ?, ?, ?, ?, ?, ?) ON CONFLICT (pc, local_id) DO NOTHING"));
                 query.addBindValue(m_pcId);
                 query.addBindValue(qlonglong(e->id));
-                query.addBindValue(timeText(e->at));
-                query.addBindValue(textValue(e->kind));
-                query.addBindValue(textValue(e->terminal));
-                query.addBindValue(textValue(e->detail));
-                query.addBindValue(textValue(e->result));
+                bindEvent(query, *e);
             }
             if (!query.exec()) {
                 serverFailed(cannotCopy, reasonOf(query.lastError()));
@@ -384,7 +351,7 @@ QList<JournalReading> ForwardingJournal::serverReadings(const QString& condition
              QSqlQuery query(m_server);
              query.setForwardOnly(true);
              query.prepare(QStringLiteral("SELECT id, %1 FROM readings %2 ORDER BY id DESC%3")
-                               .arg(kReadingColumns, condition, limitClause(limit)));
+                               .arg(readingColumns(), condition, limitClause(limit)));
              for (const QVariant& value : values) {
                  query.addBindValue(value);
              }
@@ -396,23 +363,7 @@ QList<JournalReading> ForwardingJournal::serverReadings(const QString& condition
                  return false;
              }
              while (query.next()) {
-                 JournalReading r;
-                 r.id = query.value(0).toLongLong();
-                 r.terminal = query.value(1).toString();
-                 r.port = query.value(2).toInt();
-                 r.started = timeFrom(query.value(3));
-                 r.finished = timeFrom(query.value(4));
-                 r.documents = query.value(5).toInt();
-                 r.records = query.value(6).toInt();
-                 r.bytes = query.value(7).toLongLong();
-                 r.sha256 = query.value(8).toString();
-                 r.text = query.value(9).toString();
-                 r.mode = query.value(10).toString();
-                 r.target = query.value(11).toString();
-                 r.result = query.value(12).toString();
-                 r.cleared = query.value(13).toInt() != 0;
-                 r.message = query.value(14).toString();
-                 result.append(r);
+                 result.append(readingFrom(query));
              }
              return true;
          });
@@ -476,9 +427,7 @@ QList<JournalEvent> ForwardingJournal::events(int limit)
                             return false;
                         }
                         while (query.next()) {
-                            result.append({query.value(0).toLongLong(), timeFrom(query.value(1)),
-                                           query.value(2).toString(), query.value(3).toString(),
-                                           query.value(4).toString(), query.value(5).toString()});
+                            result.append(eventFrom(query));
                         }
                         return true;
                     });

@@ -1,6 +1,7 @@
 #include "sqlitejournal.h"
 
 #include "common/fileoperations.h"
+#include "journalrows.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,6 +11,8 @@
 #include <QStandardPaths>
 #include <array>
 #include <atomic>
+
+using namespace JournalRows;
 
 namespace {
 
@@ -91,86 +94,11 @@ const std::array<QStringList, SqliteJournal::schemaVersion> kUpgrades = {
     },
 };
 
-const QString kReadingColumns =
-    QStringLiteral("id, terminal, port, started, finished, documents, records, bytes, sha256, "
-                   "text, mode, target, result, cleared, message");
-
-/// Times are kept as UTC text with milliseconds ("2024-05-01T08:30:00.250Z"), which sorts in
-/// time order and reads the same in any tool; an unset time is kept as empty text.
-QString timeText(const QDateTime& time)
-{
-    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QStringLiteral("");
-}
-
-QDateTime timeFrom(const QVariant& value)
-{
-    const QString text = value.toString();
-    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
-}
-
-/// Text columns are NOT NULL: a null QString is stored as empty text.
-QVariant textValue(const QString& text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
-}
-
 QString reasonOf(const QSqlError& error)
 {
     const QString reason = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     return reason.isEmpty() ? QCoreApplication::translate("SqliteJournal", "unknown error")
                             : reason;
-}
-
-JournalReading readingFrom(const QSqlQuery& query)
-{
-    JournalReading r;
-    r.id = query.value(0).toLongLong();
-    r.terminal = query.value(1).toString();
-    r.port = query.value(2).toInt();
-    r.started = timeFrom(query.value(3));
-    r.finished = timeFrom(query.value(4));
-    r.documents = query.value(5).toInt();
-    r.records = query.value(6).toInt();
-    r.bytes = query.value(7).toLongLong();
-    r.sha256 = query.value(8).toString();
-    r.text = query.value(9).toString();
-    r.mode = query.value(10).toString();
-    r.target = query.value(11).toString();
-    r.result = query.value(12).toString();
-    r.cleared = query.value(13).toInt() != 0;
-    r.message = query.value(14).toString();
-    return r;
-}
-
-JournalEvent eventFrom(const QSqlQuery& query)
-{
-    JournalEvent e;
-    e.id = query.value(0).toLongLong();
-    e.at = timeFrom(query.value(1));
-    e.kind = query.value(2).toString();
-    e.terminal = query.value(3).toString();
-    e.detail = query.value(4).toString();
-    e.result = query.value(5).toString();
-    return e;
-}
-
-/// Binds the stored fields of the reading, in the order of kReadingColumns after the id.
-void bindReading(QSqlQuery& query, const JournalReading& r)
-{
-    query.addBindValue(textValue(r.terminal));
-    query.addBindValue(r.port);
-    query.addBindValue(timeText(r.started));
-    query.addBindValue(timeText(r.finished));
-    query.addBindValue(r.documents);
-    query.addBindValue(r.records);
-    query.addBindValue(qlonglong(r.bytes));
-    query.addBindValue(textValue(r.sha256));
-    query.addBindValue(textValue(r.text));
-    query.addBindValue(textValue(r.mode));
-    query.addBindValue(textValue(r.target));
-    query.addBindValue(textValue(r.result));
-    query.addBindValue(r.cleared ? 1 : 0);
-    query.addBindValue(textValue(r.message));
 }
 
 /// SQLite reads a negative LIMIT as no limit.
@@ -385,10 +313,9 @@ bool SqliteJournal::addReading(JournalReading& reading)
         return false;
     }
     QSqlQuery query(m_database);
-    query.prepare(QStringLiteral("INSERT INTO readings (terminal, port, started, finished, "
-                                 "documents, records, bytes, sha256, text, mode, target, result, "
-                                 "cleared, message) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                                 "?)"));
+    query.prepare(QStringLiteral("INSERT INTO readings (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                                 "?, ?, ?, ?)")
+                      .arg(readingColumns()));
     bindReading(query, reading);
     if (!run(query, QCoreApplication::translate(
                         "SqliteJournal", "The journal %1 could not take the reading: %2."))) {
@@ -434,11 +361,7 @@ bool SqliteJournal::addEvent(JournalEvent& event)
     QSqlQuery query(m_database);
     query.prepare(QStringLiteral(
         "INSERT INTO events (at, kind, terminal, detail, result) VALUES (?, ?, ?, ?, ?)"));
-    query.addBindValue(timeText(event.at));
-    query.addBindValue(textValue(event.kind));
-    query.addBindValue(textValue(event.terminal));
-    query.addBindValue(textValue(event.detail));
-    query.addBindValue(textValue(event.result));
+    bindEvent(query, event);
     if (!run(query, QCoreApplication::translate("SqliteJournal",
                                                 "The journal %1 could not take the event: %2."))) {
         return false;
@@ -458,8 +381,8 @@ QList<JournalReading> SqliteJournal::selectReadings(const QString& condition,
     QSqlQuery query(m_database);
     // Only the next row is wanted each time; the default caching of every row is not needed.
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT %1 FROM readings %2 ORDER BY id DESC LIMIT ?")
-                      .arg(kReadingColumns, condition));
+    query.prepare(QStringLiteral("SELECT id, %1 FROM readings %2 ORDER BY id DESC LIMIT ?")
+                      .arg(readingColumns(), condition));
     for (const QVariant& value : values) {
         query.addBindValue(value);
     }

@@ -230,137 +230,27 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
     Request request = readRequest(MessageType::ReadChunks, scope, document);
     CallResult result;
     StreamAssembly assembly;
-    const auto characterTime = m_port.characterTime();
-    const auto quiet = quietTime();
     int silentInARow = 0;
     int fruitless = 0;
-    std::array<char, 4096> buffer{};
 
     while (!assembly.complete()) {
         const std::size_t chunkSize = m_lineErrors.chunkSize();
         request.chunkSize = static_cast<std::uint16_t>(chunkSize);
         request.ranges = assembly.plan(m_window, kRangesPerRequest);
         m_window = std::min(m_window * 2, kStreamWindow);
-        const std::vector<ByteRange> chunks = chunksOf(request.ranges, chunkSize);
-        std::vector<bool> arrived(chunks.size(), false);
-        std::size_t arrivedCount = 0;
-        const std::uint8_t sequence = ++m_sequence;
-
-        m_port.discardInput();
-        m_decoder.reset();
-        m_decoder.setMaxPayload(std::max(chunkSize + kChunkOverhead, kReplyPayloadLimit));
-        const std::string bytes = encodeFrame(requestFrame(sequence, request));
-        const auto leftAt = send(bytes);
-        if (!leftAt) {
-            result.link = LinkResult::CommError;
-            return result;
-        }
-        // The answer's time follows its size at the line's speed, with room for a slow PC.
-        const auto sentAt = *leftAt;
-        const auto firstByteDeadline = sentAt + kDataPolicy.answerTime;
-        std::size_t answerBytes = kReplyPayloadLimit;
-        for (const ByteRange& chunk : chunks) {
-            answerBytes += chunk.length + kChunkOverhead;
-        }
-        const auto attemptEnd = firstByteDeadline +
-                                characterTime * static_cast<long>(answerBytes * 3 / 2) +
-                                milliseconds(1000);
-
-        // How many of the chunks asked for lie inside the stream, once its length is known.
-        const auto chunksInStream = [&]() {
-            return static_cast<std::size_t>(
-                std::count_if(chunks.begin(), chunks.end(), [&](const ByteRange& chunk) {
-                    return chunk.offset < *assembly.total();
-                }));
-        };
-        bool heard = false;
-        bool answering = false; // more than idle fill has come since the request
-        auto lastByte = sentAt;
-        bool broken = false; // the terminal's frames do not fit together
-        bool answered = false;
-        const auto takeFrames = [&]() {
-            while (auto frame = m_decoder.next()) {
-                if (frame->sequence != sequence) {
-                    continue; // the tail of an answer given up on
-                }
-                if (frame->type == replyType(MessageType::ReadChunks)) {
-                    const auto reply = decodeReply(*frame);
-                    if (!reply) {
-                        continue;
-                    }
-                    answered = true;
-                    result.status = reply->status;
-                    result.terminalId = reply->terminalId;
-                    if (reply->status == Status::Ok && !assembly.setTotal(reply->total)) {
-                        broken = true;
-                    }
-                    continue;
-                }
-                const auto chunk = decodeChunk(*frame);
-                if (!chunk || chunk->index >= chunks.size() || arrived[chunk->index]) {
-                    continue;
-                }
-                const ByteRange& wanted = chunks[chunk->index];
-                // Only the chunk at the end of the stream may come short.
-                const bool fits = !chunk->data.empty() && chunk->data.size() <= wanted.length &&
-                                  (chunk->data.size() == wanted.length || !assembly.total() ||
-                                   wanted.offset + chunk->data.size() == *assembly.total());
-                if (!fits || !assembly.place(wanted.offset, chunk->data)) {
-                    broken = true;
-                    continue;
-                }
-                arrived[chunk->index] = true;
-                ++arrivedCount;
-            }
-        };
-        const auto done = [&]() {
-            return broken || (answered && result.status != Status::Ok) ||
-                   (assembly.total() && arrivedCount == chunksInStream());
-        };
-
         const std::uint64_t heldBefore = assembly.held();
         const bool totalBefore = assembly.total().has_value();
-        while (!done()) {
-            const auto deadline = answering
-                                      ? std::min(std::max(lastByte, sentAt) + quiet, attemptEnd)
-                                      : firstByteDeadline;
-            const auto now = Clock::now();
-            if (now >= deadline) {
-                // Quiet: a frame still waiting for bytes was a false start holding others back.
-                while (m_decoder.pending() > 0 && !done()) {
-                    m_decoder.dropIncomplete();
-                    takeFrames();
-                }
-                break;
-            }
-            const auto got = m_port.read(buffer.data(), buffer.size(), roundUp(deadline - now));
-            if (got.failed) {
-                result.link = LinkResult::CommError;
-                return result;
-            }
-            if (got.count == 0) {
-                continue;
-            }
-            heard = true;
-            lastByte = Clock::now();
-            answering = answering || beyondIdleFill(buffer.data(), got.count);
-            m_decoder.push(std::string_view(buffer.data(), got.count));
-            const std::uint64_t heldBeforeFrames = assembly.held();
-            takeFrames();
-            if (m_bytesReceived && assembly.held() > heldBeforeFrames) {
-                m_bytesReceived(assembly.held(), assembly.contiguous());
-            }
-        }
+        const StreamAttempt attempt = streamAttempt(request, assembly, result);
 
-        if (broken) {
+        if (attempt.portFailed || attempt.broken) {
             result.link = LinkResult::CommError;
             return result;
         }
-        if (answered && result.status != Status::Ok) {
+        if (attempt.answered && result.status != Status::Ok) {
             result.link = LinkResult::Ok;
             return result;
         }
-        if (!heard) {
+        if (!attempt.heard) {
             // Two requests in a row met silence: nobody is there (any more).
             if (++silentInARow >= 2) {
                 result.link = LinkResult::NoTerminal;
@@ -369,7 +259,7 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
             continue;
         }
         silentInARow = 0;
-        m_lineErrors.record(assembly.total() ? chunksInStream() : chunks.size(), arrivedCount,
+        m_lineErrors.record(attempt.chunksWanted, attempt.chunksArrived,
                             chunkSize + kChunkOverhead);
         const bool progress = assembly.held() > heldBefore || (assembly.total() && !totalBefore);
         if (progress) {
@@ -382,6 +272,119 @@ TerminalClient::CallResult TerminalClient::readStreamed(Scope scope, std::uint32
     result.link = LinkResult::Ok;
     stream = assembly.take();
     return result;
+}
+
+TerminalClient::StreamAttempt
+TerminalClient::streamAttempt(const Request& request, StreamAssembly& assembly, CallResult& result)
+{
+    StreamAttempt attempt;
+    const std::size_t chunkSize = request.chunkSize;
+    const std::vector<ByteRange> chunks = chunksOf(request.ranges, chunkSize);
+    std::vector<bool> arrived(chunks.size(), false);
+    const std::uint8_t sequence = ++m_sequence;
+    std::array<char, 4096> buffer{};
+
+    m_port.discardInput();
+    m_decoder.reset();
+    m_decoder.setMaxPayload(std::max(chunkSize + kChunkOverhead, kReplyPayloadLimit));
+    const auto leftAt = send(encodeFrame(requestFrame(sequence, request)));
+    if (!leftAt) {
+        attempt.portFailed = true;
+        return attempt;
+    }
+    // The answer's time follows its size at the line's speed, with room for a slow PC.
+    const auto sentAt = *leftAt;
+    const auto firstByteDeadline = sentAt + kDataPolicy.answerTime;
+    std::size_t answerBytes = kReplyPayloadLimit;
+    for (const ByteRange& chunk : chunks) {
+        answerBytes += chunk.length + kChunkOverhead;
+    }
+    const auto attemptEnd = firstByteDeadline +
+                            m_port.characterTime() * static_cast<long>(answerBytes * 3 / 2) +
+                            milliseconds(1000);
+    const auto quiet = quietTime();
+
+    // How many of the chunks asked for lie inside the stream, once its length is known.
+    const auto chunksInStream = [&]() {
+        return static_cast<std::size_t>(
+            std::count_if(chunks.begin(), chunks.end(), [&](const ByteRange& chunk) {
+                return chunk.offset < *assembly.total();
+            }));
+    };
+    bool answering = false; // more than idle fill has come since the request
+    auto lastByte = sentAt;
+    const auto takeFrames = [&]() {
+        while (auto frame = m_decoder.next()) {
+            if (frame->sequence != sequence) {
+                continue; // the tail of an answer given up on
+            }
+            if (frame->type == replyType(MessageType::ReadChunks)) {
+                const auto reply = decodeReply(*frame);
+                if (!reply) {
+                    continue;
+                }
+                attempt.answered = true;
+                result.status = reply->status;
+                result.terminalId = reply->terminalId;
+                if (reply->status == Status::Ok && !assembly.setTotal(reply->total)) {
+                    attempt.broken = true;
+                }
+                continue;
+            }
+            const auto chunk = decodeChunk(*frame);
+            if (!chunk || chunk->index >= chunks.size() || arrived[chunk->index]) {
+                continue;
+            }
+            const ByteRange& wanted = chunks[chunk->index];
+            // Only the chunk at the end of the stream may come short.
+            const bool fits = !chunk->data.empty() && chunk->data.size() <= wanted.length &&
+                              (chunk->data.size() == wanted.length || !assembly.total() ||
+                               wanted.offset + chunk->data.size() == *assembly.total());
+            if (!fits || !assembly.place(wanted.offset, chunk->data)) {
+                attempt.broken = true;
+                continue;
+            }
+            arrived[chunk->index] = true;
+            ++attempt.chunksArrived;
+        }
+    };
+    const auto done = [&]() {
+        return attempt.broken || (attempt.answered && result.status != Status::Ok) ||
+               (assembly.total() && attempt.chunksArrived == chunksInStream());
+    };
+
+    while (!done()) {
+        const auto deadline = answering ? std::min(std::max(lastByte, sentAt) + quiet, attemptEnd)
+                                        : firstByteDeadline;
+        const auto now = Clock::now();
+        if (now >= deadline) {
+            // Quiet: a frame still waiting for bytes was a false start holding others back.
+            while (m_decoder.pending() > 0 && !done()) {
+                m_decoder.dropIncomplete();
+                takeFrames();
+            }
+            break;
+        }
+        const auto got = m_port.read(buffer.data(), buffer.size(), roundUp(deadline - now));
+        if (got.failed) {
+            attempt.portFailed = true;
+            return attempt;
+        }
+        if (got.count == 0) {
+            continue;
+        }
+        attempt.heard = true;
+        lastByte = Clock::now();
+        answering = answering || beyondIdleFill(buffer.data(), got.count);
+        m_decoder.push(std::string_view(buffer.data(), got.count));
+        const std::uint64_t heldBeforeFrames = assembly.held();
+        takeFrames();
+        if (m_bytesReceived && assembly.held() > heldBeforeFrames) {
+            m_bytesReceived(assembly.held(), assembly.contiguous());
+        }
+    }
+    attempt.chunksWanted = assembly.total() ? chunksInStream() : chunks.size();
+    return attempt;
 }
 
 TerminalClient::CallResult TerminalClient::readPaged(Scope scope, std::uint32_t document,

@@ -15,6 +15,7 @@
 namespace vorlak {
 
 class SerialPort;
+class StreamAssembly;
 
 /// How an exchange with the terminal ended.
 enum class LinkResult {
@@ -124,6 +125,20 @@ private:
     /// sized to the line's error rate, and each request asks again for what did not arrive.
     [[nodiscard]] CallResult readStreamed(protocol::Scope scope, std::uint32_t document,
                                           std::string& stream);
+    /// What one ReadChunks request and the answer to it brought.
+    struct StreamAttempt
+    {
+        bool portFailed = false;
+        bool heard = false;    ///< any byte came after the request
+        bool answered = false; ///< the terminal's reply came whole (its status is in the result)
+        bool broken = false;   ///< the terminal's frames do not fit together
+        std::size_t chunksWanted = 0;  ///< chunks asked for that lie inside the stream
+        std::size_t chunksArrived = 0; ///< of those, arrived whole and placed
+    };
+    /// Sends `request` and places the chunks that arrive whole in `assembly`, until every chunk
+    /// asked for is there, the line has gone quiet after the answer, or its time is up.
+    [[nodiscard]] StreamAttempt streamAttempt(const protocol::Request& request,
+                                              StreamAssembly& assembly, CallResult& result);
     /// The same page by page with Read requests, for a terminal without ReadChunks.
     [[nodiscard]] CallResult readPaged(protocol::Scope scope, std::uint32_t document,
                                        std::string& stream);
