@@ -21,6 +21,12 @@ endif()
 
 include(GNUInstallDirs)
 
+# Full RELRO, as Debian's own packages are linked: the symbols are bound at start-up and the
+# table that holds them is read-only from then on.
+foreach(packaged kolbrin qel-sim vorlak)
+    target_link_options(${packaged} PRIVATE LINKER:-z,now)
+endforeach()
+
 install(TARGETS kolbrin qel-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A module-like library in a folder of its own: nothing links it, so it stays off the system's
 # library path and needs no ldconfig.
