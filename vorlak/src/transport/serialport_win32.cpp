@@ -27,7 +27,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr std::array<int, 20> kSpeeds = {
-    50,   75,   110,  134,   150,   200,   300,   600,    1200,   1800,
+    50,   75,   110,  134,   150,   200,   300,    600,    1200,   1800,
     2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600,
 };
 
@@ -299,6 +299,14 @@ SerialPort::ReadResult SerialPort::read(char* buffer, std::size_t capacity, Mill
         return {0, true};
     }
     return {static_cast<std::size_t>(got), false};
+}
+
+bool SerialPort::hungUp() const
+{
+    // The driver of a removed adapter refuses every request on the handle.
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(handleOf(m_handle), &errors, &status) == 0;
 }
 
 std::size_t SerialPort::available() const
