@@ -14,6 +14,10 @@ PortList::PortList(QComboBox* box, Choices choices)
     for (const PortChoice& choice : m_choices()) {
         m_box->addItem(choice.label, choice.value);
     }
+    // Completing "Com1" as typed into its label would store the label.
+    if (m_box->isEditable()) {
+        m_box->setCompleter(nullptr);
+    }
     // The list shows labels; the box keeps the value, which is what OK stores.
     connect(m_box, &QComboBox::activated, this, [this](int index) {
         if (m_box->isEditable()) {
@@ -49,7 +53,9 @@ void PortList::select(const QString& value)
 QString PortList::value() const
 {
     if (m_box->isEditable()) {
-        return m_box->currentText();
+        const QString text = m_box->currentText();
+        const int index = m_box->findText(text, Qt::MatchExactly);
+        return index >= 0 ? m_box->itemData(index).toString() : text;
     }
     const QString data = m_box->currentData().toString();
     return data.isEmpty() ? m_box->currentText() : data;
