@@ -150,8 +150,8 @@ PortDevices::Device PortDevices::describe(int port) const
     }
     const QFileInfo info(device.path);
     device.present = info.exists();
-    if (QFileInfo(info.path()).canonicalFilePath() ==
-        QFileInfo(m_roots.serialById).canonicalFilePath()) {
+    const QString byId = QFileInfo(m_roots.serialById).canonicalFilePath();
+    if (!byId.isEmpty() && QFileInfo(info.path()).canonicalFilePath() == byId) {
         device.linkName = info.fileName();
     }
     if (device.present) {
