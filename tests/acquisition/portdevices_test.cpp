@@ -72,32 +72,3 @@ TEST_F(PortDevicesTest, EachPortShowsItsDeviceAndAdapterInTheLibrarysOrder)
     EXPECT_EQ(devices().devicePath(2),
               path(QStringLiteral("by-id/usb-FTDI_FT232R_A1B2C3-if00-port0")));
 }
-
-TEST_F(PortDevicesTest, AnAdapterPluggedInTakesItsNumberAtOnceAndMovesTheBuiltInPorts)
-{
-    const PortDevices ports = devices();
-    EXPECT_EQ(ports.devicePath(3), path(QStringLiteral("dev/ttyS0")));
-    write("dev/ttyUSB1", "");
-    link("../dev/ttyUSB1", "by-id/usb-Prolific_PL2303-if00-port0");
-    EXPECT_EQ(ports.label(3),
-              QStringLiteral("Com3 — Prolific PL2303 (usb-Prolific_PL2303-if00-port0)"));
-    EXPECT_EQ(ports.devicePath(4), path(QStringLiteral("dev/ttyS0")));
-    // Unplugged again: its udev link is gone, and with it the number.
-    ASSERT_TRUE(QFile::remove(path(QStringLiteral("by-id/usb-Prolific_PL2303-if00-port0"))));
-    EXPECT_EQ(ports.devicePath(3), path(QStringLiteral("dev/ttyS0")));
-}
-
-TEST(PortDevicesNames, TheAdapterNameIsTheLinkWithoutBusAndInterface)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"usb-FTDI_FT232R-if00-port0", "FTDI FT232R"},
-        {"usb-Prolific_Technology_Inc._USB-Serial_Controller-if00-port0",
-         "Prolific Technology Inc. USB-Serial Controller"},
-        {"usb-Silicon_Labs_CP2102_0001-if0a", "Silicon Labs CP2102 0001"},
-        {"pci-serial0", "serial0"},
-    };
-    for (const auto& [link, name] : cases) {
-        EXPECT_EQ(PortDevices::nameFromLink(QString::fromUtf8(link)), QString::fromUtf8(name))
-            << link;
-    }
-}

@@ -158,18 +158,3 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<PermissionCase>& param) {
         return std::string(param.param.name);
     });
-
-TEST(PermissionAdviceFallback, ADeviceThatCannotBeLookedAtKeepsTheLibrarysAdvice)
-{
-    FakeCommLibrary library;
-    UiLanguage language;
-    language.applyLanguage(QStringLiteral("English"));
-    library.openError = CommLibrary::OpenError{
-        Kind::PermissionDenied,
-        QStringLiteral("permission denied on /dev/ttyUSB9: add the user to the dialout group")};
-    const AccountLookups nothing{
-        [](const QString&) { return std::optional<DeviceNode>(); }, {}, {}, {}};
-    EXPECT_EQ(openFailureReason(language, library, nothing),
-              QStringLiteral("Permission denied on /dev/ttyUSB9. Add your user to the dialout "
-                             "group, then log out and back in."));
-}
