@@ -25,7 +25,8 @@ Journal& journalOf(const ProgramPlatform& platform, std::unique_ptr<Journal>& ow
 } // namespace
 
 ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
-    : journal(journalOf(p, m_memoryJournal))
+    : portDevices(p.portRoots.value_or(PortDeviceRoots{}))
+    , journal(journalOf(p, m_memoryJournal))
     , config(p.store, p.locale, language, p.dialogs)
     , session(p.library, state, w.controls, p.pump, p.dialogs, language)
     , modem(p.library, state, w.controls, p.pump, p.dialogs, language, session)
@@ -52,7 +53,9 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
                  // a shared journal now; if that cannot be reached they wait for the next time.
                  (void)journal.forward();
                  tell(readingEnded);
-             }})
+             },
+             [this] { return session.closeIfDeviceGone(); },
+             [this] { return session.reopenLostPort(); }})
     , detection(p.library, state, session, p.pump, p.dialogs)
     , templateImport(p.library, state, p.dialogs)
     , configuration(p.store, p.dialogs, state, language, config, detection, templateImport,
@@ -67,6 +70,10 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , m_dialogs(p.dialogs)
     , m_installLocations(p.installLocations)
 {
+    session.setDeviceLocator([this](int port) { return portDevices.devicePath(port); });
+    configuration.setPortDevices(&portDevices);
+    configuration.setPortSwitch([this](int previousPort) { session.switchPort(previousPort); });
+    upload.setPortDevices(&portDevices);
 }
 
 ProgramCore::~ProgramCore() = default;
