@@ -71,6 +71,8 @@ void ReadingSession::startReceiving()
         m_state.PortLost = true;
         m_device.clear();
         m_window.setStatusText(2, noPortText(port));
+        // The ticks keep trying it quietly: a cradle plugged in later is opened and read.
+        m_window.setTimerEnabled(true);
         return;
     }
     m_window.setTimerEnabled(true);

@@ -37,7 +37,7 @@ TEST_F(ReadingSessionTest, OpeningShowsThePortAndStartsTheTimer)
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
 
-TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageAndLeavesTheTimer)
+TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageThenKeepsTryingQuietly)
 {
     state.settings.ComPortNumber = 2;
     window.panel2 = QStringLiteral("old");
@@ -46,7 +46,7 @@ TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageAndLeavesT
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("Error opening serial port : 2")});
     EXPECT_FALSE(state.PortOpen);
     EXPECT_EQ(window.panel2, QStringLiteral("No port open: Com2 could not be opened"));
-    EXPECT_EQ(window.timerChanges, 0);
+    EXPECT_TRUE(window.timerOn);
 
     language.applyLanguage(QStringLiteral("Spanish"));
     library.openError = CommLibrary::OpenError{
@@ -58,6 +58,12 @@ TEST_F(ReadingSessionTest, AFailedOpenNamesThePortInTheCurrentLanguageAndLeavesT
                              "/dev/ttyUSB0. Añada su usuario al grupo dialout y vuelva a iniciar "
                              "la sesión."));
     EXPECT_EQ(dialogs.shown.last().icon, MessageIcon::Critical);
+
+    // The cradle plugged in later: a tick opens it without a word.
+    library.script(QStringLiteral("I_OpenCom"), {0});
+    EXPECT_TRUE(session.reopenLostPort());
+    EXPECT_TRUE(state.PortOpen);
+    EXPECT_EQ(dialogs.messages().size(), 2);
 }
 
 TEST_F(ReadingSessionTest, ClosingStopsTheTimerLetsQueuedEventsRunThenClosesThePort)
