@@ -82,8 +82,19 @@ void AcquisitionCycle::modemPath()
 void AcquisitionCycle::cradlePath()
 {
     const int port = m_state.settings.ComPortNumber;
+    // The cradle was unplugged, or its port could not be opened: nothing answers until the port
+    // is open again, and the next tick asks for a terminal.
+    if (m_state.PortLost) {
+        if (m_steps.reopenLostPort) {
+            static_cast<void>(m_steps.reopenLostPort());
+        }
+        return;
+    }
     // A negative answer is an error of the library (or no library at all), not a terminal.
     if (m_library.I_CheckTerminal(m_state.TerminalId) <= 0) {
+        if (m_steps.closeIfDeviceGone && m_steps.closeIfDeviceGone()) {
+            return;
+        }
         m_window.setStatusText(2, ReadingSession::portStateText(port, QStringLiteral(") OFF")));
         m_state.TerminalOnCradle = false;
         return;

@@ -22,6 +22,12 @@ public:
         std::function<void()> readTerminalData;
         /// What becomes of a reading that brought text: journal and delivery.
         std::function<void()> deliverReading;
+        /// After a check found no terminal: true when the cradle's device has gone and the
+        /// session has closed its port (ReadingSession::closeIfDeviceGone); empty: never.
+        std::function<bool()> closeIfDeviceGone = {};
+        /// A tick while the port is lost: opens it again once its device is back
+        /// (ReadingSession::reopenLostPort); empty: nothing.
+        std::function<bool()> reopenLostPort = {};
     };
 
     /// ModemText keeps at most this many characters (enough to find "CONNECT" across ticks).

@@ -87,7 +87,8 @@ std::optional<QString> inUseReason(const QString& text)
     return inUseByText().arg(device, holder->left(split), pid);
 }
 
-std::optional<QString> knownReason(const CommLibrary::OpenError& error)
+std::optional<QString> knownReason(const CommLibrary::OpenError& error,
+                                   const AccountLookups& lookups)
 {
     using Kind = CommLibrary::OpenError::Kind;
     switch (error.kind) {
@@ -99,6 +100,10 @@ std::optional<QString> knownReason(const CommLibrary::OpenError& error)
     case Kind::PermissionDenied:
         if (const auto device = between(error.text, u"permission denied on ",
                                         u": add the user to the dialout group")) {
+            // The library's advice fits only a user outside a group the device is open to.
+            if (QString advice = permissionAdvice(*device, lookups); !advice.isEmpty()) {
+                return advice;
+            }
             return permissionDeniedText().arg(*device);
         }
         break;
@@ -112,20 +117,22 @@ std::optional<QString> knownReason(const CommLibrary::OpenError& error)
 
 } // namespace
 
-QString openFailureReason(const UiLanguage& /*language*/, CommLibrary& library)
+QString openFailureReason(const UiLanguage& /*language*/, CommLibrary& library,
+                          const AccountLookups& lookups)
 {
     // The reasons follow the language the UiLanguage installed the translators for.
     const auto error = library.lastOpenError();
     if (!error) {
         return {};
     }
-    return knownReason(*error).value_or(error->text);
+    return knownReason(*error, lookups).value_or(error->text);
 }
 
-QString portErrorMessage(const UiLanguage& language, CommLibrary& library, int port)
+QString portErrorMessage(const UiLanguage& language, CommLibrary& library, int port,
+                         const AccountLookups& lookups)
 {
     QString message = language.MsgPortError() + QStringLiteral(" :") + numberText(port);
-    if (const QString reason = openFailureReason(language, library); !reason.isEmpty()) {
+    if (const QString reason = openFailureReason(language, library, lookups); !reason.isEmpty()) {
         message += QStringLiteral("\n\n") + reason;
     }
     return message;

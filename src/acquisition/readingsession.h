@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 
 class CommLibrary;
 class EventPump;
@@ -19,19 +20,51 @@ public:
                    EventPump& pump, UserDialogs& dialogs, const UiLanguage& language);
 
     /// Opens the port on the current port number at 9600 and starts the timer; on failure shows
-    /// the port error with the port number and leaves the timer as it is.
+    /// the port error with the port number, says in status panel 2 that no port is open, and
+    /// leaves the timer as it is (a running timer then tries the port again, quietly).
     void startReceiving();
-    /// Stops the timer, lets a queued tick run, and closes the port, when it is open.
+    /// Stops the timer, lets a queued tick run, and closes the port, when it is open. A session
+    /// waiting for its device to come back stops waiting.
     void stopReceiving();
+    /// Moves the session from `previousPort` to the current port number: closes the one, when
+    /// open, and opens the other as startReceiving does.
+    void switchPort(int previousPort);
+
+    /// After a presence check found no terminal: when the device of the open port has gone
+    /// (the library says so, or its device file has vanished), closes the port, says in status
+    /// panel 2 that the cradle is disconnected and marks the port lost. True when it had gone.
+    bool closeIfDeviceGone();
+    /// While the port is lost: opens it again, without any message when it cannot be opened
+    /// yet, and only on the device it had (a USB adapter's number may pass to another device
+    /// while it is unplugged). True when the port is open again.
+    bool reopenLostPort();
+
+    /// Turns a port number into the device file the library opens for it (PortDevices), so
+    /// that a device file that vanishes is noticed with a library that cannot tell; unset or
+    /// empty: only the library is asked.
+    void setDeviceLocator(std::function<QString(int port)> locator)
+    {
+        m_locator = std::move(locator);
+    }
 
     /// "Port Open (" + port number with its leading space + closing (")", ") ON", ") OFF").
     [[nodiscard]] static QString portStateText(int port, const QString& closing);
+    /// Status panel 2 when the cradle's device has gone from `port`.
+    [[nodiscard]] static QString disconnectedText(int port);
+    /// Status panel 2 when `port` could not be opened and no port is open.
+    [[nodiscard]] static QString noPortText(int port);
 
 private:
+    [[nodiscard]] bool openQuietly(int port);
+    [[nodiscard]] QString deviceOf(int port) const;
+
     CommLibrary& m_library;
     AppState& m_state;
     MainWindowControls& m_window;
     EventPump& m_pump;
     UserDialogs& m_dialogs;
     const UiLanguage& m_language;
+    std::function<QString(int)> m_locator;
+    /// The device file the open (or lost) port was opened on, when it could be looked at.
+    QString m_device;
 };

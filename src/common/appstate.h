@@ -22,6 +22,9 @@ struct AppState
     QByteArray TerminalId = QByteArray(8, ' ');
     /// The library holds the port open for the main window.
     bool PortOpen = false;
+    /// The reading session's port is meant to be open but is not: its device has gone (the
+    /// cradle was unplugged) or could not be opened. The polling tick opens it again quietly.
+    bool PortLost = false;
     /// A modem call is up; the cradle protocol runs over it.
     bool ModemConnected = false;
     /// Everything read from the modem since the last connection.

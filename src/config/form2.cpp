@@ -1,6 +1,7 @@
 #include "form2.h"
 
 #include "common/twips.h"
+#include "portlist.h"
 #include "specialkeys.h"
 
 #include <QCheckBox>
@@ -22,8 +23,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int kPortChoices = 9;
 
 /// The sample the body box shows until opening puts the stored template there.
 const char kBodySample[] = "[Artigos][XXXXXXXXXXXXXXXXXX][Qt][XXXXXX]";
@@ -189,9 +188,7 @@ void Form2::buildControls()
     m_comPort = named(new QComboBox(this), "ComPort");
     m_comPort->setEditable(true);
     m_comPort->setInsertPolicy(QComboBox::NoInsert);
-    for (int port = 1; port <= kPortChoices; ++port) {
-        m_comPort->addItem(PortDetection::portText(port));
-    }
+    m_portList = new PortList(m_comPort, [this] { return m_model.portChoices(); });
     QPushButton* command5 = button("Command5", this);
     auto* label4 = named(new QLabel(this), "Label4");
     m_language = named(new QComboBox(this), "Language");
@@ -312,7 +309,7 @@ ConfigurationValues Form2::values() const
                                                 : FilePolicy::None;
     values.BoxAsciiDataFormat = m_boxAsciiDataFormat->text();
     values.BoxAsciiDataFormat2 = m_boxAsciiDataFormat2->text();
-    values.ComPort = m_comPort->currentText();
+    values.ComPort = m_portList->value();
     values.BaudRate = m_baudRate->currentText();
     values.Language = m_language->currentText();
     values.UseTermId = m_useTermId->isChecked();
@@ -339,7 +336,7 @@ void Form2::setValues(const ConfigurationValues& values)
                              values.policy);
     m_boxAsciiDataFormat->setText(values.BoxAsciiDataFormat);
     m_boxAsciiDataFormat2->setText(values.BoxAsciiDataFormat2);
-    m_comPort->setCurrentText(values.ComPort);
+    m_portList->select(values.ComPort);
     showInList(m_baudRate, values.BaudRate);
     showInList(m_language, values.Language);
     m_useTermId->setChecked(values.UseTermId);

@@ -11,6 +11,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class PortList;
 class QPushButton;
 class QRadioButton;
 
@@ -103,6 +104,7 @@ private:
     QLineEdit* m_boxAsciiDataFormat = nullptr;
     QLineEdit* m_boxAsciiDataFormat2 = nullptr;
     QComboBox* m_comPort = nullptr;
+    PortList* m_portList = nullptr;
     QComboBox* m_language = nullptr;
     QLabel* m_label5 = nullptr;
     QComboBox* m_baudRate = nullptr;

@@ -165,7 +165,14 @@ bool GeneralConfiguration::save(const ConfigurationValues& values)
     }
     switchAutoAnswer(values.AutoAnswer);
     saved = m_store.writeSetting(K::AutoAnswer, zeroOne(values.AutoAnswer));
+    const int previousPort = m_state.settings.ComPortNumber;
     m_config.loadSettings(m_state.settings);
+    // The session follows the port at once; a port that cannot be opened says so now.
+    const bool sessionRuns = m_state.PortOpen || m_state.PortLost;
+    if (m_state.settings.ComPortNumber != previousPort && !m_state.settings.AutoAnswer &&
+        sessionRuns && m_portSwitch) {
+        m_portSwitch(previousPort);
+    }
     applyLanguage(values.Language);
     return saved;
 }
@@ -181,6 +188,18 @@ void GeneralConfiguration::switchAutoAnswer(bool checked)
     if (m_switchAutoAnswer) {
         m_switchAutoAnswer(checked);
     }
+}
+
+QList<PortChoice> GeneralConfiguration::portChoices() const
+{
+    if (m_portDevices != nullptr) {
+        return m_portDevices->choices(PortDetection::kFirstPort, PortDetection::kLastPort);
+    }
+    QList<PortChoice> plain;
+    for (int port = PortDetection::kFirstPort; port <= PortDetection::kLastPort; ++port) {
+        plain.append({PortDevices::portValue(port), PortDevices::portValue(port)});
+    }
+    return plain;
 }
 
 QString GeneralConfiguration::browseOutputFile()

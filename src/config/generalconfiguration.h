@@ -1,6 +1,7 @@
 #pragma once
 
 #include "acquisition/portdetection.h"
+#include "acquisition/portdevices.h"
 #include "acquisition/templateimport.h"
 
 #include <QString>
@@ -55,6 +56,14 @@ public:
                          UiLanguage& language, ConfigLoader& config, PortDetection& detection,
                          TemplateImport& import, AutoAnswerSwitch switchAutoAnswer);
 
+    /// Moves the reading session to the port chosen at OK; told the port number in force before.
+    using PortSwitch = std::function<void(int previousPort)>;
+    void setPortSwitch(PortSwitch portSwitch) { m_portSwitch = std::move(portSwitch); }
+    /// Where the port list finds each port's device and adapter; none: the bare port names.
+    void setPortDevices(const PortDevices* devices) { m_portDevices = devices; }
+    /// The port list: Com1 to Com16 with their devices, read afresh at each call.
+    [[nodiscard]] QList<PortChoice> portChoices() const;
+
     /// A new dialog opens: the values it shows (see load) and a fresh shared file dialog.
     [[nodiscard]] ConfigurationValues open();
 
@@ -71,7 +80,8 @@ public:
 
     /// OK: writes every setting, switches between the reading session and the modem wait when
     /// auto answer changed (on the port in force before OK), stores auto answer, reloads the
-    /// settings and applies the language. False when the store could not keep the values (it has
+    /// settings, moves an open (or lost) reading session to a port that changed, and applies
+    /// the language. False when the store could not keep the values (it has
     /// told the user why), or when a template is longer than kMaxTemplateLength (nothing is
     /// written then, and a message says which); the dialog then stays open so that nothing typed
     /// is lost.
@@ -101,6 +111,8 @@ private:
     PortDetection& m_detection;
     TemplateImport& m_import;
     AutoAnswerSwitch m_switchAutoAnswer;
+    PortSwitch m_portSwitch;
+    const PortDevices* m_portDevices = nullptr;
     /// The file name held by the one file dialog that both Browse buttons share.
     QString m_fileDialogName;
 };

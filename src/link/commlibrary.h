@@ -100,6 +100,15 @@ public:
     /// Why the last open call failed; nullopt when none failed or the library cannot tell.
     [[nodiscard]] virtual std::optional<OpenError> lastOpenError() { return std::nullopt; }
 
+    /// True when the device of open port `port` has gone (unplugged, hung up): every exchange
+    /// on it fails until it is closed and opened again. False when it is there, when the port
+    /// is not open, or when the library cannot tell (the maker's cannot).
+    [[nodiscard]] virtual bool portLost(std::int32_t port)
+    {
+        static_cast<void>(port);
+        return false;
+    }
+
     /// How far the reading call under way (I_ReadHeader, I_ReadEntries) has got.
     struct ReadProgress
     {

@@ -209,3 +209,8 @@ std::optional<CommLibrary::OpenError> LinkThread::lastOpenError()
 {
     return run([&] { return m_library.lastOpenError(); });
 }
+
+bool LinkThread::portLost(std::int32_t port)
+{
+    return run([&] { return m_library.portLost(port); });
+}

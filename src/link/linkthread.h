@@ -61,6 +61,7 @@ public:
     void IO_dtr_control_disable(std::int32_t port) override;
     void VORLAK_Sleep(std::int32_t milliseconds) override;
     std::optional<OpenError> lastOpenError() override;
+    bool portLost(std::int32_t port) override;
 
 private:
     /// Runs `call` on the link thread and handles events until it has returned.

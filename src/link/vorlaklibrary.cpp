@@ -43,6 +43,7 @@ struct VorlakLibrary::Functions
     // Our own extension; the maker's library does not have it, so its absence is no fault.
     decltype(&::VORLAK_LastOpenError) lastOpenError = nullptr;
     decltype(&::VORLAK_SetProgressCallback) setProgressCallback = nullptr;
+    decltype(&::VORLAK_PortLost) portLost = nullptr;
 };
 
 namespace {
@@ -277,6 +278,7 @@ void VorlakLibrary::resolveFunctions()
     resolve(f.sleep, "VORLAK_Sleep");
     resolve(f.lastOpenError, "VORLAK_LastOpenError", false);
     resolve(f.setProgressCallback, "VORLAK_SetProgressCallback", false);
+    resolve(f.portLost, "VORLAK_PortLost", false);
 
     if (missing.isEmpty()) {
         return;
@@ -513,6 +515,9 @@ std::optional<CommLibrary::OpenError> VorlakLibrary::lastOpenError()
     case 2:
         error.kind = OpenError::Kind::PermissionDenied;
         break;
+    case 4:
+        error.kind = OpenError::Kind::InUse;
+        break;
     default:
         error.kind = OpenError::Kind::Other;
         break;
@@ -522,6 +527,12 @@ std::optional<CommLibrary::OpenError> VorlakLibrary::lastOpenError()
     error.text = TextCodec::fromWindows1252(
         buffer.left(static_cast<qsizetype>(qstrnlen(buffer.constData(), buffer.size()))));
     return error;
+}
+
+bool VorlakLibrary::portLost(std::int32_t port)
+{
+    const auto fn = functions().portLost;
+    return fn && fn(port) == 1;
 }
 
 bool VorlakLibrary::setReadProgress(ProgressHandler handler)

@@ -83,6 +83,8 @@ public:
     void IO_dtr_control_disable(std::int32_t port) override;
     void VORLAK_Sleep(std::int32_t milliseconds) override;
     std::optional<OpenError> lastOpenError() override;
+    /// Through the library's optional VORLAK_PortLost; false without it.
+    bool portLost(std::int32_t port) override;
     /// Through the library's optional VORLAK_SetProgressCallback; the handler runs on the
     /// thread of the reading call.
     bool setReadProgress(ProgressHandler handler) override;

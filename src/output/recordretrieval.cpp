@@ -196,6 +196,8 @@ RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool 
         // A header ends with LF CR; the view turns that into its one line break.
         appendRead(text + QStringLiteral("\n\r"));
         trimReadStart();
+        // The header is a record and a line of the reading, as the journal counts them.
+        ++m_records;
     } else {
         appendRead(text);
         m_records += m_libraryCounts ? m_callRecords

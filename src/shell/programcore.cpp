@@ -30,7 +30,8 @@ Journal& journalOf(const ProgramPlatform& platform, std::unique_ptr<Journal>& ow
 } // namespace
 
 ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
-    : journal(journalOf(p, m_memoryJournal))
+    : portDevices(p.portRoots.value_or(PortDeviceRoots{}))
+    , journal(journalOf(p, m_memoryJournal))
     , config(p.store, p.locale, language, p.dialogs)
     , session(p.library, state, w.controls, p.pump, p.dialogs, language)
     , modem(p.library, state, w.controls, p.pump, p.dialogs, language, session)
@@ -57,7 +58,9 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
                  // a shared journal now; if that cannot be reached they wait for the next time.
                  (void)journal.forward();
                  tell(readingEnded);
-             }})
+             },
+             [this] { return session.closeIfDeviceGone(); },
+             [this] { return session.reopenLostPort(); }})
     , detection(p.library, state, session, p.pump, p.dialogs)
     , templateImport(p.library, state, p.dialogs)
     , configuration(p.store, p.dialogs, state, language, config, detection, templateImport,
@@ -73,6 +76,10 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
     , m_controls(w.controls)
     , m_installLocations(p.installLocations)
 {
+    session.setDeviceLocator([this](int port) { return portDevices.devicePath(port); });
+    configuration.setPortDevices(&portDevices);
+    configuration.setPortSwitch([this](int previousPort) { session.switchPort(previousPort); });
+    upload.setPortDevices(&portDevices);
 }
 
 ProgramCore::~ProgramCore() = default;

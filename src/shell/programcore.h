@@ -3,6 +3,7 @@
 #include "acquisition/acquisitioncycle.h"
 #include "acquisition/modemanswer.h"
 #include "acquisition/portdetection.h"
+#include "acquisition/portdevices.h"
 #include "acquisition/readingsession.h"
 #include "acquisition/templateimport.h"
 #include "common/appstate.h"
@@ -61,6 +62,8 @@ struct ProgramPlatform
     Journal* journal = nullptr;
     /// Where the main window's size and place last between runs; none: not kept.
     SettingsStore* windowStore = nullptr;
+    /// Where port numbers are turned into devices and adapter names; none: the machine's own.
+    std::optional<PortDeviceRoots> portRoots = {};
 };
 
 /// The main window's parts the logic works with.
@@ -125,6 +128,8 @@ public:
 
     AppState state;
     UiLanguage language;
+    /// The device behind each port number, for the port lists and the reading session.
+    PortDevices portDevices;
     Journal& journal;
     ConfigLoader config;
     ReadingSession session;

@@ -39,6 +39,16 @@ ReadingNotice readingNotice(const AppState& state, const std::optional<JournalRe
                     .arg(terminal),
                 false};
     }
+    if (state.LastReading == ReadingEnd::Interrupted) {
+        // Cut short (by the line or by Stop): never delivered, whatever the journal holds.
+        return {terminal,
+                QCoreApplication::translate(
+                    "ReadingNotification",
+                    "%1: the reading stopped after %2 documents; it was not delivered and the "
+                    "terminal keeps its data.")
+                    .arg(terminal, locale.toString(state.DocumentsRead)),
+                true};
+    }
     if (!state.ReadingJournaled || !journaled) {
         return {terminal,
                 QCoreApplication::translate(
@@ -81,15 +91,6 @@ ReadingNotice readingNotice(const AppState& state, const std::optional<JournalRe
                     "not delivered again.")
                     .arg(terminal),
                 false};
-    }
-    if (result == QStringView(JournalResult::Incomplete)) {
-        return {terminal,
-                QCoreApplication::translate(
-                    "ReadingNotification",
-                    "%1: the reading stopped after %2 documents; it was not delivered and the "
-                    "terminal keeps its data.")
-                    .arg(terminal, documents),
-                true};
     }
     // Delivery failed (or never finished): the user was told why in a message box as well.
     const QString why =

@@ -1,5 +1,6 @@
 #include "form4.h"
 
+#include "config/portlist.h"
 #include "i18n/uilanguage.h"
 #include "output/readingprogress.h"
 #include "programupload.h"
@@ -23,7 +24,6 @@ namespace {
 constexpr int kRowSelectProgram = 42;
 constexpr int kRowInstall = 41;
 constexpr int kRowSerialPort = 25;
-constexpr int kPortChoices = 9;
 
 } // namespace
 
@@ -47,9 +47,7 @@ Form4::Form4(UploadHost& host, ProgramUpload& upload, UiLanguage& language, QWid
     m_label2->setObjectName(QStringLiteral("Label2"));
     m_comPortText = new QComboBox(this);
     m_comPortText->setObjectName(QStringLiteral("ComPortText"));
-    for (int port = 1; port <= kPortChoices; ++port) {
-        m_comPortText->addItem(QStringLiteral("Com%1").arg(port));
-    }
+    m_portList = new PortList(m_comPortText, [this] { return m_upload.portChoices(); });
     m_label2->setBuddy(m_comPortText);
     m_label2->hide();
     m_comPortText->hide();
@@ -140,12 +138,7 @@ void Form4::Form_Load()
         m_mainHidden = true;
         m_host.setMainWindowVisible(false);
     }
-    int index = m_comPortText->findText(listing.comPortText, Qt::MatchFixedString);
-    if (index < 0) {
-        m_comPortText->addItem(listing.comPortText);
-        index = m_comPortText->count() - 1;
-    }
-    m_comPortText->setCurrentIndex(index);
+    m_portList->select(listing.comPortText);
 }
 
 void Form4::Check1_Click()
@@ -165,7 +158,7 @@ void Form4::Command1_Click()
     const ProgramInstaller::Choice choice{
         selected.isEmpty() ? QString() : selected.front()->text(),
         m_check1->isChecked(),
-        m_comPortText->currentText(),
+        m_portList->value(),
     };
     m_installing = true;
     setControlsEnabled(false);

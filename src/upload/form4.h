@@ -7,6 +7,7 @@
 
 class ProgramUpload;
 class QCheckBox;
+class PortList;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -62,6 +63,7 @@ private:
     QLabel* m_notice = nullptr;
     QLabel* m_label2 = nullptr;
     QComboBox* m_comPortText = nullptr;
+    PortList* m_portList = nullptr;
     QListWidget* m_list1 = nullptr;
     QCheckBox* m_check1 = nullptr;
     QPushButton* m_command1 = nullptr;

@@ -1,5 +1,6 @@
 #include "programupload.h"
 
+#include "acquisition/portdetection.h"
 #include "common/fileoperations.h"
 #include "common/settings.h"
 #include "common/settingsstore.h"
@@ -181,4 +182,18 @@ ProgramInstaller::Result ProgramUpload::install(const ProgramInstaller::Choice& 
         static_cast<void>(m_journal->addEvent(event));
     }
     return result;
+}
+
+QList<PortChoice> ProgramUpload::portChoices() const
+{
+    constexpr int kFirst = PortDetection::kFirstPort;
+    constexpr int kLast = PortDetection::kLastPort;
+    if (m_portDevices != nullptr) {
+        return m_portDevices->choices(kFirst, kLast);
+    }
+    QList<PortChoice> plain;
+    for (int port = kFirst; port <= kLast; ++port) {
+        plain.append({PortDevices::portValue(port), PortDevices::portValue(port)});
+    }
+    return plain;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "acquisition/portdevices.h"
 #include "programcatalogue.h"
 #include "programinstaller.h"
 #include "uploadprotocol.h"
@@ -56,6 +57,11 @@ public:
     ProgramInstaller::Result install(const ProgramInstaller::Choice& choice,
                                      UploadProgress& progress);
 
+    /// Where the port list finds each port's device and adapter; none: the bare port names.
+    void setPortDevices(const PortDevices* devices) { m_portDevices = devices; }
+    /// The port list of the dialog: Com1 to Com16 with their devices, read afresh at each call.
+    [[nodiscard]] QList<PortChoice> portChoices() const;
+
     /// Where programs are looked for: ProgramSources::forThisMachine() unless given.
     [[nodiscard]] ProgramSources sources() const;
     /// Where the terminal program is installed: offlineProgramFolder() unless one was given.
@@ -64,6 +70,7 @@ public:
     [[nodiscard]] bool programInstalled() const;
 
 private:
+    const PortDevices* m_portDevices = nullptr;
     CommLibrary& m_library;
     AppState& m_state;
     ReadingSession& m_session;

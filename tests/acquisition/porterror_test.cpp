@@ -77,3 +77,84 @@ TEST(PortErrorMessage, AddsTheReasonAsAParagraphOnlyWhenThereIsOne)
 }
 
 } // namespace
+
+namespace {
+
+// A device, the user's groups in the account database and in this session, and the advice.
+struct PermissionCase
+{
+    const char* name;
+    DeviceNode node;
+    QStringList accountGroups;
+    QStringList sessionGroups;
+    const char16_t* expected;
+};
+
+class PermissionAdvice : public ::testing::TestWithParam<PermissionCase>
+{
+protected:
+    AccountLookups lookups(const PermissionCase& c) const
+    {
+        return {[c](const QString& path) {
+                    return path == QLatin1String("/dev/ttyUSB0") ? std::optional(c.node)
+                                                                 : std::nullopt;
+                },
+                [] { return QStringLiteral("ana"); }, [c] { return c.accountGroups; },
+                [c] { return c.sessionGroups; }};
+    }
+    FakeCommLibrary library;
+    UiLanguage language;
+};
+
+} // namespace
+
+TEST_P(PermissionAdvice, SaysWhatKeepsTheUserOut)
+{
+    const PermissionCase& c = GetParam();
+    language.applyLanguage(QStringLiteral("English"));
+    library.openError = CommLibrary::OpenError{
+        Kind::PermissionDenied,
+        QStringLiteral("permission denied on /dev/ttyUSB0: add the user to the dialout group")};
+    EXPECT_EQ(openFailureReason(language, library, lookups(c)), QString::fromUtf16(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PermissionAdvice,
+    ::testing::Values(
+        PermissionCase{"NotInTheGroup",
+                       {QStringLiteral("root"), QStringLiteral("dialout"), 0660},
+                       {QStringLiteral("ana"), QStringLiteral("audio")},
+                       {QStringLiteral("ana"), QStringLiteral("audio")},
+                       u"Permission denied on /dev/ttyUSB0 (crw-rw---- root dialout): your user "
+                       u"ana is not in the group dialout. Add it with \"sudo adduser ana "
+                       u"dialout\", then log out and back in: a new group counts from the next "
+                       u"login."},
+        // The complaint of the report: in dialout already, the device root's alone.
+        PermissionCase{"DeviceNotOpenToItsGroup",
+                       {QStringLiteral("root"), QStringLiteral("root"), 0600},
+                       {QStringLiteral("ana"), QStringLiteral("dialout")},
+                       {QStringLiteral("ana"), QStringLiteral("dialout")},
+                       u"Permission denied on /dev/ttyUSB0: the device is crw------- root root, so "
+                       u"only its owner may open it and joining a group does not help. Have a udev "
+                       u"rule give the device to a group of yours with read and write access for "
+                       u"it (for example GROUP=\"dialout\", MODE=\"0660\"), or ask the "
+                       u"administrator."},
+        PermissionCase{"AddedButNotLoggedInAgain",
+                       {QStringLiteral("root"), QStringLiteral("dialout"), 0660},
+                       {QStringLiteral("ana"), QStringLiteral("dialout")},
+                       {QStringLiteral("ana")},
+                       u"Permission denied on /dev/ttyUSB0 (crw-rw---- root dialout): your user "
+                       u"ana is in the group dialout, but this session began before it was added. "
+                       u"Log out and back in: the group counts from the next login."},
+        PermissionCase{
+            "InTheGroupAndStillRefused",
+            {QStringLiteral("root"), QStringLiteral("dialout"), 0660},
+            {QStringLiteral("dialout")},
+            {QStringLiteral("dialout")},
+            u"Permission denied on /dev/ttyUSB0 (crw-rw---- root dialout), although this "
+            u"session is in the group dialout. Another rule of the system (an access "
+            u"list or a security policy) keeps the device closed; ask the "
+            u"administrator."}),
+    [](const ::testing::TestParamInfo<PermissionCase>& param) {
+        return std::string(param.param.name);
+    });

@@ -7,11 +7,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QTemporaryDir>
+#include <QThread>
 
 namespace {
 
@@ -285,6 +290,53 @@ TEST_F(Form2Test, OkSavesAppliesAndANewDialogComesWithTheNextLoad)
     EXPECT_FALSE(host.form()->isVisible());
     EXPECT_EQ(checked(kOptions), QStringLiteral("AutomaticMode AppendFile"));
     EXPECT_EQ(host.form()->windowTitle(), QStringLiteral("Configuraciones Generales"));
+}
+
+TEST_F(Form2Test, ThePortListNamesTheDevicesAndShowsAnAdapterPluggedInWhileItIsOpen)
+{
+    QTemporaryDir tree;
+    const QDir root(tree.path());
+    ASSERT_TRUE(root.mkpath(QStringLiteral("by-id")) && root.mkpath(QStringLiteral("dev")));
+    const auto plugIn = [&](const QString& device, const QString& link) {
+        QFile node(root.filePath(QStringLiteral("dev/") + device));
+        ASSERT_TRUE(node.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(QFile::link(QStringLiteral("../dev/") + device,
+                                root.filePath(QStringLiteral("by-id/") + link)));
+    };
+    plugIn(QStringLiteral("ttyUSB0"), QStringLiteral("usb-FTDI_FT232R-if00-port0"));
+    const PortDevices devices(
+        {root.filePath(QStringLiteral("ports.conf")), root.filePath(QStringLiteral("by-id")),
+         root.filePath(QStringLiteral("dev")), root.filePath(QStringLiteral("sys"))});
+    core.configuration.setPortDevices(&devices);
+    put("ComPort=Com2");
+    created()->show();
+    auto* ports = control<QComboBox>("ComPort");
+    ASSERT_EQ(ports->count(), 16);
+    EXPECT_EQ(ports->itemText(0),
+              QStringLiteral("Com1 — FTDI FT232R (usb-FTDI_FT232R-if00-port0)"));
+    EXPECT_EQ(ports->itemText(1), QStringLiteral("Com2 — %1 (not connected)")
+                                      .arg(root.filePath(QStringLiteral("dev/ttyS0"))));
+    EXPECT_EQ(ports->itemText(15), QStringLiteral("Com16 — %1 (not connected)")
+                                       .arg(root.filePath(QStringLiteral("dev/ttyS14"))));
+    EXPECT_EQ(comboText("ComPort"), QStringLiteral("Com2"));
+    // Choosing from the list leaves the port's value in the box, which OK stores.
+    ports->setCurrentIndex(0);
+    emit ports->activated(0);
+    EXPECT_EQ(comboText("ComPort"), QStringLiteral("Com1"));
+
+    // A second adapter, sorting first, takes Com1 while the dialog is open.
+    plugIn(QStringLiteral("ttyACM0"), QStringLiteral("usb-Arduino_Uno-if00"));
+    QDeadlineTimer limit(10000);
+    while (ports->itemText(0).contains(QLatin1String("FTDI")) && !limit.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(20);
+    }
+    EXPECT_EQ(ports->itemText(0), QStringLiteral("Com1 — Arduino Uno (usb-Arduino_Uno-if00)"));
+    EXPECT_EQ(ports->itemText(1),
+              QStringLiteral("Com2 — FTDI FT232R (usb-FTDI_FT232R-if00-port0)"));
+    EXPECT_EQ(comboText("ComPort"), QStringLiteral("Com1")) << "the choice stays";
+    click("Command2");
+    EXPECT_EQ(store.value(QStringLiteral("ComPort")), QStringLiteral("Com1"));
 }
 
 TEST_F(Form2Test, DetectionProbesPortsUntilOneAnswersWhileTheDialogWaits)

@@ -28,7 +28,9 @@ TEST_F(ConfigurationTest, OkWritesEveryControlInOrderAsItStandsThenReloads)
                            "write NewFile=False,write AppendFile=True,"
                            "write AsciiDataFormat=[Code]{ENTER},write AsciiDataFormat2=[Doc],"
                            "write ComPort=Com12,write BaudRate=38400,write Language=Spanish,"
-                           "write UseTerminalId=1,write KeepInTray=1,write AutoAnswer=0"));
+                           "write UseTerminalId=1,write KeepInTray=1,write AutoAnswer=0,"
+                           // the session moves from port 1 to port 12
+                           "events,I_CloseCom 1,I_OpenCom 12 9600"));
     EXPECT_TRUE(core.state.settings.AutomaticMode);
     EXPECT_TRUE(core.state.settings.KeepInTray);
     EXPECT_EQ(core.state.settings.BodyTemplate, QStringLiteral("[Code]{ENTER}\r\n"));
@@ -52,14 +54,16 @@ class AutoAnswerSwitchTest : public ConfigurationTest,
 };
 
 const SwitchCase kSwitchCases[] = {
-    {"UnchangedAbsentAndUnticked", "", false, "write UseTerminalId=0,write AutoAnswer=0"},
+    {"UnchangedAbsentAndUnticked", "", false,
+     "write UseTerminalId=0,write AutoAnswer=0,events,I_CloseCom 3,I_OpenCom 7 9600"},
     // 5 is on for the program, so the ticked box changes nothing.
     {"UnchangedFiveAndTicked", "AutoAnswer=5", true, "write UseTerminalId=0,write AutoAnswer=1"},
     {"TickedEndsTheSessionAndWaitsForCalls", "AutoAnswer=0", true,
      "write UseTerminalId=0,events,I_CloseCom 3,IO_Open 3 9600,IO_dtr_control_enable 3,"
      "IO_Write 3 13,write AutoAnswer=1"},
     {"UntickedClosesTheRawPortAndOpensTheSession", "AutoAnswer=1", false,
-     "write UseTerminalId=0,IO_Close 3,I_OpenCom 3 9600,write AutoAnswer=0"},
+     "write UseTerminalId=0,IO_Close 3,I_OpenCom 3 9600,write AutoAnswer=0,events,I_CloseCom 3,"
+     "I_OpenCom 7 9600"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Ok, AutoAnswerSwitchTest, ::testing::ValuesIn(kSwitchCases),
@@ -74,7 +78,8 @@ TEST_P(AutoAnswerSwitchTest, RunsOnThePortInForceBeforeTheAutoAnswerWrite)
     put(c.store);
     sessionOpenOn(3);
     ConfigurationValues values = GeneralConfiguration::load(store);
-    values.ComPort = QStringLiteral("Com7"); // takes effect through the reload only
+    // The switch acts on port 3; the reading session (not the modem) then moves to port 7.
+    values.ComPort = QStringLiteral("Com7");
     values.AutoAnswer = c.ticked;
 
     EXPECT_TRUE(core.configuration.save(values));

@@ -52,7 +52,8 @@ TEST(LibraryExports, EveryFunctionByItsNameAndNothingElse)
                              "IO_dtr_control_enable",
                              "IO_dtr_control_disable",
                              "VORLAK_Sleep",
-                             "VORLAK_LastOpenError"}) {
+                             "VORLAK_LastOpenError",
+                             "VORLAK_PortLost"}) {
         EXPECT_NE(dlsym(library, name), nullptr) << name;
     }
     // The C++ inside stays inside: a program that brings its own copy cannot clash with it.
@@ -170,6 +171,25 @@ TEST_F(LibraryCalls, APortIsOpenedOnceAndTheTerminalHasOnePort)
     I_CloseCom(kPort);
     EXPECT_EQ(I_CheckTerminal(m_id.data()), 0);
     EXPECT_EQ(I_OpenCom(kPort, kSpeed), 0);
+    EXPECT_GT(checksUntilAnswered(), 0);
+}
+
+TEST_F(LibraryCalls, APortWhoseDeviceHasGoneIsLostUntilItIsOpenedAgain)
+{
+    EXPECT_EQ(VORLAK_PortLost(kPort), 0); // not open
+    start(TerminalFile::numbered(1, 1));
+    EXPECT_GT(checksUntilAnswered(), 0);
+    EXPECT_EQ(VORLAK_PortLost(kPort), 0);
+    // The simulator ends: the far end of its pseudo-terminal closes, as an unplugged adapter's.
+    m_sim->send("quit");
+    ASSERT_TRUE(m_sim->wait().has_value());
+    EXPECT_EQ(VORLAK_PortLost(kPort), 1);
+    EXPECT_EQ(I_CheckTerminal(m_id.data()), 0);
+    I_CloseCom(kPort);
+    EXPECT_EQ(VORLAK_PortLost(kPort), 0);
+    // Back on the same link: opened again, it serves.
+    start(TerminalFile::numbered(1, 1));
+    EXPECT_EQ(VORLAK_PortLost(kPort), 0);
     EXPECT_GT(checksUntilAnswered(), 0);
 }
 

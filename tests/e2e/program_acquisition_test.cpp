@@ -14,8 +14,10 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
+#include <cstdio>
 #include <memory>
 #include <thread>
 
@@ -116,6 +118,67 @@ TEST_F(AcquisitionEndToEndTest, AutomaticModeReadsATerminalPlacedInTheCradleInto
     ASSERT_TRUE(tickUntilOnCradle());
     EXPECT_EQ(sim->eventCount(QStringLiteral("I_ReadEntries -1")), 2);
     EXPECT_TRUE(dialogs.shown.isEmpty());
+}
+
+TEST_F(AcquisitionEndToEndTest, ACradleUnpluggedAndPluggedBackIsReopenedAndReadWithoutTheUser)
+{
+    put("AutomaticMode", "True");
+    put("ManualMode", "False");
+    put("AutoStart", "1");
+    put("UseTerminalId", "1");
+    openSession();
+    tick();
+    EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 5) OFF"));
+
+    // Unplugged: the simulator ends and its device with it.
+    sim->process().send("quit");
+    ASSERT_TRUE(sim->process().wait().has_value());
+    sim.reset();
+    ASSERT_TRUE(tickUntil([this] { return core.state.PortLost; }));
+    EXPECT_EQ(window.panel2,
+              QStringLiteral("Cradle disconnected from Com5, waiting for it to return"));
+    EXPECT_FALSE(core.state.PortOpen);
+    // The ticks keep the main window's polling interval throughout, so the time until the port
+    // is open again is the one a user sees.
+    constexpr int kPollIntervalMs = 500;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 nextTick = 0;
+    const auto tickOnSchedule = [&] {
+        if (const qint64 wait = nextTick - clock.elapsed(); wait > 0) {
+            QThread::msleep(static_cast<unsigned long>(wait));
+        }
+        tick();
+        nextTick += kPollIntervalMs;
+    };
+    for (int i = 0; i < 3; ++i) {
+        tickOnSchedule(); // tries to reopen a device that is not there, quietly
+    }
+
+    // Plugged back between two ticks: a new simulator on the same link.
+    QThread::msleep(kPollIntervalMs / 2);
+    sim = std::make_unique<SimTerminal>(path(), kPort);
+    QString error;
+    ASSERT_TRUE(sim->start(kTerminal, {QStringLiteral("--removed")}, &error))
+        << error.toStdString();
+    const qint64 returnedAt = clock.elapsed();
+    while (!core.state.PortOpen && clock.elapsed() - returnedAt < 30000) {
+        tickOnSchedule();
+    }
+    const qint64 reopenedAfter = clock.elapsed() - returnedAt;
+    ASSERT_TRUE(core.state.PortOpen);
+    RecordProperty("reopened_after_ms", static_cast<int>(reopenedAfter));
+    std::printf("port reopened %lld ms after the device returned\n",
+                static_cast<long long>(reopenedAfter));
+    // Far beyond the one polling interval it takes; a loaded machine only delays the tick.
+    EXPECT_LT(reopenedAfter, 10000);
+    EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 5)"));
+
+    simCommand("place");
+    ASSERT_TRUE(tickUntilOnCradle());
+    EXPECT_EQ(readFile(path(QStringLiteral("out/T9      .txt"))),
+              QByteArray("5601{TAB}3{ENTER}\n"));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.messages().join(u'|').toStdString();
 }
 
 TEST_F(AcquisitionEndToEndTest, AReadingCutShortByLiftingTheTerminalIsNeitherDeliveredNorCleared)

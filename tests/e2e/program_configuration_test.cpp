@@ -126,3 +126,33 @@ TEST_F(Form2EndToEndTest, DetectionWithoutAnswerReturnsToThePortFromBefore)
     ASSERT_TRUE(sim->process().command("place"));
     EXPECT_TRUE(SimTerminal::answersCheck(library));
 }
+
+TEST_F(Form2EndToEndTest, OkWithAnotherPortMovesTheSessionAndSaysWhatIsReallyOpen)
+{
+    startUp("Com3", {QStringLiteral("--removed")});
+    ASSERT_TRUE(core.state.PortOpen);
+    // Port 1 names a device that does not exist.
+    control<QComboBox>("ComPort")->setCurrentText(QStringLiteral("Com1"));
+    click("Command2");
+    EXPECT_EQ(store.value(QStringLiteral("ComPort")), QStringLiteral("Com1"));
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.messages().front().startsWith(
+        QStringLiteral("Error opening serial port : 1\n\nThe device %1/absent does not exist.")
+            .arg(path())))
+        << dialogs.messages().front().toStdString();
+    EXPECT_EQ(window.panel2, QStringLiteral("No port open: Com1 could not be opened"));
+    EXPECT_FALSE(core.state.PortOpen);
+    // Port 3 was let go: it opens again, here for raw bytes, and is closed again.
+    EXPECT_GT(library.IO_Open(kSimPort, 9600), 0);
+    library.IO_Close(kSimPort);
+
+    dialogs.shown.clear();
+    host->showGeneralConf();
+    control<QComboBox>("ComPort")->setCurrentText(QStringLiteral("Com3"));
+    click("Command2");
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.messages().join(u'|').toStdString();
+    EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 3)"));
+    EXPECT_TRUE(core.state.PortOpen && window.timerOn);
+    ASSERT_TRUE(sim->process().command("place"));
+    EXPECT_TRUE(SimTerminal::answersCheck(library));
+}

@@ -10,6 +10,7 @@
 namespace {
 
 constexpr int32_t kDeniedPort = 13;
+constexpr int32_t kBusyPort = 14;
 
 std::string g_headerText;
 std::string g_entriesText;
@@ -52,8 +53,8 @@ extern "C" {
 
 VORLAK_API int32_t VORLAK_CALL I_OpenCom(int32_t port, int32_t /*speed*/)
 {
-    g_lastOpenFailure = port == kDeniedPort ? 2 : 0;
-    return port >= 1 && port <= 255 && port != kDeniedPort ? 0 : VORLAK_ERR_COMM;
+    g_lastOpenFailure = port == kDeniedPort ? 2 : port == kBusyPort ? 4 : 0;
+    return port >= 1 && port <= 255 && g_lastOpenFailure == 0 ? 0 : VORLAK_ERR_COMM;
 }
 
 VORLAK_API int32_t VORLAK_CALL I_OpenComWithoutOpen(int32_t port, int32_t /*speed*/)
@@ -197,7 +198,8 @@ VORLAK_API int32_t VORLAK_CALL VORLAK_LastOpenError(char* buffer, int32_t capaci
     }
     const char* text = g_lastOpenFailure == 2
                            ? "permission denied on /dev/ttyUSB0: add the user to the dialout group"
-                           : "";
+                       : g_lastOpenFailure == 4 ? "/dev/ttyUSB1 is in use by another program"
+                                                : "";
     const size_t length = std::min(std::strlen(text), static_cast<size_t>(capacity) - 1);
     std::memcpy(buffer, text, length);
     buffer[length] = '\0';

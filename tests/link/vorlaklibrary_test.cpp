@@ -360,6 +360,11 @@ TEST_F(VorlakLibraryTest, OpenFailureIsDescribedWhenTheLibraryCanTell)
     EXPECT_EQ(
         error->text,
         QStringLiteral("permission denied on /dev/ttyUSB0: add the user to the dialout group"));
+    // Kind 4: the device is held by another program.
+    EXPECT_EQ(library.I_OpenCom(14, 9600), -1);
+    const auto busy = library.lastOpenError();
+    ASSERT_TRUE(busy.has_value());
+    EXPECT_EQ(busy->kind, CommLibrary::OpenError::Kind::InUse);
 
     EXPECT_EQ(library.I_OpenCom(1, 9600), 0);
     EXPECT_FALSE(library.lastOpenError().has_value());

@@ -328,10 +328,10 @@ TEST_F(ReadingProgressTest, CountsGrowPerDocumentWithALibraryThatDoesNotCountAnd
     watched.readTerminalData();
     EXPECT_EQ(progressWindow.shown,
               (QStringList{QStringLiteral("Reading: 0 documents, 0 records"),
-                           QStringLiteral("Reading: 1 documents, 0 records"),
-                           QStringLiteral("Reading: 1 documents, 2 records"),
-                           QStringLiteral("Reading: 2 documents, 2 records"),
-                           QStringLiteral("Reading: 2 documents, 3 records")}));
+                           QStringLiteral("Reading: 1 documents, 1 records"),
+                           QStringLiteral("Reading: 1 documents, 3 records"),
+                           QStringLiteral("Reading: 2 documents, 4 records"),
+                           QStringLiteral("Reading: 2 documents, 5 records")}));
     EXPECT_EQ(progressWindow.ended, 1);
     EXPECT_EQ(progressWindow.panel1, QStringLiteral("/data/last.txt"));
     EXPECT_EQ(state.LastReading, ReadingEnd::Complete);
@@ -347,7 +347,7 @@ TEST_F(ReadingProgressTest, StopEndsTheReadingBeforeTheNextDocumentAsInterrupted
     }
     // Asked for during the first document's entries call, as the Stop button would be.
     progressWindow.onProgress = [this](const QString& text) {
-        if (text == QStringLiteral("Reading: 1 documents, 1 records")) {
+        if (text == QStringLiteral("Reading: 1 documents, 2 records")) {
             watched.requestStop();
         }
     };

@@ -58,6 +58,43 @@ for kind in ("window:create", "window:activate", "object:state-changed:active"):
     listener.register(kind)
 
 
+# A desktop's notification server on the session bus, keeping what the program shows.
+notices = []
+NOTIFICATIONS = """<node><interface name="org.freedesktop.Notifications">
+<method name="Notify"><arg type="s" direction="in"/><arg type="u" direction="in"/>
+<arg type="s" direction="in"/><arg type="s" direction="in"/><arg type="s" direction="in"/>
+<arg type="as" direction="in"/><arg type="a{sv}" direction="in"/><arg type="i" direction="in"/>
+<arg type="u" direction="out"/></method>
+<method name="GetCapabilities"><arg type="as" direction="out"/></method>
+<method name="GetServerInformation"><arg type="s" direction="out"/><arg type="s" direction="out"/>
+<arg type="s" direction="out"/><arg type="s" direction="out"/></method>
+</interface></node>"""
+
+
+def on_notification_call(connection, sender, path, interface, method, parameters, invocation):
+    GLib = gi.repository.GLib
+    if method == "Notify":
+        notices.append(parameters.unpack())
+        invocation.return_value(GLib.Variant("(u)", (len(notices),)))
+    elif method == "GetCapabilities":
+        invocation.return_value(GLib.Variant("(as)", (["body"],)))
+    else:
+        invocation.return_value(GLib.Variant("(ssss)", ("test", "kolbrin", "1", "1.2")))
+
+
+def serve_notifications():
+    from gi.repository import Gio
+    bus = Gio.bus_get_sync(Gio.BusType.SESSION, None)
+    interface = Gio.DBusNodeInfo.new_for_xml(NOTIFICATIONS).interfaces[0]
+    bus.register_object("/org/freedesktop/Notifications", interface, on_notification_call)
+    Gio.bus_own_name_on_connection(bus, "org.freedesktop.Notifications",
+                                   Gio.BusNameOwnerFlags.NONE, None, None)
+    return bus
+
+
+notification_bus = serve_notifications()
+
+
 def pump_events():
     context = gi.repository.GLib.MainContext.default()
     while context.iteration(False):
@@ -230,6 +267,11 @@ def scenario_read_about_and_deliver():
     wait_until(lambda: any(r.get("result") == "delivered" for r in readings()), 60, 0.2)
     delivered = [r for r in readings() if r.get("result") == "delivered"]
     check(len(delivered) == 1, "the reading is delivered exactly once (%d)" % len(delivered))
+    # Each document's header is a record and a line too, in the progress and the journal alike.
+    records = DOCUMENTS * (ENTRIES + 1)
+    wanted = "LIVE01: %d documents, %s records → shop.txt" % (DOCUMENTS, format(records, ","))
+    shown = wait_until(lambda: [n for n in notices if n[4] == wanted], 10)
+    check(bool(shown), "the desktop shows '%s' (%s)" % (wanted, [n[4] for n in notices]))
     codes = re.findall(r"^(56\d{11}) ", open(OUTPUT, encoding="utf-8").read(), re.M)
     check(len(codes) == DOCUMENTS * ENTRIES and len(set(codes)) == len(codes),
           "the output file holds every record once (%d records)" % len(codes))
@@ -248,6 +290,8 @@ def scenario_stop(program):
     check(ended is not None, "Esc ends the reading")
     result = wait_until(lambda: [r for r in readings() if r.get("result") == "incomplete"], 15)
     check(bool(result), "a stopped reading is journaled as incomplete")
+    check(bool(wait_until(lambda: len(notices) > 1, 10)),
+          "the desktop is told of the stopped reading (%s)" % [n[4] for n in notices[1:]])
     time.sleep(1.0)
     check(open(OUTPUT, "rb").read() == before, "a stopped reading leaves the output alone")
     log = os.path.join(WORK, "state", "events.log")

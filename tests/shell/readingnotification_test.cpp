@@ -46,7 +46,8 @@ TEST(ReadingNotificationTest, SaysWhatWasReadAndWhereItWentOrWhyNot)
          "SHOP01: the reading equals the last one delivered from this terminal, so it was not "
          "delivered again.",
          false},
-        {"cut short", true, true, ReadingEnd::Interrupted, journaled("incomplete"),
+        // A reading cut short is journaled, but never as the reading to deliver.
+        {"cut short", true, false, ReadingEnd::Interrupted, std::nullopt,
          "SHOP01: the reading stopped after 3 documents; it was not delivered and the terminal "
          "keeps its data.",
          true},
@@ -70,6 +71,7 @@ TEST(ReadingNotificationTest, SaysWhatWasReadAndWhereItWentOrWhyNot)
         state.DataReceived = c.dataReceived;
         state.ReadingJournaled = c.journaledFlag;
         state.LastReading = c.end;
+        state.DocumentsRead = 3;
         const ReadingNotice notice = readingNotice(state, c.reading);
         EXPECT_EQ(notice.text, QString::fromUtf8(c.text));
         EXPECT_EQ(notice.failure, c.failure);

@@ -61,6 +61,9 @@ public:
     QByteArray written;
     /// What lastOpenError() answers.
     std::optional<OpenError> openError;
+    /// What portLost() answers for any port (not recorded among the calls: the polling cycle
+    /// asks it after every check that found no terminal).
+    bool deviceLost = false;
 
     std::int32_t I_OpenCom(std::int32_t port, std::int32_t speed) override;
     std::int32_t I_OpenComWithoutOpen(std::int32_t port, std::int32_t speed) override;
@@ -87,6 +90,7 @@ public:
     void IO_dtr_control_disable(std::int32_t port) override;
     void VORLAK_Sleep(std::int32_t milliseconds) override;
     std::optional<OpenError> lastOpenError() override;
+    bool portLost(std::int32_t /*port*/) override { return deviceLost; }
 
 private:
     struct Answer

@@ -246,6 +246,19 @@ typedef void(VORLAK_CALL* VORLAK_ProgressCallback)(int32_t records, int32_t byte
 VORLAK_API void VORLAK_CALL VORLAK_SetProgressCallback(VORLAK_ProgressCallback callback,
                                                        void* context);
 
+/**
+ * @brief Tells whether the device of an open port has gone: unplugged, or hung up (the far end
+ *        of a pseudo-terminal closed). An extension of this library; other implementations may
+ *        not export it, and a program must work without it.
+ *
+ * A port whose device has gone stays open in the library, and every exchange on it fails; the
+ * program closes it and opens it again once the device is back.
+ *
+ * @param port a port opened with I_OpenCom, I_OpenComWithoutOpen or IO_Open
+ * @return 1 when the device has gone; 0 when it is there, or the port is not open
+ */
+VORLAK_API int32_t VORLAK_CALL VORLAK_PortLost(int32_t port);
+
 #ifdef __cplusplus
 }
 #endif

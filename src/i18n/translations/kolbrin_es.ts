@@ -518,6 +518,13 @@ Send the list without it?</source>
     </message>
 </context>
 <context>
+    <name>PortDevices</name>
+    <message>
+        <source>%1 — %2 (not connected)</source>
+        <translation>%1 — %2 (no conectado)</translation>
+    </message>
+</context>
+<context>
     <name>PortError</name>
     <message>
         <source>The device %1 does not exist. Check that the cradle is connected and that the port number is right.</source>
@@ -538,6 +545,22 @@ Send the list without it?</source>
     <message>
         <source>%1 is already in use by this program under another port number.</source>
         <translation>%1 ya está en uso por este programa con otro número de puerto.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1: the device is %2, so only its owner may open it and joining a group does not help. Have a udev rule give the device to a group of yours with read and write access for it (for example GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;), or ask the administrator.</source>
+        <translation>Permiso denegado en %1: el dispositivo es %2, así que solo su propietario puede abrirlo y unirse a un grupo no sirve. Haga que una regla de udev dé el dispositivo a un grupo suyo con acceso de lectura y escritura (por ejemplo GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;), o pida ayuda al administrador.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1 (%2): your user %3 is not in the group %4. Add it with &quot;sudo adduser %3 %4&quot;, then log out and back in: a new group counts from the next login.</source>
+        <translation>Permiso denegado en %1 (%2): su usuario %3 no está en el grupo %4. Añádalo con &quot;sudo adduser %3 %4&quot; y luego cierre la sesión y vuelva a entrar: un grupo nuevo cuenta a partir del próximo inicio de sesión.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1 (%2): your user %3 is in the group %4, but this session began before it was added. Log out and back in: the group counts from the next login.</source>
+        <translation>Permiso denegado en %1 (%2): su usuario %3 está en el grupo %4, pero esta sesión empezó antes de que lo añadieran. Cierre la sesión y vuelva a entrar: el grupo cuenta a partir del próximo inicio de sesión.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1 (%2), although this session is in the group %3. Another rule of the system (an access list or a security policy) keeps the device closed; ask the administrator.</source>
+        <translation>Permiso denegado en %1 (%2), aunque esta sesión está en el grupo %3. Otra regla del sistema (una lista de acceso o una política de seguridad) mantiene cerrado el dispositivo; pida ayuda al administrador.</translation>
     </message>
 </context>
 <context>
@@ -857,6 +880,14 @@ Las lecturas siguen y se entregan, pero no se borra ningún terminal hasta que e
         <source>Port Open (%1%2</source>
         <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
         <translation>Port Open (%1%2</translation>
+    </message>
+    <message>
+        <source>Cradle disconnected from Com%1, waiting for it to return</source>
+        <translation>Cuna desconectada de Com%1, esperando a que vuelva</translation>
+    </message>
+    <message>
+        <source>No port open: Com%1 could not be opened</source>
+        <translation>Ningún puerto abierto: no se pudo abrir Com%1</translation>
     </message>
 </context>
 <context>

@@ -518,6 +518,13 @@ Enviar a lista sem ele?</translation>
     </message>
 </context>
 <context>
+    <name>PortDevices</name>
+    <message>
+        <source>%1 — %2 (not connected)</source>
+        <translation>%1 — %2 (não ligado)</translation>
+    </message>
+</context>
+<context>
     <name>PortError</name>
     <message>
         <source>The device %1 does not exist. Check that the cradle is connected and that the port number is right.</source>
@@ -538,6 +545,22 @@ Enviar a lista sem ele?</translation>
     <message>
         <source>%1 is already in use by this program under another port number.</source>
         <translation>%1 já está a ser usado por este programa com outro número de porta.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1: the device is %2, so only its owner may open it and joining a group does not help. Have a udev rule give the device to a group of yours with read and write access for it (for example GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;), or ask the administrator.</source>
+        <translation>Permissão negada em %1: o dispositivo é %2, por isso só o seu dono o pode abrir e juntar-se a um grupo não ajuda. Faça com que uma regra do udev dê o dispositivo a um grupo seu com acesso de leitura e escrita (por exemplo GROUP=&quot;dialout&quot;, MODE=&quot;0660&quot;), ou peça ao administrador.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1 (%2): your user %3 is not in the group %4. Add it with &quot;sudo adduser %3 %4&quot;, then log out and back in: a new group counts from the next login.</source>
+        <translation>Permissão negada em %1 (%2): o seu utilizador %3 não está no grupo %4. Adicione-o com &quot;sudo adduser %3 %4&quot; e depois termine a sessão e volte a entrar: um grupo novo só conta a partir do próximo início de sessão.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1 (%2): your user %3 is in the group %4, but this session began before it was added. Log out and back in: the group counts from the next login.</source>
+        <translation>Permissão negada em %1 (%2): o seu utilizador %3 está no grupo %4, mas esta sessão começou antes de ter sido adicionado. Termine a sessão e volte a entrar: o grupo conta a partir do próximo início de sessão.</translation>
+    </message>
+    <message>
+        <source>Permission denied on %1 (%2), although this session is in the group %3. Another rule of the system (an access list or a security policy) keeps the device closed; ask the administrator.</source>
+        <translation>Permissão negada em %1 (%2), embora esta sessão esteja no grupo %3. Outra regra do sistema (uma lista de acesso ou uma política de segurança) mantém o dispositivo fechado; peça ao administrador.</translation>
     </message>
 </context>
 <context>
@@ -857,6 +880,14 @@ As leituras continuam e são entregues, mas nenhum terminal é apagado até o re
         <source>Port Open (%1%2</source>
         <translatorcomment>A fixed text of the program: it stays as it stands in every language.</translatorcomment>
         <translation>Port Open (%1%2</translation>
+    </message>
+    <message>
+        <source>Cradle disconnected from Com%1, waiting for it to return</source>
+        <translation>Berço desligado de Com%1, à espera que volte</translation>
+    </message>
+    <message>
+        <source>No port open: Com%1 could not be opened</source>
+        <translation>Nenhuma porta aberta: não foi possível abrir Com%1</translation>
     </message>
 </context>
 <context>

@@ -528,4 +528,11 @@ std::int32_t Library::lastOpenError(char* buffer, std::int32_t capacity)
     return static_cast<std::int32_t>(m_openError.kind);
 }
 
+std::int32_t Library::portLost(std::int32_t port)
+{
+    std::lock_guard lock(m_mutex);
+    const auto open = m_ports.find(port);
+    return open != m_ports.end() && open->second.serial->hungUp() ? 1 : 0;
+}
+
 } // namespace vorlak

@@ -56,6 +56,8 @@ public:
     void rawDtr(std::int32_t port, bool raised);
 
     std::int32_t lastOpenError(char* buffer, std::int32_t capacity);
+    /// 1 when the device of open port `port` has gone (VORLAK_PortLost), otherwise 0.
+    std::int32_t portLost(std::int32_t port);
     /// Who is told the progress of reading calls (VORLAK_SetProgressCallback); null: nobody.
     void setProgressCallback(VORLAK_ProgressCallback callback, void* context);
 

@@ -164,4 +164,9 @@ VORLAK_API void VORLAK_CALL VORLAK_SetProgressCallback(VORLAK_ProgressCallback c
     guardedVoid([&] { library().setProgressCallback(callback, context); });
 }
 
+VORLAK_API int32_t VORLAK_CALL VORLAK_PortLost(int32_t port)
+{
+    return guarded([&] { return library().portLost(port); }, 0);
+}
+
 } // extern "C"

@@ -65,6 +65,9 @@ public:
     };
     /// Waits at most `timeout` for input, then takes what is there, up to `capacity` bytes.
     [[nodiscard]] ReadResult read(char* buffer, std::size_t capacity, Milliseconds timeout);
+    /// Whether the device has gone (unplugged, hung up, the far end of a pseudo-terminal
+    /// closed); asks without waiting.
+    [[nodiscard]] bool hungUp() const;
     /// Bytes received and not read yet.
     [[nodiscard]] std::size_t available() const;
     /// Drops what was received and not read yet.

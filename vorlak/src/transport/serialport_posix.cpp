@@ -330,6 +330,15 @@ SerialPort::ReadResult SerialPort::read(char* buffer, std::size_t capacity, Mill
     }
 }
 
+bool SerialPort::hungUp() const
+{
+    pollfd pfd{fdOf(m_handle), POLLIN, 0};
+    if (poll(&pfd, 1, 0) < 0) {
+        return errno != EINTR;
+    }
+    return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+
 std::size_t SerialPort::available() const
 {
     int count = 0;

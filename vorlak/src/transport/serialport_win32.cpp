@@ -301,6 +301,14 @@ SerialPort::ReadResult SerialPort::read(char* buffer, std::size_t capacity, Mill
     return {static_cast<std::size_t>(got), false};
 }
 
+bool SerialPort::hungUp() const
+{
+    // The driver of a removed adapter refuses every request on the handle.
+    DWORD errors = 0;
+    COMSTAT status{};
+    return ClearCommError(handleOf(m_handle), &errors, &status) == 0;
+}
+
 std::size_t SerialPort::available() const
 {
     DWORD errors = 0;
