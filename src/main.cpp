@@ -128,6 +128,20 @@ int main(int argc, char** argv)
                                 .arg(IniSettingsStore::defaultFilePath()));
         return CommandLineAnswer::kFailure;
     }
+    // Later starts are answered from here on, so that one coming while this one still starts
+    // does not wait for its window; the window shows in front anyway when it comes.
+    Form1* frontWindow = nullptr;
+    QString instanceProblem;
+    if (!instance.listen(
+            [&frontWindow] {
+                if (frontWindow != nullptr) {
+                    frontWindow->bringToFront();
+                }
+                qInfo("kolbrin: another start brought this window to the front");
+            },
+            &instanceProblem)) {
+        qWarning("kolbrin: later starts cannot reach this one: %s", qPrintable(instanceProblem));
+    }
     IniSettingsStore store(IniSettingsStore::defaultFilePath(), &dialogs);
     SystemLocaleSource locale;
     VorlakLibrary vorlak(dialogs);
@@ -150,17 +164,11 @@ int main(int argc, char** argv)
     platform.journal = journal.get();
     platform.windowStore = &windowStore;
     Form1 window(platform);
+    frontWindow = &window;
     dialogs.setParentWindow(&window);
-    QString instanceProblem;
-    if (!instance.listen(
-            [&window] {
-                window.bringToFront();
-                qInfo("kolbrin: another start brought this window to the front");
-            },
-            &instanceProblem)) {
-        qWarning("kolbrin: later starts cannot reach this one: %s", qPrintable(instanceProblem));
-    }
     window.show();
     window.Form_Load();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    frontWindow = nullptr; // the window goes before the instance's socket
+    return status;
 }

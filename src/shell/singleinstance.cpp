@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+#include <algorithm>
 
 SingleInstance::SingleInstance(const QString& folder, const QString& key)
     : m_lock(folder + QLatin1Char('/') + key + QStringLiteral(".lock"))
@@ -30,7 +31,7 @@ SingleInstance::Start SingleInstance::claim(std::chrono::milliseconds patience)
             // The runtime folder takes no lock file: better two windows than none.
             return Start::First;
         }
-        if (askToActivate(500)) {
+        if (askToActivate(deadline)) {
             return Start::Activated;
         }
         if (deadline.hasExpired()) {
@@ -40,23 +41,24 @@ SingleInstance::Start SingleInstance::claim(std::chrono::milliseconds patience)
     }
 }
 
-bool SingleInstance::askToActivate(int timeoutMs) const
+bool SingleInstance::askToActivate(const QDeadlineTimer& deadline) const
 {
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
-    if (!socket.waitForConnected(timeoutMs)) {
+    // Nothing listens yet (or any more): the caller tries the lock and the socket again.
+    if (!socket.waitForConnected(500)) {
         return false;
     }
     socket.write(kActivate);
-    if (!socket.waitForBytesWritten(timeoutMs)) {
+    if (!socket.waitForBytesWritten(500)) {
         return false;
     }
-    // The answer comes once the window was brought to the front; a busy window (a library call
-    // under way) may take a while to get to it.
+    // The answer comes once the window was brought to the front: a Kolbrin still starting, on
+    // a busy PC, may take seconds to get to it.
     QByteArray answer;
-    const QDeadlineTimer deadline(std::chrono::seconds(10));
-    while (!answer.contains('\n') && !deadline.hasExpired() &&
-           socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+    while (
+        !answer.contains('\n') && !deadline.hasExpired() &&
+        socket.waitForReadyRead(static_cast<int>(std::max<qint64>(1, deadline.remainingTime())))) {
         answer += socket.readAll();
     }
     return answer == kActivated;

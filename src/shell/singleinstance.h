@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QLockFile>
 #include <QString>
 #include <chrono>
@@ -37,7 +38,8 @@ public:
     /// Takes the lock, or asks the holder to come to the front; tries both again until
     /// `patience` has passed (the holder may still be starting, or be a crashed one whose
     /// process is not yet reaped).
-    [[nodiscard]] Start claim(std::chrono::milliseconds patience = std::chrono::seconds(5));
+    /// The default is long enough for a Kolbrin starting on a busy PC.
+    [[nodiscard]] Start claim(std::chrono::milliseconds patience = std::chrono::seconds(20));
 
     /// After Start::First: listens for later starts and calls `activate` for each. False, with
     /// the reason, when the socket cannot be made (the program then runs without it).
@@ -53,7 +55,7 @@ public:
     static constexpr char kActivated[] = "activated\n";
 
 private:
-    [[nodiscard]] bool askToActivate(int timeoutMs) const;
+    [[nodiscard]] bool askToActivate(const QDeadlineTimer& deadline) const;
 
     QLockFile m_lock;
     QString m_socketPath;

@@ -352,7 +352,7 @@ protected:
     }
     /// Waits until `process` has said `line` on standard error; what it said is kept in
     /// m_errors.
-    bool waitForLine(QProcess& process, const QByteArray& line, int timeoutMs = 30000)
+    bool waitForLine(QProcess& process, const QByteArray& line, int timeoutMs = 60000)
     {
         QByteArray& errors = m_errors[&process];
         QDeadlineTimer deadline(timeoutMs);
@@ -371,7 +371,8 @@ protected:
     void expectBroughtToFront(QProcess& running, const QString& profile)
     {
         QProcess& again = start(profile);
-        ASSERT_TRUE(again.waitForFinished(30000));
+        // A start waits up to 20 s for a running one that is still starting itself.
+        ASSERT_TRUE(again.waitForFinished(60000));
         EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(again.exitCode(), 0) << again.readAllStandardError().toStdString();
         EXPECT_TRUE(waitForLine(running, kBroughtToFront)) << m_errors[&running].toStdString();
