@@ -372,7 +372,10 @@ protected:
     {
         QProcess& again = start(profile);
         // A start waits up to 20 s for a running one that is still starting itself.
-        ASSERT_TRUE(again.waitForFinished(60000));
+        ASSERT_TRUE(again.waitForFinished(60000))
+            << "the running one said: "
+            << (m_errors[&running] + running.readAllStandardError()).toStdString()
+            << "\nthe later one said: " << again.readAllStandardError().toStdString();
         EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(again.exitCode(), 0) << again.readAllStandardError().toStdString();
         EXPECT_TRUE(waitForLine(running, kBroughtToFront)) << m_errors[&running].toStdString();
@@ -389,6 +392,24 @@ protected:
             QThread::msleep(50);
         }
         return true;
+    }
+
+    /// Waits until `process` holds a lock in the runtime folder (its process id is the lock
+    /// file's first line).
+    bool waitForLock(const QProcess& process)
+    {
+        const QByteArray pid = QByteArray::number(process.processId()) + '\n';
+        QDeadlineTimer deadline(60000);
+        while (!deadline.hasExpired()) {
+            for (const QString& name : QDir(path(u"runtime"_s)).entryList({u"*.lock"_s})) {
+                QFile lock(path(u"runtime/"_s + name));
+                if (lock.open(QIODevice::ReadOnly) && lock.readAll().startsWith(pid)) {
+                    return true;
+                }
+            }
+            QThread::msleep(50);
+        }
+        return false;
     }
 
     static constexpr char kBroughtToFront[] =
@@ -413,6 +434,7 @@ TEST_F(ProgramStartTest, OneKolbrinPerProfileAndACrashedOneBlocksNothing)
     ASSERT_TRUE(first.waitForFinished(10000));
     ASSERT_EQ(QDir(path(u"runtime"_s)).entryList({u"*.lock"_s}).size(), 2);
     QProcess& restarted = start(u"a"_s);
+    ASSERT_TRUE(waitForLock(restarted));
     expectBroughtToFront(restarted, u"a"_s);
     EXPECT_EQ(other.state(), QProcess::Running);
 }
