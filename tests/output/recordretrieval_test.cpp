@@ -170,17 +170,6 @@ TEST_F(RecordRetrievalTest, KeyboardModeMarksTheValuesAndShowsThemAsLiteralNotat
         library.readTemplates.mid(0, 2),
         (QList<QByteArray>{"Doc \x0e[Doc]\x0f{TAB}", "\x0e[Code]\x0f{TAB}\x0e[Qty][XX]\x0f~\r\n"}));
     EXPECT_EQ(view.text(), QStringLiteral("Doc 5{%}{TAB}\nA{+}{(}\u00e9{)}{TAB}1 ~\n"));
-
-    // File mode passes the templates as stored and shows the values as they are.
-    ASSERT_TRUE(store.write(QStringLiteral("InsertKeys"), QStringLiteral("False")));
-    library.readTemplates.clear();
-    library.scriptText(QStringLiteral("I_ReadHeader"), "Doc 5%{TAB}");
-    library.script(QStringLiteral("I_ReadEntries"), {0});
-    library.script(QStringLiteral("I_ReadHeader"), {-3});
-    retrieval.readTerminalData();
-    EXPECT_EQ(library.readTemplates.mid(0, 2),
-              (QList<QByteArray>{"Doc [Doc]{TAB}", "[Code]{TAB}[Qty][XX]~\r\n"}));
-    EXPECT_EQ(view.text(), QStringLiteral("Doc 5%{TAB}\n"));
 }
 
 TEST_F(RecordRetrievalTest, SettingsAreReloadedBeforeReading)

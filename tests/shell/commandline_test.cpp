@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QThread>
 #include <gtest/gtest.h>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -345,55 +344,34 @@ protected:
         environment.insert(u"XDG_CONFIG_HOME"_s, path(profile + u"/config"_s));
         environment.insert(u"XDG_DATA_HOME"_s, path(profile + u"/data"_s));
         auto& process = *m_processes.emplace_back(std::make_unique<QProcess>());
+        process.setObjectName(path(u"%1.err"_s.arg(m_processes.size())));
+        process.setStandardErrorFile(process.objectName());
         process.setProcessEnvironment(environment);
         process.start(path(u"app/kolbrin"_s), QStringList{});
         EXPECT_TRUE(process.waitForStarted(30000)) << process.errorString().toStdString();
         return process;
     }
-    /// Waits until `process` has said `line` on standard error; what it said is kept in
-    /// m_errors.
-    bool waitForLine(QProcess& process, const QByteArray& line, int timeoutMs = 60000)
+    static QByteArray errors(const QProcess& process)
     {
-        QByteArray& errors = m_errors[&process];
-        QDeadlineTimer deadline(timeoutMs);
-        while (!errors.contains(line)) {
-            if (deadline.hasExpired() || process.state() == QProcess::NotRunning) {
-                errors += process.readAllStandardError();
-                return errors.contains(line);
-            }
-            process.waitForReadyRead(100);
-            errors += process.readAllStandardError();
-        }
-        return true;
+        QFile file(process.objectName());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     /// A start that finds another one running for its profile: it ends at once with 0, and the
-    /// running one brings its window to the front.
+    /// running one brings its window to the front (and says so).
     void expectBroughtToFront(QProcess& running, const QString& profile)
     {
         QProcess& again = start(profile);
         // A start waits up to 20 s for a running one that is still starting itself.
-        ASSERT_TRUE(again.waitForFinished(60000))
-            << "the running one said: "
-            << (m_errors[&running] + running.readAllStandardError()).toStdString()
-            << "\nthe later one said: " << again.readAllStandardError().toStdString();
+        ASSERT_TRUE(again.waitForFinished(60000)) << errors(again).toStdString();
         EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(again.exitCode(), 0) << again.readAllStandardError().toStdString();
-        EXPECT_TRUE(waitForLine(running, kBroughtToFront)) << m_errors[&running].toStdString();
-        EXPECT_EQ(running.state(), QProcess::Running);
-    }
-    /// Waits until `process` listens for later starts (the runtime folder holds `sockets`).
-    bool waitForSockets(qsizetype sockets)
-    {
-        QDeadlineTimer deadline(30000);
-        while (QDir(path(u"runtime"_s)).entryList({u"*.socket"_s}, QDir::System).size() < sockets) {
-            if (deadline.hasExpired()) {
-                return false;
-            }
+        EXPECT_EQ(again.exitCode(), 0) << errors(again).toStdString();
+        QDeadlineTimer deadline(60000);
+        while (!errors(running).contains(kBroughtToFront) && !deadline.hasExpired()) {
             QThread::msleep(50);
         }
-        return true;
+        EXPECT_TRUE(errors(running).contains(kBroughtToFront)) << errors(running).toStdString();
+        EXPECT_EQ(running.state(), QProcess::Running);
     }
-
     /// Waits until `process` holds a lock in the runtime folder (its process id is the lock
     /// file's first line).
     bool waitForLock(const QProcess& process)
@@ -415,18 +393,17 @@ protected:
     static constexpr char kBroughtToFront[] =
         "kolbrin: another start brought this window to the front";
     std::vector<std::unique_ptr<QProcess>> m_processes;
-    std::map<QProcess*, QByteArray> m_errors;
 };
 
 TEST_F(ProgramStartTest, OneKolbrinPerProfileAndACrashedOneBlocksNothing)
 {
     QProcess& first = start(u"a"_s);
-    ASSERT_TRUE(waitForSockets(1));
+    ASSERT_TRUE(waitForLock(first));
     expectBroughtToFront(first, u"a"_s);
 
     // Another profile is another Kolbrin.
     QProcess& other = start(u"b"_s);
-    ASSERT_TRUE(waitForSockets(2));
+    ASSERT_TRUE(waitForLock(other));
     EXPECT_FALSE(other.waitForFinished(1000));
 
     // Killed, the first leaves its lock and socket behind; the next start takes them over.
