@@ -66,6 +66,13 @@ bool SingleInstance::askToActivate(const QDeadlineTimer& deadline) const
 
 bool SingleInstance::listen(std::function<void()> activate, QString* error)
 {
+    if (!m_lock.isLocked()) {
+        // Without the lock the socket may be another Kolbrin's: it is left alone.
+        if (error != nullptr) {
+            *error = m_lock.fileName() + QStringLiteral(": no lock");
+        }
+        return false;
+    }
     m_server = std::make_unique<QLocalServer>();
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // A socket file left by a crashed Kolbrin: ours now, since we hold the lock.
