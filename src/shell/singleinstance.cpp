@@ -1,5 +1,6 @@
 #include "singleinstance.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -69,7 +70,9 @@ bool SingleInstance::listen(std::function<void()> activate, QString* error)
     if (!m_lock.isLocked()) {
         // Without the lock the socket may be another Kolbrin's: it is left alone.
         if (error != nullptr) {
-            *error = m_lock.fileName() + QStringLiteral(": no lock");
+            *error =
+                QCoreApplication::translate("SingleInstance", "the lock file %1 could not be made")
+                    .arg(m_lock.fileName());
         }
         return false;
     }

@@ -936,6 +936,10 @@ Las lecturas siguen y se entregan, pero no se borra ningún terminal hasta que e
         <source>Kolbrin is already running with the settings file %1, but it does not answer. Close that Kolbrin, or wait until it answers, and start Kolbrin again.</source>
         <translation>Kolbrin ya se está ejecutando con el fichero de configuración %1, pero no responde. Cierre ese Kolbrin, o espere a que responda, y vuelva a iniciar Kolbrin.</translation>
     </message>
+    <message>
+        <source>the lock file %1 could not be made</source>
+        <translation>no se pudo crear el fichero de bloqueo %1</translation>
+    </message>
 </context>
 <context>
     <name>SqliteJournal</name>

@@ -936,6 +936,10 @@ As leituras continuam e são entregues, mas nenhum terminal é apagado até o re
         <source>Kolbrin is already running with the settings file %1, but it does not answer. Close that Kolbrin, or wait until it answers, and start Kolbrin again.</source>
         <translation>O Kolbrin já está em execução com o ficheiro de configuração %1, mas não responde. Feche esse Kolbrin, ou espere que responda, e inicie o Kolbrin de novo.</translation>
     </message>
+    <message>
+        <source>the lock file %1 could not be made</source>
+        <translation>não foi possível criar o ficheiro de bloqueio %1</translation>
+    </message>
 </context>
 <context>
     <name>SqliteJournal</name>
