@@ -2,6 +2,7 @@
 #include "common/settings.h"
 #include "config/inisettingsstore.h"
 #include "config/localesource.h"
+#include "i18n/translators.h"
 #include "journal/journal.h"
 #include "journal/sqlitejournal.h"
 #include "link/linkthread.h"
@@ -9,10 +10,12 @@
 #include "output/keystrokesink.h"
 #include "shell/commandline.h"
 #include "shell/form1.h"
+#include "shell/graphicalsession.h"
 #include "shell/journalcommands.h"
 #include "shell/journalfactory.h"
 #include "shell/programcore.h"
 #include "shell/qtuserdialogs.h"
+#include "shell/singleinstance.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -57,6 +60,31 @@ int runJournalCommandLine(int argc, char** argv, const JournalRequest& request)
     return answer.exitStatus;
 }
 
+// Started where no window can be shown: one line on standard error, in the user's language,
+// instead of the abort of Qt's window system. A QCoreApplication needs no display, and it is
+// all the translators need.
+int refuseWithoutGraphicalSession(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Kolbrin"));
+    IniSettingsStore store(IniSettingsStore::defaultFilePath(), nullptr);
+    const SystemLocaleSource locale;
+    Translators translators;
+    translators.apply(GraphicalSession::startLanguage(store, locale));
+    std::fputs((GraphicalSession::missingText() + QLatin1Char('\n')).toLocal8Bit().constData(),
+               stderr);
+    return CommandLineAnswer::kFailure;
+}
+
+QString userName()
+{
+    QString name = qEnvironmentVariable("USER");
+    if (name.isEmpty()) {
+        name = qEnvironmentVariable("USERNAME");
+    }
+    return name.isEmpty() ? QStringLiteral("user") : name;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -71,12 +99,49 @@ int main(int argc, char** argv)
         return answer.exitStatus;
     }
 
+    if (!GraphicalSession::available()) {
+        return refuseWithoutGraphicalSession(argc, argv);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kolbrin"));
     // Names packaging/kolbrin.desktop, so a Wayland session shows the menu entry's icon.
     QApplication::setDesktopFileName(QStringLiteral("kolbrin"));
 
     QtUserDialogs dialogs;
+    // One Kolbrin per user and settings file: a second start brings the first one's window to
+    // the front and ends.
+    SingleInstance instance(
+        SingleInstance::defaultFolder(),
+        SingleInstance::instanceKey(userName(), IniSettingsStore::defaultFilePath()));
+    switch (instance.claim()) {
+    case SingleInstance::Start::First:
+        break;
+    case SingleInstance::Start::Activated:
+        return 0;
+    case SingleInstance::Start::NoAnswer:
+        dialogs.showWarning(QCoreApplication::translate(
+                                "SingleInstance",
+                                "Kolbrin is already running with the settings file %1, but it "
+                                "does not answer. Close that Kolbrin, or wait until it answers, "
+                                "and start Kolbrin again.")
+                                .arg(IniSettingsStore::defaultFilePath()));
+        return CommandLineAnswer::kFailure;
+    }
+    // Later starts are answered from here on, so that one coming while this one still starts
+    // does not wait for its window; the window shows in front anyway when it comes.
+    Form1* frontWindow = nullptr;
+    QString instanceProblem;
+    if (!instance.listen(
+            [&frontWindow] {
+                if (frontWindow != nullptr) {
+                    frontWindow->bringToFront();
+                }
+                qInfo("kolbrin: another start brought this window to the front");
+            },
+            &instanceProblem)) {
+        qWarning("kolbrin: later starts cannot reach this one: %s", qPrintable(instanceProblem));
+    }
     IniSettingsStore store(IniSettingsStore::defaultFilePath(), &dialogs);
     SystemLocaleSource locale;
     VorlakLibrary vorlak(dialogs);
@@ -99,8 +164,11 @@ int main(int argc, char** argv)
     platform.journal = journal.get();
     platform.windowStore = &windowStore;
     Form1 window(platform);
+    frontWindow = &window;
     dialogs.setParentWindow(&window);
     window.show();
     window.Form_Load();
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    frontWindow = nullptr; // the window goes before the instance's socket
+    return status;
 }

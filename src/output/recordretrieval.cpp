@@ -58,9 +58,9 @@ void RecordRetrieval::readTerminalData()
     bool lossy = false;
     bool lossyBody = false;
     const QByteArray headerTemplate =
-        TextCodec::toWindows1252(m_state.settings.HeaderTemplate, &lossy);
+        libraryTemplate(m_state.settings.HeaderTemplate, &lossy, m_headerMarks);
     const QByteArray bodyTemplate =
-        TextCodec::toWindows1252(m_state.settings.BodyTemplate, &lossyBody);
+        libraryTemplate(m_state.settings.BodyTemplate, &lossyBody, m_bodyMarks);
     const bool withHeaders = isPresent(m_state.settings.HeaderTemplate.size());
     const bool withEntries = isPresent(m_state.settings.BodyTemplate.size());
     // Without a body template the entries are skipped: what is read is not all the terminal
@@ -120,6 +120,19 @@ void RecordRetrieval::readTerminalData()
             "RecordRetrieval",
             "The data format holds characters the terminal cannot take; they were sent as \"?\"."));
     }
+}
+
+QByteArray RecordRetrieval::libraryTemplate(const QString& userTemplate, bool* lossy,
+                                            std::optional<MarkedTemplate>& marks) const
+{
+    const QByteArray bytes = TextCodec::toWindows1252(userTemplate, lossy);
+    if (!m_state.settings.InsertKeys) {
+        marks.reset();
+        return bytes; // file mode: the template exactly as stored
+    }
+    // Marked as the library will read it, with what Windows-1252 lacks already made '?'.
+    marks.emplace(TextCodec::fromWindows1252(bytes));
+    return TextCodec::toWindows1252(marks->text());
 }
 
 QString RecordRetrieval::templateProblem() const
@@ -191,7 +204,10 @@ RecordRetrieval::Step RecordRetrieval::handleResult(int result, int token, bool 
     if (isHeader || !isPresent(m_state.settings.HeaderTemplate.size())) {
         ++m_state.DocumentsRead;
     }
-    const QString text = TextCodec::fromWindows1252(m_library.GetStringFromPtr(token, result));
+    QString text = TextCodec::fromWindows1252(m_library.GetStringFromPtr(token, result));
+    if (const std::optional<MarkedTemplate>& marks = isHeader ? m_headerMarks : m_bodyMarks) {
+        text = marks->notation(text); // keyboard mode: the values typed as they are
+    }
     if (isHeader) {
         // A header ends with LF CR; the view turns that into its one line break.
         appendRead(text + QStringLiteral("\n\r"));

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "markedtemplate.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
+#include <optional>
 
 class CommLibrary;
 class ConfigLoader;
@@ -25,6 +29,9 @@ public:
     /// (DataReceived is then cleared). Text
     /// read before a failure stays in the view and DataReceived stays set; LastReading then says
     /// the reading was interrupted, and DocumentsRead how far it got.
+    /// In keyboard mode the library gets the templates with their field groups marked, and the
+    /// text it returns is shown as keystroke notation in which the values are typed as they are
+    /// (MarkedTemplate); in file mode it gets them byte for byte as stored.
     /// While it reads, panel 1 shows the documents and records so far (records within a call
     /// when the library tells them, otherwise as each call ends); afterwards it shows what it
     /// showed before.
@@ -44,6 +51,10 @@ private:
     enum class Step { Go, Stop };
     /// Why a template of the settings is not used; empty when both are.
     [[nodiscard]] QString templateProblem() const;
+    /// A template as the library gets it, in Windows-1252; marked in keyboard mode, when
+    /// `marks` is set to read the library's text back.
+    [[nodiscard]] QByteArray libraryTemplate(const QString& userTemplate, bool* lossy,
+                                             std::optional<MarkedTemplate>& marks) const;
     Step handleResult(int result, int token, bool isHeader);
     /// The text read so far is built here and shown once: the view would lay out its whole text
     /// again for every piece, which made a reading's cost grow with its square. It holds what the
@@ -61,6 +72,9 @@ private:
     UserDialogs& m_dialogs;
     const UiLanguage& m_language;
     QString m_read;
+    /// The marks of the reading under way's templates; none in file mode.
+    std::optional<MarkedTemplate> m_headerMarks;
+    std::optional<MarkedTemplate> m_bodyMarks;
     MainWindowControls& m_window;
     bool m_stopRequested = false;
     bool m_reading = false;

@@ -409,6 +409,23 @@ QString SendKeysError::message() const
     return description + QStringLiteral(" at ") + where();
 }
 
+QString SendKeys::literal(QStringView text)
+{
+    static constexpr QStringView kSpecial = u"+^%~(){}[]";
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (kSpecial.contains(c)) {
+            out += u'{';
+            out += c;
+            out += u'}';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 SendKeysResult SendKeys::parse(const QString& notation)
 {
     return Parser(notation, false).run();

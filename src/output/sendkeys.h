@@ -114,6 +114,12 @@ namespace SendKeys {
 /// hours.
 inline constexpr int kMaxRepeat = 9999;
 
+/// The notation that types `text` exactly: every character the notation gives a meaning
+/// ("+^%~(){}[]") written in braces, as "{%}", the others as they are. Brackets mean nothing to
+/// this parser, but other programs' readers of the notation take them as special, so they are
+/// braced too. Line breaks stay: keyString() drops them as it drops every other line break.
+[[nodiscard]] QString literal(QStringView text);
+
 /// Parses the whole notation; a malformed text gives no keystrokes at all.
 [[nodiscard]] SendKeysResult parse(const QString& notation);
 

@@ -118,12 +118,7 @@ Form1::Form1(const ProgramPlatform& platform, QWidget* parent)
         m_placement->restore(*this);
     }
     if (TrayIcon::useful()) {
-        const auto showWindow = [this] {
-            m_inTray = false;
-            showNormal();
-            raise();
-            activateWindow();
-        };
+        const auto showWindow = [this] { bringToFront(); };
         m_tray = new TrayIcon(
             m_core->state, {showWindow, [this] { m_core->readData(); }, [this] { exitProgram(); }},
             this);
@@ -467,6 +462,15 @@ void Form1::setTimerEnabled(bool enabled)
 bool Form1::timerEnabled() const
 {
     return m_timer1->isActive();
+}
+
+void Form1::bringToFront()
+{
+    m_inTray = false;
+    setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 bool Form1::isMinimised() const

@@ -80,6 +80,9 @@ public:
     [[nodiscard]] TrayIcon* trayIcon() const { return m_tray; }
     /// Ends the program even when it is set to stay in the tray (the tray's Exit).
     void exitProgram();
+    /// Shows the window in front, out of the tray or the task bar, keeping it maximised if it
+    /// was (the tray's Show, and another start of Kolbrin).
+    void bringToFront();
 
     /// Room the menu bar, status bar and borders take, in 1/1440 inch.
     static constexpr int kWidthMarginTwips = 130;

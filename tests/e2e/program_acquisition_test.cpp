@@ -252,6 +252,13 @@ TEST_F(AcquisitionEndToEndTest, ManualModeOnlyShowsTheTerminal)
 
 TEST_F(AcquisitionEndToEndTest, KeyboardModeTypesTheReadingAndThenClearsTheTerminal)
 {
+    // Values holding what the keystroke notation reads are typed as they are.
+    sim.reset();
+    sim = std::make_unique<SimTerminal>(path(QStringLiteral("keys")), kPort);
+    QString error;
+    const char terminal[] = R"json({"id": "T9", "documents": [{"header": {"Doc": "1"},
+        "entries": [{"Code": "0% (a)", "Qty": "~{+}[^]"}]}]})json";
+    ASSERT_TRUE(sim->start(terminal, {QStringLiteral("--removed")}, &error)) << error.toStdString();
     put("InsertKeys", "True");
     put("ManualMode", "False");
     window.minimised = true;
@@ -263,8 +270,9 @@ TEST_F(AcquisitionEndToEndTest, KeyboardModeTypesTheReadingAndThenClearsTheTermi
     for (const Keystroke& key : keys.sent.front()) {
         typed += SendKeys::describe(key) + QLatin1Char(' ');
     }
-    // The line break that ends the record is not typed; the tokens are keys.
-    EXPECT_EQ(typed, QStringLiteral("'5' '6' '0' '1' {TAB} '3' {ENTER} "));
+    // The line break that ends the record is not typed; the template's tokens are keys.
+    EXPECT_EQ(typed, QStringLiteral("'0' '%' ' ' '(' 'a' ')' {TAB} '~' '{' '+' '}' '[' '^' ']' "
+                                    "{ENTER} "));
     EXPECT_EQ(sim->eventCount(QStringLiteral("I_ClearAllEntries")), 1);
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/Demo.txt"))));
 }

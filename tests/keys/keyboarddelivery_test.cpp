@@ -4,6 +4,7 @@
 #include "i18n/uilanguage.h"
 #include "keystrokeprinters.h"
 #include "lists/terminalclearing.h"
+#include "markedreading.h"
 #include "output/keyboarddelivery.h"
 #include "output/keystrokesink.h"
 #include "recordingdialogs.h"
@@ -65,12 +66,89 @@ TEST_F(KeyboardDeliveryTest, TypesTheTextWithoutLineBreaksThenClearsWhateverAuto
     EXPECT_EQ(view.text(), QStringLiteral("123{TAB}4{ENTER}\r\nab\ncd\r")); // the view keeps it all
 }
 
-TEST_F(KeyboardDeliveryTest, DataActsAsNotation)
+TEST_F(KeyboardDeliveryTest, TheViewsTextActsAsNotation)
 {
     view.setText(QStringLiteral("Qty 5%x\n"));
     EXPECT_TRUE(delivery.deliver());
     ASSERT_EQ(sink.sent.size(), 1);
     EXPECT_EQ(sink.sent.front().back(), Keystroke::typed('x', Keystroke::Modifier::Alt));
+}
+
+std::vector<Keystroke> typedText(const QString& text)
+{
+    std::vector<Keystroke> keys;
+    for (const char32_t c : text.toStdU32String()) {
+        keys.push_back(Keystroke::typed(c));
+    }
+    return keys;
+}
+
+class KeyboardDeliveryValues : public KeyboardDeliveryTest,
+                               public ::testing::WithParamInterface<ValueCase>
+{
+};
+
+// Two records read in one call: the values are typed as they are, the template's tokens act,
+// and its own "^" and "%" still hold Ctrl and Alt.
+TEST_P(KeyboardDeliveryValues, TypesTheValuesExactlyAndTheTemplateAsKeys)
+{
+    const std::vector<vorlak::Record> records = {
+        {{"Name", windows1252(GetParam().value)}, {"Qty", "1+1"}},
+        {{"Name", "B(2)"}, {"Qty", windows1252(GetParam().value)}},
+    };
+    view.setText(
+        markedReading(QStringLiteral("[Name]{TAB}[Qty][XXXX]^s%{F2}{ENTER}\r\n"), records));
+
+    ASSERT_TRUE(delivery.deliver()) << dialogs.messages().join(u'\n').toStdString();
+
+    const QString typed = QString::fromUtf16(GetParam().typed);
+    // The width counts a marker inside the value too, which is then dropped.
+    QString qty = QString::fromUtf16(GetParam().value).left(4);
+    qty += QString(4 - qty.size(), u' ');
+    qty.remove(MarkedTemplate::kValueStart).remove(MarkedTemplate::kValueEnd);
+    std::vector<Keystroke> expected;
+    for (const auto& [name, quantity] :
+         {std::pair(typed, QStringLiteral("1+1 ")), std::pair(QStringLiteral("B(2)"), qty)}) {
+        for (const auto& part :
+             {typedText(name), std::vector{Keystroke::named(Keystroke::Key::Tab)},
+              typedText(quantity),
+              std::vector{Keystroke::typed('s', Keystroke::Modifier::Control),
+                          Keystroke::named(Keystroke::Key::F2, Keystroke::Modifier::Alt),
+                          Keystroke::named(Keystroke::Key::Enter)}}) {
+            expected.insert(expected.end(), part.begin(), part.end());
+        }
+    }
+    ASSERT_EQ(sink.sent.size(), 1);
+    EXPECT_EQ(sink.sent.front(), expected) << view.text().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Delivery, KeyboardDeliveryValues, ::testing::ValuesIn(valueCases()),
+                         [](const auto& caseInfo) { return std::string(caseInfo.param.name); });
+
+TEST(MarkedTemplateTest, MarksEveryFieldGroupWithItsWidthAndNothingElse)
+{
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"[Code][XXXX]{TAB}[Qty]~", u"\x0e[Code][XXXX]\x0f{TAB}\x0e[Qty]\x0f~"},
+        {u"[[Code]]", u"[\x0e[Code]\x0f]"},
+        {u"a[Qty b]", u"a\x0e[Qty b]\x0f"},
+        {u"[ ][]a]", u"[ ][]a]"},
+        {u"[Co\r\nde]", u"[Co\r\nde]"},
+        {u"[Co[Code]", u"[Co\x0e[Code]\x0f"},
+        {u"[Code][XX][XXX]|", u"\x0e[Code][XX]\x0f\x0e[XXX]\x0f|"},
+        {u"[Code] [XXX]", u"\x0e[Code]\x0f \x0e[XXX]\x0f"},
+        {u"<[XXXX]>", u"<\x0e[XXXX]\x0f>"},
+        {u"[ Co de ]x", u"\x0e[ Co de ]\x0fx"},
+        {u"\x0f"
+         u"a[B]\x0e"
+         u"c",
+         u"a\x0e[B]\x0f"
+         u"c"}, // the user's own markers are dropped
+        {u"{ENTER}", u"{ENTER}"},
+    };
+    for (const auto& [user, marked] : cases) {
+        EXPECT_EQ(MarkedTemplate(QString::fromUtf16(user)).text(), QString::fromUtf16(marked))
+            << QString::fromUtf16(user).toStdString();
+    }
 }
 
 struct MalformedCase

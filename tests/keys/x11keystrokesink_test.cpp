@@ -1,5 +1,6 @@
 // X11KeystrokeSink typing into a real Qt window on a real X server (Xvfb).
 #include "keystrokeprinters.h"
+#include "markedreading.h"
 #include "output/keystrokesink.h"
 #include "x11session.h"
 
@@ -103,6 +104,26 @@ TEST_F(X11KeystrokeSinkTest, TypesAReadingExactly)
     EXPECT_EQ(target.keys,
               (QStringList{QStringLiteral("Left"), QStringLiteral("Left"), QStringLiteral("End"),
                            QStringLiteral("F13"), QStringLiteral("Alt+F4")}));
+}
+
+// A reading in keyboard mode, laid out by the library's formatter from a marked template: the
+// values arrive in the text field as the terminal holds them, the template's keys act.
+TEST_F(X11KeystrokeSinkTest, TypesTheValuesOfAReadingAsTheyAre)
+{
+    std::vector<vorlak::Record> records;
+    QString expected;
+    for (const ValueCase& value : valueCases()) {
+        records.push_back({{"Name", windows1252(value.value)}, {"Code", value.name}});
+        expected += QString::fromUtf16(value.typed) + QLatin1Char('\t') +
+                    QString::fromLatin1(value.name) + QLatin1Char('\n');
+    }
+    // Typed, then removed again: "{BS 3}" takes back the "xyz" the template types.
+    const QString reading =
+        markedReading(QStringLiteral("[Name]{TAB}xyz{BS 3}[Code]{ENTER}\r\n"), records);
+    QString error;
+    ASSERT_TRUE(sink.send(SendKeys::parseKeyString(reading).keys, &error)) << error.toStdString();
+    report();
+    EXPECT_EQ(target.text, expected);
 }
 
 TEST_F(X11KeystrokeSinkTest, CapsLockDoesNotChangeWhatIsTypedAndStaysAsTheUserSetIt)

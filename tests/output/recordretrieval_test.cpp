@@ -155,6 +155,23 @@ TEST_F(RecordRetrievalTest, TextCrossesTheLibraryAsWindows1252)
     EXPECT_EQ(view.text(), QStringLiteral("Caf\u00e9 \u20ac\n"));
 }
 
+TEST_F(RecordRetrievalTest, KeyboardModeMarksTheValuesAndShowsThemAsLiteralNotation)
+{
+    ASSERT_TRUE(store.write(QStringLiteral("InsertKeys"), QStringLiteral("True")));
+    setTemplates(QStringLiteral("Doc [Doc]{TAB}"), QStringLiteral("[Code]{TAB}[Qty][XX]~"));
+    library.scriptText(QStringLiteral("I_ReadHeader"), "Doc \x0e"
+                                                       "5%\x0f{TAB}");
+    library.scriptText(QStringLiteral("I_ReadEntries"), "\x0e"
+                                                        "A+(\xe9)\x0f{TAB}\x0e"
+                                                        "1 \x0f~\r\n");
+    library.script(QStringLiteral("I_ReadHeader"), {-3});
+    retrieval.readTerminalData();
+    EXPECT_EQ(
+        library.readTemplates.mid(0, 2),
+        (QList<QByteArray>{"Doc \x0e[Doc]\x0f{TAB}", "\x0e[Code]\x0f{TAB}\x0e[Qty][XX]\x0f~\r\n"}));
+    EXPECT_EQ(view.text(), QStringLiteral("Doc 5{%}{TAB}\nA{+}{(}\u00e9{)}{TAB}1 ~\n"));
+}
+
 TEST_F(RecordRetrievalTest, SettingsAreReloadedBeforeReading)
 {
     setTemplates(QString(), QStringLiteral("[A]"));
@@ -205,8 +222,14 @@ TEST_F(RecordRetrievalTest, ATemplateAboveTheLimitIsRefusedBeforeTheTerminalIsAs
         QString header, body;
         const char* setting; // the one refused; none when both are used
     };
+    // The limit is the user's: in keyboard mode the library gets the template with two markers
+    // more per field group, longer than the limit, and still reads.
+    QString groups = QStringLiteral("[A]").repeated(kMaxTemplateLength / 3);
+    groups += QString(kMaxTemplateLength - groups.size(), QLatin1Char('x'));
+    ASSERT_TRUE(store.write(QStringLiteral("InsertKeys"), QStringLiteral("True")));
     const Case cases[] = {
         {longest, longest, nullptr},
+        {groups, groups, nullptr},
         {QStringLiteral("[Doc]"), tooLong, "body template (setting AsciiDataFormat)"},
         {tooLong, QStringLiteral("[Code]"), "header template (setting AsciiDataFormat2)"},
     };
@@ -223,6 +246,8 @@ TEST_F(RecordRetrievalTest, ATemplateAboveTheLimitIsRefusedBeforeTheTerminalIsAs
         if (c.setting == nullptr) {
             EXPECT_FALSE(readingCalls().isEmpty());
             EXPECT_TRUE(dialogs.shown.isEmpty());
+            EXPECT_EQ(library.readTemplates.back().size(),
+                      c.header.size() + 2 * c.header.count(QLatin1Char('[')));
             continue;
         }
         EXPECT_TRUE(readingCalls().isEmpty());

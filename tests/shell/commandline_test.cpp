@@ -3,13 +3,16 @@
 #include "shell/journalcommands.h"
 #include "tempdir.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QThread>
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -283,6 +286,134 @@ TEST_F(JournalCommandTest, TheProgramAnswersWithoutADisplay)
     EXPECT_EQ(kolbrin({u"--history"_s, u"--json"_s}), std::tuple(0, "[\n]\n"_ba, ""_ba));
     EXPECT_EQ(kolbrin({u"--export"_s, u"1"_s, path(u"out.txt"_s)}),
               std::tuple(1, ""_ba, "kolbrin: the journal holds no reading with id 1"_ba));
+    EXPECT_EQ(kolbrin({u"--version"_s}),
+              std::tuple(0, "Kolbrin " KOLBRIN_PROJECT_VERSION "\n"_ba, ""_ba));
+
+    // Started to show its window: one line instead of Qt's abort, in the user's language.
+    environment.insert(u"LC_ALL"_s, u"C"_s);
+    EXPECT_EQ(kolbrin({}),
+              std::tuple(1, ""_ba,
+                         "kolbrin: Kolbrin needs a graphical session, and there is none here "
+                         "(neither DISPLAY nor WAYLAND_DISPLAY is set). --help and the other "
+                         "command-line options work without one."_ba));
+    ASSERT_TRUE(QDir().mkpath(path(u"config/Kolbrin"_s)));
+    QFile settings(path(u"config/Kolbrin/Kolbrin.ini"_s));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[Setup]\nLanguage=Spanish\n");
+    settings.close();
+    const auto [status, output, error] = kolbrin({});
+    EXPECT_EQ(status, 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(error).startsWith(
+        u"kolbrin: Kolbrin necesita una sesi\u00f3n gr\u00e1fica"_s))
+        << error.toStdString();
+}
+
+// The built program with its window, on Qt's offscreen platform, in profiles of its own
+// (settings and data folders) sharing one runtime folder, as starts of one user share it.
+class ProgramStartTest : public TempDirTest
+{
+protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        // A copy, as installed: the program moves a library beside it into the profile.
+        ASSERT_TRUE(QDir().mkpath(path(u"app"_s)));
+        for (const QString& file : {u"kolbrin"_s, u"libvorlak.so"_s}) {
+            ASSERT_TRUE(QFile::copy(qEnvironmentVariable("KOLBRIN_BIN_DIR") + u'/' + file,
+                                    path(u"app/"_s + file)));
+        }
+        ASSERT_TRUE(QDir().mkpath(path(u"runtime"_s)));
+        QFile::setPermissions(path(u"runtime"_s),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    void TearDown() override
+    {
+        for (auto& process : m_processes) {
+            process->kill();
+            process->waitForFinished(10000);
+        }
+    }
+
+    QProcess& start(const QString& profile)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(u"DISPLAY"_s);
+        environment.remove(u"WAYLAND_DISPLAY"_s);
+        environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        environment.insert(u"XDG_RUNTIME_DIR"_s, path(u"runtime"_s));
+        environment.insert(u"XDG_CONFIG_HOME"_s, path(profile + u"/config"_s));
+        environment.insert(u"XDG_DATA_HOME"_s, path(profile + u"/data"_s));
+        auto& process = *m_processes.emplace_back(std::make_unique<QProcess>());
+        process.setObjectName(path(u"%1.err"_s.arg(m_processes.size())));
+        process.setStandardErrorFile(process.objectName());
+        process.setProcessEnvironment(environment);
+        process.start(path(u"app/kolbrin"_s), QStringList{});
+        EXPECT_TRUE(process.waitForStarted(30000)) << process.errorString().toStdString();
+        return process;
+    }
+    static QByteArray errors(const QProcess& process)
+    {
+        QFile file(process.objectName());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    /// A start that finds another one running for its profile: it ends at once with 0, and the
+    /// running one brings its window to the front (and says so).
+    void expectBroughtToFront(QProcess& running, const QString& profile)
+    {
+        QProcess& again = start(profile);
+        // A start waits up to 20 s for a running one that is still starting itself.
+        ASSERT_TRUE(again.waitForFinished(60000)) << errors(again).toStdString();
+        EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(again.exitCode(), 0) << errors(again).toStdString();
+        QDeadlineTimer deadline(60000);
+        while (!errors(running).contains(kBroughtToFront) && !deadline.hasExpired()) {
+            QThread::msleep(50);
+        }
+        EXPECT_TRUE(errors(running).contains(kBroughtToFront)) << errors(running).toStdString();
+        EXPECT_EQ(running.state(), QProcess::Running);
+    }
+    /// Waits until `process` holds a lock in the runtime folder (its process id is the lock
+    /// file's first line).
+    bool waitForLock(const QProcess& process)
+    {
+        const QByteArray pid = QByteArray::number(process.processId()) + '\n';
+        QDeadlineTimer deadline(60000);
+        while (!deadline.hasExpired()) {
+            for (const QString& name : QDir(path(u"runtime"_s)).entryList({u"*.lock"_s})) {
+                QFile lock(path(u"runtime/"_s + name));
+                if (lock.open(QIODevice::ReadOnly) && lock.readAll().startsWith(pid)) {
+                    return true;
+                }
+            }
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    static constexpr char kBroughtToFront[] =
+        "kolbrin: another start brought this window to the front";
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+TEST_F(ProgramStartTest, OneKolbrinPerProfileAndACrashedOneBlocksNothing)
+{
+    QProcess& first = start(u"a"_s);
+    ASSERT_TRUE(waitForLock(first));
+    expectBroughtToFront(first, u"a"_s);
+
+    // Another profile is another Kolbrin.
+    QProcess& other = start(u"b"_s);
+    ASSERT_TRUE(waitForLock(other));
+    EXPECT_FALSE(other.waitForFinished(1000));
+
+    // Killed, the first leaves its lock and socket behind; the next start takes them over.
+    first.kill();
+    ASSERT_TRUE(first.waitForFinished(10000));
+    ASSERT_EQ(QDir(path(u"runtime"_s)).entryList({u"*.lock"_s}).size(), 2);
+    QProcess& restarted = start(u"a"_s);
+    ASSERT_TRUE(waitForLock(restarted));
+    expectBroughtToFront(restarted, u"a"_s);
+    EXPECT_EQ(other.state(), QProcess::Running);
 }
 
 } // namespace

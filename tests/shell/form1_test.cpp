@@ -292,3 +292,23 @@ TEST_F(Form1Test, SizePlaceAndMaximisedStateComeBackAfterARestart)
         EXPECT_EQ(placement.value(QStringLiteral("Width")), QString::number(c.geometry.width()));
     }
 }
+
+TEST_F(Form1Test, BringToFrontShowsTheWindowFromTheTaskBarOrTheTrayAndKeepsItMaximised)
+{
+    window.Form_Load();
+    const std::pair<Qt::WindowStates, Qt::WindowStates> cases[] = {
+        {Qt::WindowMinimized, Qt::WindowNoState},
+        {Qt::WindowMinimized | Qt::WindowMaximized, Qt::WindowMaximized},
+        {Qt::WindowNoState, Qt::WindowNoState},
+    };
+    for (const auto& [before, after] : cases) {
+        for (const bool hidden : {false, true}) {
+            window.setWindowState(before);
+            window.setVisible(!hidden);
+            window.bringToFront();
+            EXPECT_TRUE(window.isVisible());
+            EXPECT_EQ(window.windowState() & ~Qt::WindowActive, after)
+                << before.toInt() << (hidden ? " hidden" : "");
+        }
+    }
+}

@@ -246,6 +246,13 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
     </message>
 </context>
 <context>
+    <name>GraphicalSession</name>
+    <message>
+        <source>kolbrin: Kolbrin needs a graphical session, and there is none here (neither DISPLAY nor WAYLAND_DISPLAY is set). --help and the other command-line options work without one.</source>
+        <translation>kolbrin: Kolbrin necesita una sesión gráfica y aquí no hay ninguna (no están definidas ni DISPLAY ni WAYLAND_DISPLAY). --help y las demás opciones de la línea de órdenes funcionan sin ella.</translation>
+    </message>
+</context>
+<context>
     <name>IniSettingsStore</name>
     <message>
         <source>the existing file could not be read</source>
@@ -988,6 +995,17 @@ Las lecturas siguen y se entregan, pero no se borra ningún terminal hasta que e
     <message>
         <source>unknown key name %1</source>
         <translation>nombre de tecla desconocido %1</translation>
+    </message>
+</context>
+<context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Kolbrin is already running with the settings file %1, but it does not answer. Close that Kolbrin, or wait until it answers, and start Kolbrin again.</source>
+        <translation>Kolbrin ya se está ejecutando con el fichero de configuración %1, pero no responde. Cierre ese Kolbrin, o espere a que responda, y vuelva a iniciar Kolbrin.</translation>
+    </message>
+    <message>
+        <source>the lock file %1 could not be made</source>
+        <translation>no se pudo crear el fichero de bloqueo %1</translation>
     </message>
 </context>
 <context>

@@ -246,6 +246,13 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
     </message>
 </context>
 <context>
+    <name>GraphicalSession</name>
+    <message>
+        <source>kolbrin: Kolbrin needs a graphical session, and there is none here (neither DISPLAY nor WAYLAND_DISPLAY is set). --help and the other command-line options work without one.</source>
+        <translation>kolbrin: o Kolbrin precisa de uma sessão gráfica e aqui não há nenhuma (nem DISPLAY nem WAYLAND_DISPLAY estão definidas). --help e as outras opções da linha de comando funcionam sem ela.</translation>
+    </message>
+</context>
+<context>
     <name>IniSettingsStore</name>
     <message>
         <source>the existing file could not be read</source>
@@ -988,6 +995,17 @@ As leituras continuam e são entregues, mas nenhum terminal é apagado até o re
     <message>
         <source>unknown key name %1</source>
         <translation>nome de tecla desconhecido %1</translation>
+    </message>
+</context>
+<context>
+    <name>SingleInstance</name>
+    <message>
+        <source>Kolbrin is already running with the settings file %1, but it does not answer. Close that Kolbrin, or wait until it answers, and start Kolbrin again.</source>
+        <translation>O Kolbrin já está em execução com o ficheiro de configuração %1, mas não responde. Feche esse Kolbrin, ou espere que responda, e inicie o Kolbrin de novo.</translation>
+    </message>
+    <message>
+        <source>the lock file %1 could not be made</source>
+        <translation>não foi possível criar o ficheiro de bloqueio %1</translation>
     </message>
 </context>
 <context>

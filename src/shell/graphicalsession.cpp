@@ -1,0 +1,49 @@
+#include "graphicalsession.h"
+
+#include "common/settings.h"
+#include "common/settingsstore.h"
+#include "config/localesource.h"
+#include "i18n/uilanguage.h"
+
+#include <QCoreApplication>
+
+bool GraphicalSession::available()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(name)) {
+            return true;
+        }
+    }
+    return false;
+#else
+    return true;
+#endif
+}
+
+std::int16_t GraphicalSession::startLanguage(SettingsStore& store, const LocaleSource& locale)
+{
+    const std::optional<QString> stored = store.value(QString::fromUtf16(SettingsKey::Language));
+    if (stored) {
+        if (const auto index = UiLanguage::languageIndexOf(*stored)) {
+            return *index;
+        }
+    }
+    const QString localeName = locale.languageName();
+    if (localeName.startsWith(QLatin1String("Portugues"))) {
+        return 1;
+    }
+    if (localeName.startsWith(QLatin1String("Spanish"))) {
+        return 2;
+    }
+    return 0;
+}
+
+QString GraphicalSession::missingText()
+{
+    return QCoreApplication::translate(
+        "GraphicalSession",
+        "kolbrin: Kolbrin needs a graphical session, and there is none here (neither DISPLAY "
+        "nor WAYLAND_DISPLAY is set). --help and the other command-line options work without "
+        "one.");
+}

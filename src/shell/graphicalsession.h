@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+class LocaleSource;
+class SettingsStore;
+
+/// Whether Kolbrin can show its window at all, and what it says when it cannot: decided before
+/// Qt's window system starts, which would abort the program without a display.
+namespace GraphicalSession {
+
+/// A display is named (DISPLAY or WAYLAND_DISPLAY), or a Qt platform is chosen
+/// (QT_QPA_PLATFORM, as tests choose "offscreen"); empty values count as unset. Always true
+/// where windows need no such variable (Windows, macOS).
+[[nodiscard]] bool available();
+
+/// The language the program's texts would take at start-up: the stored Language, or on a first
+/// run the locale's where it is one of the program's (as ConfigLoader chooses it); 0 English,
+/// 1 Portuguese, 2 Spanish.
+[[nodiscard]] std::int16_t startLanguage(SettingsStore& store, const LocaleSource& locale);
+
+/// The one line said on standard error without a session, in the installed translation.
+[[nodiscard]] QString missingText();
+
+} // namespace GraphicalSession
