@@ -53,6 +53,14 @@ protected:
     }
     void put(const char* key, const char* value) { put(key, QString::fromUtf8(value)); }
 
+    // Automatic mode, reading a terminal as soon as it is in the cradle.
+    void readAutomatically()
+    {
+        put("AutomaticMode", "True");
+        put("ManualMode", "False");
+        put("AutoStart", "1");
+    }
+
     void openSession()
     {
         core.config.loadSettings(core.state.settings);
@@ -94,9 +102,7 @@ QByteArray readFile(const QString& path)
 
 TEST_F(AcquisitionEndToEndTest, AutomaticModeReadsATerminalPlacedInTheCradleIntoTheFile)
 {
-    put("AutomaticMode", "True");
-    put("ManualMode", "False");
-    put("AutoStart", "1");
+    readAutomatically();
     put("UseTerminalId", "1");
     openSession();
     tick();
@@ -122,9 +128,7 @@ TEST_F(AcquisitionEndToEndTest, AutomaticModeReadsATerminalPlacedInTheCradleInto
 
 TEST_F(AcquisitionEndToEndTest, ACradleUnpluggedAndPluggedBackIsReopenedAndReadWithoutTheUser)
 {
-    put("AutomaticMode", "True");
-    put("ManualMode", "False");
-    put("AutoStart", "1");
+    readAutomatically();
     put("UseTerminalId", "1");
     openSession();
     tick();
@@ -200,9 +204,7 @@ TEST_F(AcquisitionEndToEndTest, AReadingCutShortByLiftingTheTerminalIsNeitherDel
         sim->start(terminal, {QStringLiteral("--removed"), QStringLiteral("--line-rate")}, &error))
         << error.toStdString();
     const QString out = path(QStringLiteral("out/Demo.txt"));
-    put("AutomaticMode", "True");
-    put("ManualMode", "False");
-    put("AutoStart", "1");
+    readAutomatically();
     put("AutoClear", "1");
     put("AppendFile", "True");
     put("NewFile", "False");
@@ -285,9 +287,7 @@ TEST_F(AcquisitionEndToEndTest, AModemCallIsAnsweredReadHungUpAndTheModemArmedAg
     QString error;
     ASSERT_TRUE(sim->start(kTerminal, {QStringLiteral("--modem")}, &error)) << error.toStdString();
     put("AutoAnswer", "1");
-    put("AutomaticMode", "True");
-    put("ManualMode", "False");
-    put("AutoStart", "1");
+    readAutomatically();
     put("MyFileName", path(QStringLiteral("out/call.txt")));
     core.config.loadSettings(core.state.settings);
     // The pause between hanging up and arming again really passes, so the modem sees the port

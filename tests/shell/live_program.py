@@ -278,13 +278,20 @@ def scenario_read_about_and_deliver():
     return program
 
 
-def scenario_stop(program):
-    pid = program.pid
+def read_again(pid):
+    """Takes the terminal out and puts it back, and waits until its reading shows progress;
+    returns the output file as it was before."""
     before = open(OUTPUT, "rb").read()
     sim("remove")
     time.sleep(1.5)
     read_with_progress(pid)
     focus_main(pid)
+    return before
+
+
+def scenario_stop(program):
+    pid = program.pid
+    before = read_again(pid)
     press("Escape")
     ended = wait_until(lambda: progress(pid) is None, 15, 0.05)
     check(ended is not None, "Esc ends the reading")
@@ -308,11 +315,7 @@ def leftovers():
 
 def scenario_exit_during_reading(program):
     pid = program.pid
-    before = open(OUTPUT, "rb").read()
-    sim("remove")
-    time.sleep(1.5)
-    read_with_progress(pid)
-    focus_main(pid)
+    before = read_again(pid)
     started = time.monotonic()
     press("ctrl+q")
     try:
