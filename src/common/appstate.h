@@ -20,6 +20,8 @@ struct AppState
     Settings settings;
     /// The terminal identity as the library leaves it: 8 Windows-1252 bytes, 8 spaces at start.
     QByteArray TerminalId = QByteArray(8, ' ');
+    /// The terminal identity as text, without its padding spaces.
+    [[nodiscard]] QString terminalName() const;
     /// The library holds the port open for the main window.
     bool PortOpen = false;
     /// The reading session's port is meant to be open but is not: its device has gone (the

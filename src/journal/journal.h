@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <optional>
+#include <utility>
 
 /// One reading as the journal keeps it: written before anything is delivered or cleared, and
 /// updated as delivery proceeds.
@@ -49,6 +50,18 @@ struct JournalEvent
     QString result;   ///< "ok", or the failure in words
 
     friend bool operator==(const JournalEvent&, const JournalEvent&) = default;
+
+    /// An event that happens now; the journal gives it its id when it is added.
+    [[nodiscard]] static JournalEvent now(QString kind, QString terminal, QString detail,
+                                          QString result)
+    {
+        return {0,
+                QDateTime::currentDateTimeUtc(),
+                std::move(kind),
+                std::move(terminal),
+                std::move(detail),
+                std::move(result)};
+    }
 };
 
 /// An append to an output file that was begun and not yet marked done: the file had `length`

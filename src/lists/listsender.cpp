@@ -320,17 +320,15 @@ void ListSender::send(const Request& request, const ListData::Result& list)
                                       request.position);
     }
     if (m_journal != nullptr) {
-        JournalEvent event{0,
-                           QDateTime::currentDateTimeUtc(),
-                           QStringLiteral("send-list"),
-                           trimSpaces(TextCodec::fromWindows1252(m_state.TerminalId)),
-                           QStringLiteral("%1 to position %2 (%3 bytes)")
-                               .arg(QDir::toNativeSeparators(request.path))
-                               .arg(request.position)
-                               .arg(list.bytes.size()),
-                           result == CommLibrary::kCommError ? QStringLiteral("communication error")
-                           : result == CommLibrary::kNoTerminal ? QStringLiteral("no terminal")
-                                                                : QStringLiteral("ok")};
+        JournalEvent event = JournalEvent::now(
+            QStringLiteral("send-list"), m_state.terminalName(),
+            QStringLiteral("%1 to position %2 (%3 bytes)")
+                .arg(QDir::toNativeSeparators(request.path))
+                .arg(request.position)
+                .arg(list.bytes.size()),
+            result == CommLibrary::kCommError    ? QStringLiteral("communication error")
+            : result == CommLibrary::kNoTerminal ? QStringLiteral("no terminal")
+                                                 : QStringLiteral("ok"));
         // The list went (or not) either way; a journal that cannot be written has been reported
         // with the readings.
         static_cast<void>(m_journal->addEvent(event));

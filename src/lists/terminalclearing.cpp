@@ -1,8 +1,6 @@
 #include "terminalclearing.h"
 
 #include "common/appstate.h"
-#include "common/textcodec.h"
-#include "common/textutil.h"
 #include "common/userdialogs.h"
 #include "i18n/uilanguage.h"
 #include "journal/journal.h"
@@ -66,16 +64,12 @@ void TerminalClearing::journal(const QString& kind, const QString& detail, std::
     if (m_journal == nullptr) {
         return;
     }
-    JournalEvent event{0,
-                       QDateTime::currentDateTimeUtc(),
-                       kind,
-                       trimSpaces(TextCodec::fromWindows1252(m_state.TerminalId)),
-                       detail,
-                       result > 0                          ? QStringLiteral("ok")
-                       : result == CommLibrary::kCommError ? QStringLiteral("communication error")
-                       : result == CommLibrary::kNoTerminal
-                           ? QStringLiteral("no terminal")
-                           : QStringLiteral("nothing cleared (%1)").arg(result)};
+    JournalEvent event = JournalEvent::now(
+        kind, m_state.terminalName(), detail,
+        result > 0                           ? QStringLiteral("ok")
+        : result == CommLibrary::kCommError  ? QStringLiteral("communication error")
+        : result == CommLibrary::kNoTerminal ? QStringLiteral("no terminal")
+                                             : QStringLiteral("nothing cleared (%1)").arg(result));
     // The clearing has happened either way; a journal that cannot be written has been reported
     // with the reading that preceded it.
     static_cast<void>(m_journal->addEvent(event));

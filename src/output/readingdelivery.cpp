@@ -3,8 +3,6 @@
 #include "common/appstate.h"
 #include "common/documentview.h"
 #include "common/mainwindowcontrols.h"
-#include "common/textcodec.h"
-#include "common/textutil.h"
 #include "common/userdialogs.h"
 #include "filedelivery.h"
 #include "keyboarddelivery.h"
@@ -56,7 +54,7 @@ ReadingDelivery::ReadingDelivery(Journal& journal, AppState& state, DocumentView
 JournalReading ReadingDelivery::describe() const
 {
     JournalReading reading;
-    reading.terminal = trimSpaces(TextCodec::fromWindows1252(m_state.TerminalId));
+    reading.terminal = m_state.terminalName();
     reading.port = m_state.settings.ComPortNumber;
     reading.started =
         m_state.ReadingStarted.isValid() ? m_state.ReadingStarted : QDateTime::currentDateTimeUtc();

@@ -1,8 +1,6 @@
 #include "readingnotification.h"
 
 #include "common/appstate.h"
-#include "common/textcodec.h"
-#include "common/textutil.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -12,8 +10,7 @@ namespace {
 
 QString terminalName(const AppState& state, const std::optional<JournalReading>& journaled)
 {
-    QString name =
-        journaled ? journaled->terminal : trimSpaces(TextCodec::fromWindows1252(state.TerminalId));
+    QString name = journaled ? journaled->terminal : state.terminalName();
     return name.isEmpty() ? QCoreApplication::translate("ReadingNotification", "Terminal") : name;
 }
 

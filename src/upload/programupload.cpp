@@ -166,17 +166,14 @@ ProgramInstaller::Result ProgramUpload::install(const ProgramInstaller::Choice& 
     ProgramInstaller installer(m_state, m_store, m_session, m_dialogs, m_language, offlineFolder());
     const ProgramInstaller::Result result = installer.install(choice, protocol);
     if (m_journal != nullptr && result != ProgramInstaller::Result::NothingSelected) {
-        JournalEvent event{0,
-                           QDateTime::currentDateTimeUtc(),
-                           QStringLiteral("upload"),
-                           QString(),
-                           QDir::toNativeSeparators(choice.selectedEntry) +
-                               (choice.oldTerminal ? QStringLiteral(" (sent over ") +
-                                                         choice.comPortText + QLatin1Char(')')
-                                                   : QString()),
-                           result == ProgramInstaller::Result::Installed
-                               ? QStringLiteral("ok")
-                               : QStringLiteral("not installed")};
+        JournalEvent event = JournalEvent::now(
+            QStringLiteral("upload"), QString(),
+            QDir::toNativeSeparators(choice.selectedEntry) +
+                (choice.oldTerminal
+                     ? QStringLiteral(" (sent over ") + choice.comPortText + QLatin1Char(')')
+                     : QString()),
+            result == ProgramInstaller::Result::Installed ? QStringLiteral("ok")
+                                                          : QStringLiteral("not installed"));
         // Installed or not either way; a journal that cannot be written has been reported with
         // the readings.
         static_cast<void>(m_journal->addEvent(event));
