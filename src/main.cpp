@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -60,10 +61,10 @@ int runJournalCommandLine(int argc, char** argv, const JournalRequest& request)
     return answer.exitStatus;
 }
 
-// Started where no window can be shown: one line on standard error, in the user's language,
-// instead of the abort of Qt's window system. A QCoreApplication needs no display, and it is
-// all the translators need.
-int refuseWithoutGraphicalSession(int argc, char** argv)
+// Started where no window can be shown (no display named, or one that does not answer): one
+// line on standard error, in the user's language, instead of the abort of Qt's window system.
+// A QCoreApplication needs no display, and it is all the translators need.
+int refuseWithoutGraphicalSession(int argc, char** argv, const std::function<QString()>& text)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Kolbrin"));
@@ -71,8 +72,7 @@ int refuseWithoutGraphicalSession(int argc, char** argv)
     const SystemLocaleSource locale;
     Translators translators;
     translators.apply(GraphicalSession::startLanguage(store, locale));
-    std::fputs((GraphicalSession::missingText() + QLatin1Char('\n')).toLocal8Bit().constData(),
-               stderr);
+    std::fputs((text() + QLatin1Char('\n')).toLocal8Bit().constData(), stderr);
     return CommandLineAnswer::kFailure;
 }
 
@@ -100,7 +100,12 @@ int main(int argc, char** argv)
     }
 
     if (!GraphicalSession::available()) {
-        return refuseWithoutGraphicalSession(argc, argv);
+        return refuseWithoutGraphicalSession(argc, argv, &GraphicalSession::missingText);
+    }
+    if (!GraphicalSession::displayAnswers()) {
+        return refuseWithoutGraphicalSession(argc, argv, [] {
+            return GraphicalSession::unreachableText(qEnvironmentVariable("DISPLAY"));
+        });
     }
 
     QApplication app(argc, argv);

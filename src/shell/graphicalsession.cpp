@@ -7,6 +7,10 @@
 
 #include <QCoreApplication>
 
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+#include "x11displayprobe.h"
+#endif
+
 bool GraphicalSession::available()
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
@@ -16,6 +20,19 @@ bool GraphicalSession::available()
         }
     }
     return false;
+#else
+    return true;
+#endif
+}
+
+bool GraphicalSession::displayAnswers()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    if (qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+        !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        return true; // nothing to ask, or Qt chooses among more than X11
+    }
+    return x11DisplayAnswers();
 #else
     return true;
 #endif
@@ -46,4 +63,14 @@ QString GraphicalSession::missingText()
         "kolbrin: Kolbrin needs a graphical session, and there is none here (neither DISPLAY "
         "nor WAYLAND_DISPLAY is set). --help and the other command-line options work without "
         "one.");
+}
+
+QString GraphicalSession::unreachableText(const QString& display)
+{
+    return QCoreApplication::translate(
+               "GraphicalSession",
+               "kolbrin: Kolbrin needs a graphical session, but the display %1 (DISPLAY) does not "
+               "answer: it has ended, or this user may not use it. --help and the other "
+               "command-line options work without one.")
+        .arg(display);
 }

@@ -15,6 +15,10 @@ namespace GraphicalSession {
 /// where windows need no such variable (Windows, macOS).
 [[nodiscard]] bool available();
 
+/// False only when DISPLAY alone names the session (no WAYLAND_DISPLAY, no QT_QPA_PLATFORM)
+/// and its X server does not accept a connection: a stale DISPLAY, a server that has ended.
+[[nodiscard]] bool displayAnswers();
+
 /// The language the program's texts would take at start-up: the stored Language, or on a first
 /// run the locale's where it is one of the program's (as ConfigLoader chooses it); 0 English,
 /// 1 Portuguese, 2 Spanish.
@@ -22,5 +26,8 @@ namespace GraphicalSession {
 
 /// The one line said on standard error without a session, in the installed translation.
 [[nodiscard]] QString missingText();
+
+/// The one line said when the display that DISPLAY names does not answer.
+[[nodiscard]] QString unreachableText(const QString& display);
 
 } // namespace GraphicalSession

@@ -296,6 +296,14 @@ TEST_F(JournalCommandTest, TheProgramAnswersWithoutADisplay)
                          "kolbrin: Kolbrin needs a graphical session, and there is none here "
                          "(neither DISPLAY nor WAYLAND_DISPLAY is set). --help and the other "
                          "command-line options work without one."_ba));
+    // A display that does not answer (a stale DISPLAY) is told the same way.
+    environment.insert(u"DISPLAY"_s, u":1999"_s);
+    EXPECT_EQ(kolbrin({}),
+              std::tuple(1, ""_ba,
+                         "kolbrin: Kolbrin needs a graphical session, but the display :1999 "
+                         "(DISPLAY) does not answer: it has ended, or this user may not use it. "
+                         "--help and the other command-line options work without one."_ba));
+    environment.remove(u"DISPLAY"_s);
     ASSERT_TRUE(QDir().mkpath(path(u"config/Kolbrin"_s)));
     QFile settings(path(u"config/Kolbrin/Kolbrin.ini"_s));
     ASSERT_TRUE(settings.open(QIODevice::WriteOnly));

@@ -251,6 +251,10 @@ Los datos quedan en el terminal y en la ventana; guárdelos con &quot;Guardar co
         <source>kolbrin: Kolbrin needs a graphical session, and there is none here (neither DISPLAY nor WAYLAND_DISPLAY is set). --help and the other command-line options work without one.</source>
         <translation>kolbrin: Kolbrin necesita una sesión gráfica y aquí no hay ninguna (no están definidas ni DISPLAY ni WAYLAND_DISPLAY). --help y las demás opciones de la línea de órdenes funcionan sin ella.</translation>
     </message>
+    <message>
+        <source>kolbrin: Kolbrin needs a graphical session, but the display %1 (DISPLAY) does not answer: it has ended, or this user may not use it. --help and the other command-line options work without one.</source>
+        <translation>kolbrin: Kolbrin necesita una sesión gráfica, pero la pantalla %1 (DISPLAY) no responde: ha terminado, o este usuario no puede usarla. --help y las demás opciones de la línea de órdenes funcionan sin ella.</translation>
+    </message>
 </context>
 <context>
     <name>IniSettingsStore</name>

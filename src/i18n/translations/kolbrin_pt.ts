@@ -251,6 +251,10 @@ Os dados ficam no terminal e na janela; guarde-os com &quot;Guardar como&quot;.<
         <source>kolbrin: Kolbrin needs a graphical session, and there is none here (neither DISPLAY nor WAYLAND_DISPLAY is set). --help and the other command-line options work without one.</source>
         <translation>kolbrin: o Kolbrin precisa de uma sessão gráfica e aqui não há nenhuma (nem DISPLAY nem WAYLAND_DISPLAY estão definidas). --help e as outras opções da linha de comando funcionam sem ela.</translation>
     </message>
+    <message>
+        <source>kolbrin: Kolbrin needs a graphical session, but the display %1 (DISPLAY) does not answer: it has ended, or this user may not use it. --help and the other command-line options work without one.</source>
+        <translation>kolbrin: o Kolbrin precisa de uma sessão gráfica, mas o ecrã %1 (DISPLAY) não responde: terminou, ou este utilizador não o pode usar. --help e as outras opções da linha de comando funcionam sem ela.</translation>
+    </message>
 </context>
 <context>
     <name>IniSettingsStore</name>
