@@ -52,12 +52,30 @@ void ModemAnswer::hangUpAndRearm()
 
 void ModemAnswer::restoreAtClose()
 {
-    const int port = m_state.settings.ComPortNumber;
+    release(m_state.settings.ComPortNumber);
+}
+
+void ModemAnswer::switchPort(int previousPort)
+{
+    if (m_state.PortOpen || m_state.ModemConnected) {
+        release(previousPort);
+    }
+    m_state.PortOpen = false;
+    m_state.ModemConnected = false;
+    waitForCall();
+}
+
+void ModemAnswer::release(int port)
+{
     if (m_state.ModemConnected) {
-        m_session.stopReceiving();
+        // The call's session ends first (a tick already queued runs while it is still there).
+        m_window.setTimerEnabled(false);
+        m_pump.processEvents();
+        m_library.I_CloseCom(port);
+        m_state.PortOpen = false;
         m_pump.waitWithEvents(std::chrono::milliseconds(kSettleMs));
-        // Best effort at exit: a port that does not open takes the disarm command nowhere, and
-        // there is nobody left to tell.
+        // Best effort: a port that does not open takes the disarm command nowhere, and there
+        // is nobody to tell at exit.
         static_cast<void>(m_library.IO_Open(port, m_state.settings.BaudRate9600));
         m_library.IO_Write(port, kDisarmCommand);
         m_library.IO_dtr_control_disable(port);

@@ -31,8 +31,14 @@ public:
     void hangUpAndRearm();
     /// At window close: auto-answer off, port released (with or without a call up).
     void restoreAtClose();
+    /// Another port chosen while answering: the modem on `previousPort` stops answering (a call
+    /// up there is hung up) and is let go, and the one on the port now set is armed.
+    void switchPort(int previousPort);
 
 private:
+    /// Auto-answer off on `port` and the port closed; a call up there ends first.
+    void release(int port);
+
     CommLibrary& m_library;
     AppState& m_state;
     MainWindowControls& m_window;

@@ -167,10 +167,10 @@ bool GeneralConfiguration::save(const ConfigurationValues& values)
     saved = m_store.writeSetting(K::AutoAnswer, zeroOne(values.AutoAnswer));
     const int previousPort = m_state.settings.ComPortNumber;
     m_config.loadSettings(m_state.settings);
-    // The session follows the port at once; a port that cannot be opened says so now.
-    const bool sessionRuns = m_state.PortOpen || m_state.PortLost;
-    if (m_state.settings.ComPortNumber != previousPort && !m_state.settings.AutoAnswer &&
-        sessionRuns && m_portSwitch) {
+    // The session, or the modem waiting for calls, follows the port at once; a port that cannot
+    // be opened says so now.
+    const bool portInUse = m_state.PortOpen || m_state.PortLost || m_state.settings.AutoAnswer;
+    if (m_state.settings.ComPortNumber != previousPort && portInUse && m_portSwitch) {
         m_portSwitch(previousPort);
     }
     applyLanguage(values.Language);

@@ -56,7 +56,8 @@ public:
                          UiLanguage& language, ConfigLoader& config, PortDetection& detection,
                          TemplateImport& import, AutoAnswerSwitch switchAutoAnswer);
 
-    /// Moves the reading session to the port chosen at OK; told the port number in force before.
+    /// Moves the reading session, or the modem waiting for calls, to the port chosen at OK; told
+    /// the port number in force before.
     using PortSwitch = std::function<void(int previousPort)>;
     void setPortSwitch(PortSwitch portSwitch) { m_portSwitch = std::move(portSwitch); }
     /// Where the port list finds each port's device and adapter; none: the bare port names.

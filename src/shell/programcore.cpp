@@ -78,7 +78,13 @@ ProgramCore::ProgramCore(const ProgramPlatform& p, const MainWindowParts& w)
 {
     session.setDeviceLocator([this](int port) { return portDevices.devicePath(port); });
     configuration.setPortDevices(&portDevices);
-    configuration.setPortSwitch([this](int previousPort) { session.switchPort(previousPort); });
+    configuration.setPortSwitch([this](int previousPort) {
+        if (state.settings.AutoAnswer) {
+            modem.switchPort(previousPort);
+        } else {
+            session.switchPort(previousPort);
+        }
+    });
     upload.setPortDevices(&portDevices);
 }
 

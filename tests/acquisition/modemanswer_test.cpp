@@ -86,6 +86,22 @@ TEST_F(ModemAnswerTest, ClosingDuringACallWaitsFiveSecondsAndDropsDtrBeforeClosi
     EXPECT_EQ(pump.waited, std::chrono::milliseconds(5000));
 }
 
+TEST_F(ModemAnswerTest, AnotherPortDuringACallHangsUpTheOldOneAndArmsTheNewOne)
+{
+    state.ModemConnected = true;
+    state.PortOpen = true;
+    state.settings.ComPortNumber = 5;
+    modem.switchPort(2);
+    EXPECT_EQ(
+        library.calls,
+        (QStringList{QStringLiteral("I_CloseCom 2"), QStringLiteral("IO_Open 2 9600"),
+                     QStringLiteral("IO_Write 2 9"), QStringLiteral("IO_dtr_control_disable 2"),
+                     QStringLiteral("IO_Close 2"), QStringLiteral("IO_Open 5 9600"),
+                     QStringLiteral("IO_dtr_control_enable 5"), QStringLiteral("IO_Write 5 13")}));
+    EXPECT_FALSE(state.ModemConnected);
+    EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 5)"));
+}
+
 TEST_F(ModemAnswerTest, HangingUpClosesTheSessionWaitsAndArmsAgain)
 {
     state.ModemConnected = true;

@@ -57,10 +57,14 @@ const SwitchCase kSwitchCases[] = {
     {"UnchangedAbsentAndUnticked", "", false,
      "write UseTerminalId=0,write AutoAnswer=0,events,I_CloseCom 3,I_OpenCom 7 9600"},
     // 5 is on for the program, so the ticked box changes nothing.
-    {"UnchangedFiveAndTicked", "AutoAnswer=5", true, "write UseTerminalId=0,write AutoAnswer=1"},
+    // Answering calls, the modem moves: auto-answer off on 3 and the port let go, 7 armed.
+    {"UnchangedFiveAndTicked", "AutoAnswer=5", true,
+     "write UseTerminalId=0,write AutoAnswer=1,IO_Write 3 9,IO_Close 3,IO_Open 7 9600,"
+     "IO_dtr_control_enable 7,IO_Write 7 13"},
     {"TickedEndsTheSessionAndWaitsForCalls", "AutoAnswer=0", true,
      "write UseTerminalId=0,events,I_CloseCom 3,IO_Open 3 9600,IO_dtr_control_enable 3,"
-     "IO_Write 3 13,write AutoAnswer=1"},
+     "IO_Write 3 13,write AutoAnswer=1,IO_Write 3 9,IO_Close 3,IO_Open 7 9600,"
+     "IO_dtr_control_enable 7,IO_Write 7 13"},
     {"UntickedClosesTheRawPortAndOpensTheSession", "AutoAnswer=1", false,
      "write UseTerminalId=0,IO_Close 3,I_OpenCom 3 9600,write AutoAnswer=0,events,I_CloseCom 3,"
      "I_OpenCom 7 9600"},
@@ -78,7 +82,7 @@ TEST_P(AutoAnswerSwitchTest, RunsOnThePortInForceBeforeTheAutoAnswerWrite)
     put(c.store);
     sessionOpenOn(3);
     ConfigurationValues values = GeneralConfiguration::load(store);
-    // The switch acts on port 3; the reading session (not the modem) then moves to port 7.
+    // The switch acts on port 3; the reading session or the modem then moves to port 7.
     values.ComPort = QStringLiteral("Com7");
     values.AutoAnswer = c.ticked;
 
