@@ -2,8 +2,9 @@
 """The built program as a user meets it, watched through the accessibility bus the way a screen
 reader sees it, and driven with real key presses: a long reading at the line's real speed shows
 growing progress, the About box opens within a second while the reading goes on, the reading is
-delivered exactly once; Stop leaves the reading undelivered; Exit during a reading ends the
-program cleanly; a file dialog opened after the configuration dialog is still on the bus.
+delivered exactly once; a cradle unplugged and plugged back is opened and read again by itself;
+Stop leaves the reading undelivered; Exit during a reading ends the program cleanly; a file
+dialog opened after the configuration dialog is still on the bus.
 
 Usage (under a virtual X server and a session bus with the accessibility bus running):
     live_program.py APP WORK SIM_FIFO DOCUMENTS ENTRIES
@@ -278,6 +279,35 @@ def scenario_read_about_and_deliver():
     return program
 
 
+def scenario_unplug_and_plug_back(program):
+    """The cradle's device goes away (the simulator ends) and comes back on the same path: the
+    program says so, opens it again by itself and reads the next terminal placed."""
+    pid = program.pid
+    before = len(readings())
+    sim("quit")
+    gone = wait_until(lambda: any(t.startswith("Cradle disconnected") for t in status_texts(pid)),
+                      15, 0.1)
+    check(gone is not None, "the status says the cradle is disconnected")
+    output = os.path.join(WORK, "sim2.out")
+    with open(SIM_FIFO, "rb") as commands:
+        # The same command input, so that the test's other commands reach the new simulator.
+        subprocess.Popen([os.path.join(os.environ["KOLBRIN_BIN"], "qel-sim"), "--terminal",
+                          os.path.join(WORK, "..", "terminal.json"), "--link",
+                          os.path.join(WORK, "com1"), "--state", os.path.join(WORK, "state"),
+                          "--removed", "--line-rate"], stdin=commands,
+                         stdout=open(output, "w"), stderr=open(output + ".err", "w"))
+    back = wait_until(lambda: os.path.exists(output) and "ready" in open(output).read(), 30, 0.02)
+    returned = time.monotonic()
+    reopened = back and wait_until(
+        lambda: any(t.startswith("Port Open") for t in status_texts(pid)), 10, 0.02)
+    took = time.monotonic() - returned
+    check(bool(reopened) and took <= 3.0,
+          "the port is open again %.2f s after the device came back" % took)
+    sim("place")
+    check(wait_until(lambda: len(readings()) > before, 60, 0.2) is not None,
+          "the next terminal placed is read without the user")
+
+
 def read_again(pid):
     """Takes the terminal out and puts it back, and waits until its reading shows progress;
     returns the output file as it was before."""
@@ -297,8 +327,8 @@ def scenario_stop(program):
     check(ended is not None, "Esc ends the reading")
     result = wait_until(lambda: [r for r in readings() if r.get("result") == "incomplete"], 15)
     check(bool(result), "a stopped reading is journaled as incomplete")
-    check(bool(wait_until(lambda: len(notices) > 1, 10)),
-          "the desktop is told of the stopped reading (%s)" % [n[4] for n in notices[1:]])
+    told = wait_until(lambda: [n for n in notices if "the reading stopped after" in n[4]], 10)
+    check(bool(told), "the desktop is told of the stopped reading (%s)" % [n[4] for n in notices])
     time.sleep(1.0)
     check(open(OUTPUT, "rb").read() == before, "a stopped reading leaves the output alone")
     log = os.path.join(WORK, "state", "events.log")
@@ -381,6 +411,7 @@ def scenario_dialogs_after_configuration():
 
 
 program = scenario_read_about_and_deliver()
+scenario_unplug_and_plug_back(program)
 scenario_stop(program)
 scenario_exit_during_reading(program)
 scenario_dialogs_after_configuration()
