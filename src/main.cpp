@@ -124,7 +124,11 @@ int main(int argc, char** argv)
         break;
     case SingleInstance::Start::Activated:
         return 0;
-    case SingleInstance::Start::NoAnswer:
+    case SingleInstance::Start::NoAnswer: {
+        // Said before the window would load the language: the start-up language, as stored.
+        IniSettingsStore startStore(IniSettingsStore::defaultFilePath(), nullptr);
+        Translators translators;
+        translators.apply(GraphicalSession::startLanguage(startStore, SystemLocaleSource()));
         dialogs.showWarning(QCoreApplication::translate(
                                 "SingleInstance",
                                 "Kolbrin is already running with the settings file %1, but it "
@@ -132,6 +136,7 @@ int main(int argc, char** argv)
                                 "and start Kolbrin again.")
                                 .arg(IniSettingsStore::defaultFilePath()));
         return CommandLineAnswer::kFailure;
+    }
     }
     // Later starts are answered from here on, so that one coming while this one still starts
     // does not wait for its window; the window shows in front anyway when it comes.
