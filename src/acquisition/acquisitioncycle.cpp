@@ -48,8 +48,14 @@ void AcquisitionCycle::tick()
 void AcquisitionCycle::modemPath()
 {
     const int port = m_state.settings.ComPortNumber;
+    // The modem's port could not be opened, or its device went away: tried again each tick.
+    if (m_state.PortLost) {
+        static_cast<void>(m_modem.rearmLostPort());
+        return;
+    }
     const int waiting = m_library.IO_NumCharsInQue(port);
     if (waiting <= 0) {
+        static_cast<void>(m_modem.closeIfPortLost());
         return;
     }
     const QByteArray bytes = m_library.IO_Read(port, waiting, 0);

@@ -28,18 +28,49 @@ void ModemAnswer::waitForCall()
 {
     const int port = m_state.settings.ComPortNumber;
     m_state.ModemConnected = false;
-    // A library may report failure as -1 or as 0; neither gives an open port.
-    if (m_library.IO_Open(port, m_state.settings.BaudRate9600) <= 0) {
+    if (!openAndArm()) {
         m_dialogs.showError(portErrorMessage(m_language, m_library, port));
         m_state.PortOpen = false;
-        m_window.setStatusText(2, QString());
+        m_state.PortLost = true;
+        m_window.setStatusText(2, ReadingSession::noPortText(port));
+        // The ticks keep trying it quietly: a modem plugged in later is armed then.
+        m_window.setTimerEnabled(true);
         return;
+    }
+    m_window.setTimerEnabled(true);
+}
+
+bool ModemAnswer::openAndArm()
+{
+    const int port = m_state.settings.ComPortNumber;
+    // A library may report failure as -1 or as 0; neither gives an open port.
+    if (m_library.IO_Open(port, m_state.settings.BaudRate9600) <= 0) {
+        return false;
     }
     m_window.setStatusText(2, ReadingSession::portStateText(port, QStringLiteral(")")));
     m_library.IO_dtr_control_enable(port);
     m_library.IO_Write(port, kArmCommand);
     m_state.PortOpen = true;
-    m_window.setTimerEnabled(true);
+    m_state.PortLost = false;
+    return true;
+}
+
+bool ModemAnswer::closeIfPortLost()
+{
+    const int port = m_state.settings.ComPortNumber;
+    if (!m_state.PortOpen || m_state.ModemConnected || !m_library.portLost(port)) {
+        return false;
+    }
+    m_library.IO_Close(port);
+    m_state.PortOpen = false;
+    m_state.PortLost = true;
+    m_window.setStatusText(2, ReadingSession::disconnectedText(port));
+    return true;
+}
+
+bool ModemAnswer::rearmLostPort()
+{
+    return m_state.PortLost && !m_state.ModemConnected && openAndArm();
 }
 
 void ModemAnswer::hangUpAndRearm()
@@ -52,7 +83,11 @@ void ModemAnswer::hangUpAndRearm()
 
 void ModemAnswer::restoreAtClose()
 {
-    release(m_state.settings.ComPortNumber);
+    // A port that never opened, or whose device has gone, has no modem to disarm.
+    if (m_state.PortOpen || m_state.ModemConnected) {
+        release(m_state.settings.ComPortNumber);
+    }
+    m_state.PortLost = false;
 }
 
 void ModemAnswer::switchPort(int previousPort)
@@ -61,6 +96,7 @@ void ModemAnswer::switchPort(int previousPort)
         release(previousPort);
     }
     m_state.PortOpen = false;
+    m_state.PortLost = false;
     m_state.ModemConnected = false;
     waitForCall();
 }

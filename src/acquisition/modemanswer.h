@@ -25,8 +25,14 @@ public:
     ModemAnswer(CommLibrary& library, AppState& state, MainWindowControls& window, EventPump& pump,
                 UserDialogs& dialogs, const UiLanguage& language, ReadingSession& session);
 
-    /// Opens the port for raw bytes, raises DTR, arms the modem and starts listening.
+    /// Opens the port for raw bytes, raises DTR, arms the modem and starts listening. A port
+    /// that cannot be opened is reported once and then tried again quietly on every tick.
     void waitForCall();
+    /// While waiting for a call: when the modem's device has gone (USB adapter pulled), closes
+    /// the port and says so in the status bar; true when it did.
+    bool closeIfPortLost();
+    /// The modem's port back: opened and armed again without a word; true when it is.
+    bool rearmLostPort();
     /// After a served call: raise DTR, close the session, wait, arm again.
     void hangUpAndRearm();
     /// At window close: auto-answer off, port released (with or without a call up).
@@ -36,6 +42,8 @@ public:
     void switchPort(int previousPort);
 
 private:
+    /// Opens the port for raw bytes and arms the modem; false when the port does not open.
+    bool openAndArm();
     /// Auto-answer off on `port` and the port closed; a call up there ends first.
     void release(int port);
 

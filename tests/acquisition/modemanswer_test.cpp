@@ -42,21 +42,50 @@ TEST_F(ModemAnswerTest, ArmingRaisesDtrThenSendsTheThirteenBytes)
     EXPECT_TRUE(window.timerOn);
 }
 
-TEST_F(ModemAnswerTest, APortThatCannotBeOpenedIsReportedWhateverTheFailureValue)
+TEST_F(ModemAnswerTest, APortThatCannotBeOpenedIsReportedOnceThenArmedQuietlyWhenItOpens)
 {
     for (std::int32_t failure : {-1, 0}) {
         RecordingDialogs shown;
         FakeCommLibrary lib;
-        lib.script(QStringLiteral("IO_Open"), {failure});
+        lib.script(QStringLiteral("IO_Open"), {failure, failure, 1});
         ModemAnswer m{lib, state, window, pump, shown, language, session};
         window.panel2 = QStringLiteral("old");
         m.waitForCall();
         EXPECT_EQ(shown.messages(), QStringList{QStringLiteral("Error opening serial port : 2")});
         EXPECT_TRUE(lib.written.isEmpty());
         EXPECT_FALSE(state.PortOpen);
-        EXPECT_TRUE(window.panel2.isEmpty());
-        EXPECT_EQ(window.timerChanges, 0);
+        EXPECT_EQ(window.panel2, QStringLiteral("No port open: Com2 could not be opened"));
+        EXPECT_TRUE(window.timerOn);
+        // The ticks: still missing, then there; no second message.
+        EXPECT_FALSE(m.rearmLostPort());
+        EXPECT_TRUE(m.rearmLostPort());
+        EXPECT_EQ(lib.written, QByteArray("AT &D2 S0=1\r\n"));
+        EXPECT_TRUE(state.PortOpen);
+        EXPECT_FALSE(state.PortLost);
+        EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 2)"));
+        EXPECT_EQ(shown.messages().size(), 1);
     }
+}
+
+TEST_F(ModemAnswerTest, AModemWhoseDeviceHasGoneIsClosedAndSaidToBeDisconnected)
+{
+    modem.waitForCall();
+    EXPECT_FALSE(modem.closeIfPortLost()) << "still there";
+    library.deviceLost = true;
+    state.ModemConnected = true;
+    EXPECT_FALSE(modem.closeIfPortLost()) << "a call is up: the session notices";
+    state.ModemConnected = false;
+    library.calls.clear();
+    EXPECT_TRUE(modem.closeIfPortLost());
+    EXPECT_EQ(library.calls, QStringList{QStringLiteral("IO_Close 2")});
+    EXPECT_FALSE(state.PortOpen);
+    EXPECT_TRUE(state.PortLost);
+    EXPECT_EQ(window.panel2,
+              QStringLiteral("Cradle disconnected from Com2, waiting for it to return"));
+    // Closing the program then touches no port.
+    library.calls.clear();
+    modem.restoreAtClose();
+    EXPECT_TRUE(library.calls.isEmpty());
 }
 
 TEST_F(ModemAnswerTest, ClosingWhileArmedSendsTheNineBytesAndClosesThePort)

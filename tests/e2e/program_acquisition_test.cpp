@@ -279,6 +279,39 @@ TEST_F(AcquisitionEndToEndTest, KeyboardModeTypesTheReadingAndThenClearsTheTermi
     EXPECT_FALSE(QFile::exists(path(QStringLiteral("out/Demo.txt"))));
 }
 
+TEST_F(AcquisitionEndToEndTest, AModemUnpluggedWhileWaitingIsArmedAgainOnceItIsBack)
+{
+    const auto startModem = [this] {
+        sim = std::make_unique<SimTerminal>(path(QStringLiteral("modem")), kPort);
+        QString error;
+        return sim->start(kTerminal, {QStringLiteral("--modem")}, &error);
+    };
+    sim.reset();
+    ASSERT_TRUE(startModem());
+    put("AutoAnswer", "1");
+    readAutomatically();
+    core.config.loadSettings(core.state.settings);
+    core.modem.waitForCall();
+    ASSERT_TRUE(core.state.PortOpen);
+
+    sim->process().send("quit");
+    ASSERT_TRUE(sim->process().wait().has_value());
+    sim.reset();
+    ASSERT_TRUE(tickUntil([this] { return core.state.PortLost; }));
+    EXPECT_EQ(window.panel2,
+              QStringLiteral("Cradle disconnected from Com5, waiting for it to return"));
+
+    ASSERT_TRUE(startModem());
+    ASSERT_TRUE(tickUntil([this] { return core.state.PortOpen; }));
+    QDeadlineTimer deadline(30000);
+    while (!sim->events().contains(QStringLiteral("AT &D2 S0=1")) && !deadline.hasExpired()) {
+        QThread::msleep(10);
+    }
+    EXPECT_TRUE(sim->events().contains(QStringLiteral("AT &D2 S0=1"))) << "armed again";
+    EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 5)"));
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.messages().join(u'|').toStdString();
+}
+
 TEST_F(AcquisitionEndToEndTest, AModemCallIsAnsweredReadHungUpAndTheModemArmedAgain)
 {
     // A modem in front of the terminal this time.
