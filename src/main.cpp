@@ -102,13 +102,15 @@ int main(int argc, char** argv)
     if (!GraphicalSession::available()) {
         return refuseWithoutGraphicalSession(argc, argv, &GraphicalSession::missingText);
     }
-    if (!GraphicalSession::displayAnswers()) {
+    auto display = std::make_unique<GraphicalSession::DisplayProbe>();
+    if (!display->answers()) {
         return refuseWithoutGraphicalSession(argc, argv, [] {
             return GraphicalSession::unreachableText(qEnvironmentVariable("DISPLAY"));
         });
     }
 
     QApplication app(argc, argv);
+    display.reset(); // Qt's own connection keeps the server from resetting now
     QApplication::setApplicationName(QStringLiteral("Kolbrin"));
     // Names packaging/kolbrin.desktop, so a Wayland session shows the menu entry's icon.
     QApplication::setDesktopFileName(QStringLiteral("kolbrin"));

@@ -25,16 +25,22 @@ bool GraphicalSession::available()
 #endif
 }
 
-bool GraphicalSession::displayAnswers()
+GraphicalSession::DisplayProbe::DisplayProbe()
 {
 #if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
     if (qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        return true; // nothing to ask, or Qt chooses among more than X11
+        return; // nothing to ask, or Qt chooses among more than X11
     }
-    return x11DisplayAnswers();
-#else
-    return true;
+    m_display = openX11Display();
+    m_answers = m_display != nullptr;
+#endif
+}
+
+GraphicalSession::DisplayProbe::~DisplayProbe()
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    closeX11Display(m_display);
 #endif
 }
 

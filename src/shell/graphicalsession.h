@@ -15,9 +15,24 @@ namespace GraphicalSession {
 /// where windows need no such variable (Windows, macOS).
 [[nodiscard]] bool available();
 
-/// False only when DISPLAY alone names the session (no WAYLAND_DISPLAY, no QT_QPA_PLATFORM)
-/// and its X server does not accept a connection: a stale DISPLAY, a server that has ended.
-[[nodiscard]] bool displayAnswers();
+/// Whether the X server that DISPLAY names answers, asked only when DISPLAY alone names the
+/// session (no WAYLAND_DISPLAY, no QT_QPA_PLATFORM): a stale DISPLAY, a server that has ended.
+/// The connection it opens is held until the probe goes, after Qt has made its own: a bare X
+/// server resets when its last client leaves, and refuses connections while it does.
+class DisplayProbe
+{
+public:
+    DisplayProbe();
+    ~DisplayProbe();
+    DisplayProbe(const DisplayProbe&) = delete;
+    DisplayProbe& operator=(const DisplayProbe&) = delete;
+
+    [[nodiscard]] bool answers() const { return m_answers; }
+
+private:
+    void* m_display = nullptr;
+    bool m_answers = true;
+};
 
 /// The language the program's texts would take at start-up: the stored Language, or on a first
 /// run the locale's where it is one of the program's (as ConfigLoader chooses it); 0 English,

@@ -2,12 +2,14 @@
 
 #include <X11/Xlib.h>
 
-bool x11DisplayAnswers()
+void* openX11Display()
 {
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return false;
+    return XOpenDisplay(nullptr);
+}
+
+void closeX11Display(void* display)
+{
+    if (display != nullptr) {
+        XCloseDisplay(static_cast<Display*>(display));
     }
-    XCloseDisplay(display);
-    return true;
 }
