@@ -104,11 +104,8 @@ void ModemAnswer::switchPort(int previousPort)
 void ModemAnswer::release(int port)
 {
     if (m_state.ModemConnected) {
-        // The call's session ends first (a tick already queued runs while it is still there).
-        m_window.setTimerEnabled(false);
-        m_pump.processEvents();
-        m_library.I_CloseCom(port);
-        m_state.PortOpen = false;
+        // The call's session ends first.
+        m_session.closeSession(port);
         m_pump.waitWithEvents(std::chrono::milliseconds(kSettleMs));
         // Best effort: a port that does not open takes the disarm command nowhere, and there
         // is nobody to tell at exit.

@@ -90,6 +90,11 @@ void ReadingSession::stopReceiving()
     if (port <= 0 || !m_state.PortOpen) {
         return;
     }
+    closeSession(port);
+}
+
+void ReadingSession::closeSession(int port)
+{
     m_window.setTimerEnabled(false);
     // A tick already queued runs now, while the port is still there.
     m_pump.processEvents();
@@ -100,10 +105,7 @@ void ReadingSession::stopReceiving()
 void ReadingSession::switchPort(int previousPort)
 {
     if (m_state.PortOpen) {
-        m_window.setTimerEnabled(false);
-        m_pump.processEvents();
-        m_library.I_CloseCom(previousPort);
-        m_state.PortOpen = false;
+        closeSession(previousPort);
     }
     m_state.PortLost = false;
     m_state.TerminalOnCradle = false;

@@ -29,6 +29,9 @@ public:
     /// Moves the session from `previousPort` to the current port number: closes the one, when
     /// open, and opens the other as startReceiving does.
     void switchPort(int previousPort);
+    /// Stops the polling timer, lets a tick already queued run, closes the terminal session on
+    /// `port` (which need not be the one set now) and marks the port closed.
+    void closeSession(int port);
 
     /// After a presence check found no terminal: when the device of the open port has gone
     /// (the library says so, or its device file has vanished), closes the port, says in status

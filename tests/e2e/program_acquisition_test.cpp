@@ -89,6 +89,17 @@ protected:
     }
     void simCommand(const char* line) { ASSERT_TRUE(sim->process().command(line)); }
 
+    // Unplugged: the simulator ends and its device with it; the ticks notice and say so.
+    void unplug()
+    {
+        sim->process().send("quit");
+        ASSERT_TRUE(sim->process().wait().has_value());
+        sim.reset();
+        ASSERT_TRUE(tickUntil([this] { return core.state.PortLost; }));
+        EXPECT_EQ(window.panel2,
+                  QStringLiteral("Cradle disconnected from Com5, waiting for it to return"));
+    }
+
     std::unique_ptr<SimTerminal> sim;
 };
 
@@ -134,13 +145,7 @@ TEST_F(AcquisitionEndToEndTest, ACradleUnpluggedAndPluggedBackIsReopenedAndReadW
     tick();
     EXPECT_EQ(window.panel2, QStringLiteral("Port Open ( 5) OFF"));
 
-    // Unplugged: the simulator ends and its device with it.
-    sim->process().send("quit");
-    ASSERT_TRUE(sim->process().wait().has_value());
-    sim.reset();
-    ASSERT_TRUE(tickUntil([this] { return core.state.PortLost; }));
-    EXPECT_EQ(window.panel2,
-              QStringLiteral("Cradle disconnected from Com5, waiting for it to return"));
+    ASSERT_NO_FATAL_FAILURE(unplug());
     EXPECT_FALSE(core.state.PortOpen);
     // The ticks keep the main window's polling interval throughout, so the time until the port
     // is open again is the one a user sees.
@@ -294,12 +299,7 @@ TEST_F(AcquisitionEndToEndTest, AModemUnpluggedWhileWaitingIsArmedAgainOnceItIsB
     core.modem.waitForCall();
     ASSERT_TRUE(core.state.PortOpen);
 
-    sim->process().send("quit");
-    ASSERT_TRUE(sim->process().wait().has_value());
-    sim.reset();
-    ASSERT_TRUE(tickUntil([this] { return core.state.PortLost; }));
-    EXPECT_EQ(window.panel2,
-              QStringLiteral("Cradle disconnected from Com5, waiting for it to return"));
+    ASSERT_NO_FATAL_FAILURE(unplug());
 
     ASSERT_TRUE(startModem());
     ASSERT_TRUE(tickUntil([this] { return core.state.PortOpen; }));
